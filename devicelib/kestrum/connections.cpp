@@ -1,0 +1,110 @@
+#include "connections.h"
+
+#include <sys/socket.h>
+
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+#include "status.h"
+
+namespace kestrum {
+
+namespace {
+std::mutex g_mutex;
+std::map<std::int32_t, std::shared_ptr<Connection>> g_connections;
+std::int32_t g_lastHandle = 0;
+}  // namespace
+
+std::int32_t statusFromIo(wire::Io io) {
+  switch (io) {
+    case wire::Io::Ok:
+      return 0;
+    case wire::Io::Timeout:
+      return kFailTimeout;
+    case wire::Io::Cancelled:
+      return kFailCancelled;
+    case wire::Io::Malformed:
+      return kFailMalformed;
+    default:
+      return kFailConnection;
+  }
+}
+
+int ioTimeoutMs() {
+  static const int value = [] {
+    const char* text = std::getenv("KESTRUM_IO_TIMEOUT_MS");
+    long v = text ? std::strtol(text, nullptr, 10) : 0;
+    return (v >= 100 && v <= 600000) ? static_cast<int>(v) : 10000;
+  }();
+  return value;
+}
+
+void Connection::breakOff() {
+  broken = true;
+  ::shutdown(fd.get(), SHUT_RDWR);
+}
+
+std::int32_t addConnection(wire::Fd fd) {
+  auto c = std::make_shared<Connection>(std::move(fd));
+  std::lock_guard lock(g_mutex);
+  do {
+    g_lastHandle = g_lastHandle >= 0x7fffffff ? 1 : g_lastHandle + 1;
+  } while (g_connections.count(g_lastHandle));
+  g_connections[g_lastHandle] = std::move(c);
+  return g_lastHandle;
+}
+
+std::shared_ptr<Connection> findConnection(std::int32_t handle) {
+  std::lock_guard lock(g_mutex);
+  auto it = g_connections.find(handle);
+  return it == g_connections.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Connection> usableConnection(const std::int32_t* handle) {
+  if (!handle || *handle < 1) return nullptr;
+  auto c = findConnection(*handle);
+  return (c && !c->broken) ? c : nullptr;
+}
+
+void removeConnection(std::int32_t handle) {
+  std::shared_ptr<Connection> c;
+  {
+    std::lock_guard lock(g_mutex);
+    auto it = g_connections.find(handle);
+    if (it == g_connections.end()) return;
+    c = std::move(it->second);
+    g_connections.erase(it);
+  }
+  c->breakOff();
+}
+
+std::int32_t readReply(Connection& c, wire::Frame* frame, const std::atomic<bool>* cancel) {
+  for (;;) {
+    wire::Io io = wire::recvFrame(c.fd.get(), frame, ioTimeoutMs(), cancel);
+    if (io != wire::Io::Ok) {
+      c.breakOff();
+      return statusFromIo(io);
+    }
+    if (frame->type == static_cast<std::uint8_t>(wire::MsgType::KeepAlive)) continue;
+    if (frame->type == static_cast<std::uint8_t>(wire::MsgType::Error)) {
+      wire::Reader r(frame->payload);
+      std::int32_t status = r.i32();
+      c.breakOff();
+      return (r.finished() && status < 0) ? status : kFailMalformed;
+    }
+    return 0;
+  }
+}
+
+std::int32_t sendMessage(Connection& c, wire::MsgType type,
+                         const std::vector<std::uint8_t>& payload) {
+  wire::Io io = wire::sendFrame(c.fd.get(), type, payload, ioTimeoutMs());
+  if (io != wire::Io::Ok) {
+    c.breakOff();
+    return statusFromIo(io);
+  }
+  return 0;
+}
+
+}  // namespace kestrum

@@ -1,0 +1,145 @@
+// SearchDir and RecvData: one request on a connection and its replies.
+#include <cstring>
+
+#include "connections.h"
+#include "md5.h"
+#include "kestrum.h"
+#include "status.h"
+#include "transfers.h"
+
+using namespace kestrum;
+
+namespace {
+
+std::int32_t commandRequest(Connection& c, std::int32_t code) {
+  wire::Writer w;
+  w.i32(code).u16(0).u16(0);
+  if (std::int32_t s = sendMessage(c, wire::MsgType::Request, w.data()); s < 0) return s;
+  wire::Frame f;
+  if (std::int32_t s = readReply(c, &f); s < 0) return s;
+  wire::Reader r(f.payload);
+  std::int32_t status = r.i32();
+  if (f.type != static_cast<std::uint8_t>(wire::MsgType::CommandReply) || !r.finished()) {
+    c.breakOff();
+    return kFailMalformed;
+  }
+  return status == 0 ? 0 : (status < 0 ? status : kFailRefused);
+}
+
+std::int32_t receiveListing(Connection& c, Transfer& t, void* buffer, int32_t* count) {
+  if (t.listingEnded) return kFailArgument;
+  wire::Frame f;
+  if (std::int32_t s = readReply(c, &f, &t.cancelled); s < 0) return s;
+  wire::Reader r(f.payload);
+  std::int32_t status = r.i32();
+  std::uint16_t n = r.u16();
+  r.u16();
+  const std::uint8_t* entries = r.bytes(static_cast<std::size_t>(n) * wire::kEntrySize);
+  if (f.type != static_cast<std::uint8_t>(wire::MsgType::ListReply) || !r.finished() ||
+      n > wire::kMaxEntries || (status < 0 && n != 0)) {
+    c.breakOff();
+    return kFailMalformed;
+  }
+  if (status < 0) {
+    t.listingEnded = true;
+    return status;
+  }
+  if (n > 0) std::memcpy(buffer, entries, n * wire::kEntrySize);  // at most 480 of 516 bytes
+  *count = n;
+  if (n == 0) t.listingEnded = true;
+  return KESTRUM_RECV_LIST;
+}
+
+std::int32_t receiveFileInfo(Connection& c, Transfer& t, void* buffer, int32_t* size) {
+  if (t.sizeKnown) return kFailArgument;  // RecvFile comes next
+  wire::Frame f;
+  if (std::int32_t s = readReply(c, &f, &t.cancelled); s < 0) return s;
+  wire::Reader r(f.payload);
+  std::int32_t status = r.i32();
+  r.u32();
+  std::uint64_t fileSize = r.u64();
+  std::string md5 = r.fixedText(wire::kMd5HexSize);
+  if (f.type != static_cast<std::uint8_t>(wire::MsgType::FileInfo) || !r.finished()) {
+    c.breakOff();
+    return kFailMalformed;
+  }
+  if (status < 0) return status;
+  if (fileSize > 0x7fffffff) {  // the interface carries sizes in 32 signed bits
+    c.breakOff();
+    return kFailTooLarge;
+  }
+  if (t.kind == TransferKind::FileWithMd5) {
+    if (!wire::isMd5Hex(md5)) {
+      c.breakOff();
+      return kFailMalformed;
+    }
+    std::memcpy(buffer, md5.c_str(), md5.size() + 1);  // 33 of 44 bytes
+  }
+  t.sizeKnown = true;
+  t.size = fileSize;
+  *size = static_cast<int32_t>(fileSize);
+  return KESTRUM_RECV_SIZE_KNOWN;
+}
+
+}  // namespace
+
+extern "C" {
+
+KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint16_t* transferId,
+                              int32_t* handle) {
+  if (!transferId) return kFailArgument;
+  std::size_t pathLength = pathOrNull ? strnlen(pathOrNull, wire::kMaxPathLength + 1) : 0;
+  if (pathLength > wire::kMaxPathLength) return kFailArgument;
+  std::string path(pathOrNull ? pathOrNull : "", pathLength);
+
+  TransferKind kind;
+  switch (requestCode) {
+    case KESTRUM_REQ_LIST_ROOT:
+    case KESTRUM_REQ_LIST_DIR:
+      kind = TransferKind::Listing;
+      if (path.empty()) requestCode = KESTRUM_REQ_LIST_ROOT;
+      break;
+    case KESTRUM_REQ_GET_FILE:
+    case KESTRUM_REQ_GET_FILE_MD5:
+      if (path.empty()) return kFailArgument;
+      kind = requestCode == KESTRUM_REQ_GET_FILE ? TransferKind::File : TransferKind::FileWithMd5;
+      break;
+    case KESTRUM_REQ_BACKTRACK:
+    case KESTRUM_REQ_REBOOT: {
+      auto c = usableConnection(handle);
+      if (!c) return kFailConnection;
+      forgetTransfersOf(*handle);
+      return commandRequest(*c, requestCode);
+    }
+    default:
+      return kFailArgument;
+  }
+
+  auto c = usableConnection(handle);
+  if (!c) return kFailConnection;
+  auto t = startTransfer(*handle, kind);
+  if (!t) return kFailArgument;
+  wire::Writer w;
+  w.i32(requestCode).u16(static_cast<std::uint16_t>(path.size())).u16(0).bytes(path.data(),
+                                                                               path.size());
+  if (std::int32_t s = sendMessage(*c, wire::MsgType::Request, w.data()); s < 0) {
+    stopTransfer(t->id);
+    return s;
+  }
+  *transferId = t->id;
+  return 0;
+}
+
+KESTRUM_API int32_t RecvData(void* buffer, int32_t* count, int32_t* size, uint16_t transferId,
+                             int32_t* handle) {
+  if (!buffer || !count || !size || !handle) return kFailArgument;
+  auto t = findTransfer(transferId);
+  if (!t || t->handle != *handle) return kFailArgument;
+  auto c = usableConnection(handle);
+  if (!c) return kFailConnection;
+  std::lock_guard lock(t->mutex);
+  if (t->kind == TransferKind::Listing) return receiveListing(*c, *t, buffer, count);
+  return receiveFileInfo(*c, *t, buffer, size);
+}
+
+}  // extern "C"

@@ -1,0 +1,118 @@
+// SendUpdatePatch: uploads a patch and follows the device until it answers.
+// Channel 91 shows 0..39 for the upload, exactly 40 when the device starts
+// unpacking and 41..100 while it unpacks, never going backwards.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "callbacks.h"
+#include "connections.h"
+#include "md5.h"
+#include "kestrum.h"
+#include "status.h"
+
+using namespace kestrum;
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::int32_t kUploadShare = KESTRUM_SEND_UNPACK_STAGE - 1;  // 0..39
+
+class Progress {
+ public:
+  void report(std::int32_t value) {
+    if (value <= last_) return;
+    last_ = value;
+    reportProgress(value, KESTRUM_CHANNEL_SEND_PATCH);
+  }
+
+ private:
+  std::int32_t last_ = -1;
+};
+
+std::int32_t upload(Connection& c, int fd, std::uint64_t size, Progress& progress) {
+  auto buffer = std::make_unique<char[]>(kBufferSize);
+  std::uint64_t sent = 0;
+  while (sent < size) {
+    ssize_t n = ::read(fd, buffer.get(), kBufferSize);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return kFailLocalFile;  // shrank or unreadable: the device sees a short upload
+    if (static_cast<std::uint64_t>(n) > size - sent) n = static_cast<ssize_t>(size - sent);
+    wire::Io io = wire::sendAll(c.fd.get(), buffer.get(), static_cast<std::size_t>(n), ioTimeoutMs());
+    if (io != wire::Io::Ok) return statusFromIo(io);
+    sent += static_cast<std::uint64_t>(n);
+    progress.report(static_cast<std::int32_t>(sent * kUploadShare / size));
+  }
+  return 0;
+}
+
+// Reads progress frames until the result arrives.
+std::int32_t awaitResult(Connection& c, Progress& progress) {
+  for (;;) {
+    wire::Frame f;
+    if (std::int32_t s = readReply(c, &f); s < 0) return s;
+    wire::Reader r(f.payload);
+    std::int32_t value = r.i32();
+    if (!r.finished()) return kFailMalformed;
+    if (f.type == static_cast<std::uint8_t>(wire::MsgType::PatchProgress)) {
+      if (value >= KESTRUM_SEND_UNPACK_STAGE && value <= 100) progress.report(value);
+    } else if (f.type == static_cast<std::uint8_t>(wire::MsgType::PatchResult)) {
+      return value;
+    } else {
+      c.breakOff();
+      return kFailMalformed;
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+KESTRUM_API int32_t SendUpdatePatch(const char* patchPath, const char* md5Hex, int32_t* handle) {
+  if (!patchPath || !md5Hex) return kFailArgument;
+  std::string md5(md5Hex, strnlen(md5Hex, 33));
+  if (!wire::isMd5Hex(md5)) return kFailArgument;
+  auto c = usableConnection(handle);
+  if (!c) return kFailConnection;
+
+  int fd = ::open(patchPath, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kFailLocalFile;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+      static_cast<std::uint64_t>(st.st_size) > 0xffffffffu) {  // a patch states its size in 32 bits
+    ::close(fd);
+    return st.st_size > 0 ? kFailTooLarge : kFailLocalFile;
+  }
+  auto size = static_cast<std::uint64_t>(st.st_size);
+
+  Progress progress;
+  std::int32_t result = 0;
+  wire::Writer w;
+  w.u64(size).bytes(md5.data(), md5.size());
+  wire::Frame f;
+  if ((result = sendMessage(*c, wire::MsgType::PatchBegin, w.data())) == 0 &&
+      (result = readReply(*c, &f)) == 0) {
+    wire::Reader r(f.payload);
+    std::int32_t ready = r.i32();
+    if (f.type != static_cast<std::uint8_t>(wire::MsgType::PatchReady) || !r.finished()) {
+      result = kFailMalformed;
+    } else if (ready != 0) {
+      result = ready < 0 ? ready : kFailRefused;
+    } else {
+      progress.report(0);
+      result = upload(*c, fd, size, progress);
+      if (result == 0) result = awaitResult(*c, progress);
+    }
+  }
+  ::close(fd);
+  if (result < 0 && result != KESTRUM_SEND_HARDWARE_MISMATCH && result != KESTRUM_SEND_BUSY)
+    c->breakOff();
+  return result;
+}
+
+}  // extern "C"

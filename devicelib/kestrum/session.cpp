@@ -1,0 +1,71 @@
+// ConnectServer, ReleaseSocket and LoginServer.
+#include <cstring>
+
+#include "connections.h"
+#include "kestrum.h"
+#include "status.h"
+#include "transfers.h"
+
+using namespace kestrum;
+
+namespace {
+// A caller's fixed field read as text: at most width bytes, up to a zero byte.
+std::string boundedText(const char* field, std::size_t width) {
+  if (!field) return {};
+  return std::string(field, strnlen(field, width));
+}
+}  // namespace
+
+extern "C" {
+
+KESTRUM_API int32_t ConnectServer(const char* address, int32_t port) {
+  if (!address || port < 1 || port > 65535) return kFailArgument;
+  wire::Fd fd = wire::connectTcp(std::string(address, strnlen(address, 64)),
+                                 static_cast<std::uint16_t>(port), kConnectTimeoutMs);
+  if (!fd.valid()) return kFailConnection;
+  return addConnection(std::move(fd));
+}
+
+KESTRUM_API void ReleaseSocket(int32_t* handle) {
+  if (!handle) return;
+  if (*handle >= 1) {
+    forgetTransfersOf(*handle);
+    removeConnection(*handle);
+  }
+  *handle = -1;
+}
+
+KESTRUM_API int32_t LoginServer(char hardwareName[17], int32_t* version, int32_t* updatePending,
+                                int32_t* backtrackAvailable, const char userName[65],
+                                const char password[65], int32_t* handle) {
+  if (!hardwareName || !version || !updatePending || !backtrackAvailable) return kFailArgument;
+  std::memset(hardwareName, 0, KESTRUM_HARDWARE_NAME_SIZE);
+  auto c = usableConnection(handle);
+  if (!c) return kFailConnection;
+
+  wire::Writer w;
+  w.fixedText(boundedText(userName, wire::kCredentialWidth), wire::kCredentialWidth)
+      .fixedText(boundedText(password, wire::kCredentialWidth), wire::kCredentialWidth);
+  if (std::int32_t s = sendMessage(*c, wire::MsgType::Login, w.data()); s < 0) return s;
+
+  wire::Frame f;
+  if (std::int32_t s = readReply(*c, &f); s < 0) return s;
+  wire::Reader r(f.payload);
+  std::int32_t status = r.i32();
+  std::string hardware = r.fixedText(wire::kHardwareWidth);
+  std::int32_t ver = r.i32();
+  std::int32_t pending = r.i32();
+  std::int32_t backtrack = r.i32();
+  if (f.type != static_cast<std::uint8_t>(wire::MsgType::LoginReply) || !r.finished()) {
+    c->breakOff();
+    return kFailMalformed;
+  }
+  if (status != KESTRUM_LOGIN_OK) return status;
+  std::memcpy(hardwareName, hardware.data(), hardware.size());  // at most 16 bytes, NUL stays
+  *version = ver;
+  *updatePending = pending;
+  *backtrackAvailable = backtrack;
+  return KESTRUM_LOGIN_OK;
+}
+
+}  // extern "C"

@@ -1,0 +1,187 @@
+// Broken frames in both directions: a rogue device against the library, and
+// a rogue client against the lab. Nothing may crash or hang.
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "lab_fixture.h"
+#include "socket_io.h"
+
+using namespace labtest;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// A fake device on 127.0.0.20:9001 that answers every connection's first
+// frame with the bytes that reply() makes.
+class RogueDevice {
+ public:
+  explicit RogueDevice(std::function<std::vector<std::uint8_t>()> reply)
+      : reply_(std::move(reply)) {
+    listener_ = wire::listenTcp("127.0.0.20", 9001, nullptr);
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        pollfd p{listener_.get(), POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        wire::Fd c(::accept(listener_.get(), nullptr, nullptr));
+        wire::Frame request;
+        if (wire::recvFrame(c.get(), &request, 1000) != wire::Io::Ok) continue;
+        auto bytes = reply_();
+        wire::sendAll(c.get(), bytes.data(), bytes.size(), 1000);
+        // Hold the connection open (silent) until the client gives up.
+        char sink[256];
+        std::size_t got;
+        while (!stop_ && wire::recvSome(c.get(), sink, sizeof sink, &got, 100) != wire::Io::Closed) {
+        }
+      }
+    });
+  }
+  ~RogueDevice() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::function<std::vector<std::uint8_t>()> reply_;
+  wire::Fd listener_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+std::vector<std::uint8_t> frame(wire::MsgType type, const wire::Writer& w) {
+  return wire::encodeFrame(type, w.data());
+}
+
+int32_t listOnce(int32_t* count) {
+  Connection c("127.0.0.20");
+  uint16_t id = 1;
+  if (int32_t s = SearchDir("", 1, &id, &c.handle); s != 0) return 100 + s;
+  char buffer[KESTRUM_LIST_BUFFER_SIZE + 64];
+  std::memset(buffer, 0x5A, sizeof buffer);
+  int32_t size = 0;
+  *count = -1;
+  int32_t status = RecvData(buffer, count, &size, id, &c.handle);
+  for (std::size_t i = KESTRUM_LIST_BUFFER_SIZE; i < sizeof buffer; ++i)
+    EXPECT_EQ(buffer[i], 0x5A) << "wrote past the 516-byte listing buffer";
+  return status;
+}
+
+class RogueDeviceTest : public LabTest {};
+
+TEST_F(RogueDeviceTest, BrokenRepliesGiveNegativeStatusesQuickly) {
+  std::vector<std::pair<const char*, std::function<std::vector<std::uint8_t>()>>> cases = {
+      {"garbage", [] { return std::vector<std::uint8_t>(64, 0xEE); }},
+      {"oversized length",
+       [] {
+         auto f = frame(wire::MsgType::ListReply, wire::Writer());
+         f[8] = 0xFF, f[9] = 0xFF, f[10] = 0xFF, f[11] = 0x7F;  // 2 GiB announced
+         return f;
+       }},
+      {"wrong version",
+       [] {
+         auto f = frame(wire::MsgType::ListReply, wire::Writer().i32(0).u16(0).u16(0));
+         f[4] = 99;
+         return f;
+       }},
+      {"eleven entries",
+       [] {
+         wire::Writer w;
+         w.i32(0).u16(11).u16(0);
+         for (int i = 0; i < 11; ++i) w.u8('2').fixedText("name", 47);
+         return frame(wire::MsgType::ListReply, w);
+       }},
+      {"count beyond payload",
+       [] { return frame(wire::MsgType::ListReply, wire::Writer().i32(0).u16(3).u16(0)); }},
+      {"wrong reply type",
+       [] { return frame(wire::MsgType::FileInfo, wire::Writer().i32(0).u32(0).u64(5)); }},
+      {"cut frame",
+       [] {
+         auto f = frame(wire::MsgType::ListReply, wire::Writer().i32(0).u16(0).u16(0));
+         f.resize(f.size() - 3);
+         return f;
+       }},
+      {"silence", [] { return std::vector<std::uint8_t>(); }},
+  };
+  for (auto& [name, reply] : cases) {
+    SCOPED_TRACE(name);
+    RogueDevice rogue(reply);
+    auto start = Clock::now();
+    int32_t count = 0;
+    EXPECT_LT(listOnce(&count), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));  // timeout is 1.5 s here
+  }
+}
+
+TEST_F(RogueDeviceTest, BrokenLoginAndFileRepliesAreRefused) {
+  {
+    RogueDevice rogue([] { return frame(wire::MsgType::LoginReply, wire::Writer().i32(0)); });
+    Connection c("127.0.0.20");
+    char hardware[17];
+    int32_t v, p, b;
+    char user[65] = "admin", password[65] = "";
+    EXPECT_LT(LoginServer(hardware, &v, &p, &b, user, password, &c.handle), 0);
+  }
+  {
+    RogueDevice rogue([] {  // a file of 3 GiB cannot be carried in 32 signed bits
+      return frame(wire::MsgType::FileInfo,
+                   wire::Writer().i32(0).u32(0).u64(3ull << 30).fixedText("", 32));
+    });
+    EXPECT_LT(download("127.0.0.20", "f", 4, local("f").string()).recvData, 0);
+  }
+  {
+    RogueDevice rogue([] {  // an MD5 that is not 32 lower-case hex digits
+      return frame(wire::MsgType::FileInfo,
+                   wire::Writer().i32(0).u32(0).u64(1).fixedText("ABCDEF", 32));
+    });
+    EXPECT_LT(download("127.0.0.20", "f", 5, local("f").string()).recvData, 0);
+  }
+  {
+    RogueDevice rogue([] {  // announces 1000 bytes, sends 10, then holds the line
+      auto f = frame(wire::MsgType::FileInfo,
+                     wire::Writer().i32(0).u32(0).u64(1000).fixedText("", 32));
+      f.insert(f.end(), 10, 'x');
+      return f;
+    });
+    Download d = download("127.0.0.20", "f", 4, local("f").string());
+    EXPECT_EQ(d.recvData, KESTRUM_RECV_SIZE_KNOWN);
+    EXPECT_LT(d.recvFile, 0);
+    EXPECT_FALSE(fs::exists(local("f")));
+  }
+}
+
+// Raw bytes against the lab; afterwards the device still serves a normal client.
+TEST_F(LabTest, RogueClientsDoNotHurtTheLab) {
+  writeFile(templateOf("CAM0001A") / "a.txt", "hello");
+  startLab({camera("CAM0001A", "127.0.0.2", "47RKT", 2010)});
+  auto rogue = [](std::vector<std::uint8_t> bytes) {
+    wire::Fd fd = wire::connectTcp("127.0.0.2", 9001, 1000);
+    EXPECT_TRUE(fd.valid());
+    wire::sendAll(fd.get(), bytes.data(), bytes.size(), 1000);
+    ::shutdown(fd.get(), SHUT_WR);
+    // The lab answers with an Error frame or just closes; it never hangs.
+    wire::Frame reply;
+    wire::Io io = wire::recvFrame(fd.get(), &reply, 2000);
+    EXPECT_NE(io, wire::Io::Timeout);
+    if (io == wire::Io::Ok) EXPECT_EQ(reply.type, static_cast<uint8_t>(wire::MsgType::Error));
+  };
+  rogue(std::vector<std::uint8_t>(100, 0xEE));
+  auto huge = wire::encodeFrame(wire::MsgType::Request, {});
+  huge[11] = 0x7F;  // 2 GiB payload announced
+  rogue(huge);
+  rogue(wire::encodeFrame(static_cast<wire::MsgType>(77), {}));
+  rogue(wire::encodeFrame(wire::MsgType::Request, wire::Writer().i32(4).u16(200).u16(0).data()));
+  rogue(wire::encodeFrame(wire::MsgType::Login, wire::Writer().u32(1).data()));
+  rogue(wire::encodeFrame(wire::MsgType::PatchBegin, wire::Writer().u64(10).fixedText("zz", 32).data()));
+  rogue(wire::encodeFrame(wire::MsgType::Request, wire::Writer().i32(99).u16(0).u16(0).data()));
+
+  Download d = download("127.0.0.2", "a.txt", 4, local("a.txt").string());
+  EXPECT_GE(d.recvFile, 0);
+  EXPECT_EQ(readFile(local("a.txt")), "hello");
+}
+
+}  // namespace

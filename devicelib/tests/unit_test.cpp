@@ -1,0 +1,140 @@
+// Pieces that need no sockets: frames, the install script, storage paths
+// and the world file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "frame.h"
+#include "install_script.h"
+#include "lab_config.h"
+#include "storage.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(Frame, HeaderRoundTripAndChecks) {
+  auto f = wire::encodeFrame(wire::MsgType::Login, {1, 2, 3});
+  ASSERT_EQ(f.size(), wire::kHeaderSize + 3);
+  EXPECT_EQ(std::vector<std::uint8_t>(f.begin(), f.begin() + 4),
+            (std::vector<std::uint8_t>{'T', 'V', 'D', 'L'}));
+  wire::FrameHeader h;
+  EXPECT_EQ(wire::decodeHeader(f.data(), wire::kMaxPayload, &h), wire::HeaderCheck::Ok);
+  EXPECT_EQ(h.type, 1);
+  EXPECT_EQ(h.length, 3u);
+  EXPECT_EQ(wire::decodeHeader(f.data(), 2, &h), wire::HeaderCheck::TooLong);
+  f[4] = 2;
+  EXPECT_EQ(wire::decodeHeader(f.data(), wire::kMaxPayload, &h), wire::HeaderCheck::BadVersion);
+  f[0] = 0;
+  EXPECT_EQ(wire::decodeHeader(f.data(), wire::kMaxPayload, &h), wire::HeaderCheck::BadMagic);
+}
+
+TEST(Frame, ReaderNeverReadsPastTheEnd) {
+  wire::Writer w;
+  w.u16(0x1234).fixedText("abcdef", 4).i32(-4);
+  wire::Reader r(w.data());
+  EXPECT_EQ(r.u16(), 0x1234);
+  EXPECT_EQ(r.fixedText(4), "abcd");  // a full field has no zero byte
+  EXPECT_EQ(r.i32(), -4);
+  EXPECT_TRUE(r.finished());
+  EXPECT_EQ(r.u64(), 0u);
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.bytes(1), nullptr);
+}
+
+class Folders : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("devsim-unit-" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "tmp");
+    fs::create_directories(root_ / "mtd");
+    fs::create_directories(root_ / "sdcard" / "DCIM");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  void write(const fs::path& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
+  std::string tmp() { return (root_ / "tmp").string(); }
+  std::string mtd() { return (root_ / "mtd").string(); }
+  fs::path root_;
+};
+
+TEST_F(Folders, StandardInstallScriptCopiesPayloadAndOptionalVersionIni) {
+  write(root_ / "tmp" / "app.bin", "APP");
+  std::string script =
+      "#!/bin/sh\nif [ -f \"/tmp/exshell.sh\" ]\nthen\n/tmp/exshell.sh 2009\nfi\n"
+      "cp -f /tmp/app.bin /mnt/mtd/\nif [ -f \"/tmp/version.ini\" ]\nthen\n"
+      "cp /tmp/version.ini /mnt/mtd/ -f\nfi\necho \"========= update OK!!! =======\"\n";
+  std::string error;
+  ASSERT_TRUE(devsim::runInstallScript(script, tmp(), mtd(), nullptr, &error)) << error;
+  EXPECT_TRUE(fs::exists(root_ / "mtd" / "app.bin"));
+  EXPECT_FALSE(fs::exists(root_ / "mtd" / "version.ini"));  // its "if" was false
+
+  write(root_ / "tmp" / "version.ini", "V");
+  ASSERT_TRUE(devsim::runInstallScript(script, tmp(), mtd(), nullptr, &error)) << error;
+  EXPECT_TRUE(fs::exists(root_ / "mtd" / "version.ini"));
+}
+
+TEST_F(Folders, InstallScriptRefusesEscapesMissingFilesAndOpenIfs) {
+  write(root_ / "tmp" / "a", "A");
+  std::string error;
+  std::vector<std::string> skipped;
+  EXPECT_FALSE(devsim::runInstallScript("cp -f /tmp/../a /mnt/mtd/\n", tmp(), mtd(), nullptr, &error));
+  EXPECT_FALSE(devsim::runInstallScript("cp -f /tmp/a /etc/\n", tmp(), mtd(), nullptr, &error));
+  EXPECT_FALSE(devsim::runInstallScript("cp -f /tmp/missing /mnt/mtd/\n", tmp(), mtd(), nullptr, &error));
+  EXPECT_FALSE(devsim::runInstallScript("if [ -f \"/tmp/a\" ]\nthen\n", tmp(), mtd(), nullptr, &error));
+  EXPECT_TRUE(devsim::runInstallScript("rm -rf /\ncp -f /tmp/a /mnt/mtd/renamed\n", tmp(), mtd(),
+                                       &skipped, &error));
+  EXPECT_EQ(skipped, std::vector<std::string>{"rm -rf /"});  // never run, only listed
+  EXPECT_TRUE(fs::exists(root_ / "mtd" / "renamed"));
+}
+
+TEST_F(Folders, RequestPathsStayInsideTheStorage) {
+  std::string root = (root_ / "sdcard").string(), out;
+  EXPECT_TRUE(devsim::resolveInside(root, "DCIM", &out));
+  EXPECT_TRUE(devsim::resolveInside(root, "", &out));
+  EXPECT_FALSE(devsim::resolveInside(root, "../tmp", &out));
+  EXPECT_FALSE(devsim::resolveInside(root, "/etc", &out));
+  fs::create_directory_symlink(root_ / "tmp", root_ / "sdcard" / "link");
+  EXPECT_FALSE(devsim::resolveInside(root, "link/x", &out));
+}
+
+TEST_F(Folders, WorldFileKeysAndErrors) {
+  fs::path ini = root_ / "lab.ini";
+  write(ini,
+        "[lab]\nreboot_ms = 300\n[device CAM1]\naddress = 127.0.0.2\nhardware = 47RKT\n"
+        "version = 2010\nprevious_version = 2009\naccount.admin =\naccount.op = x y\n"
+        "fault_busy = 1\nfault_drop_after_bytes = 5000\nfault_slow_kbps = 64\n");
+  devsim::LabConfig c;
+  std::string error;
+  ASSERT_TRUE(devsim::loadLabConfig(ini.string(), &c, &error)) << error;
+  ASSERT_EQ(c.devices.size(), 1u);
+  const auto& d = c.devices[0];
+  EXPECT_EQ(d.identifier, "CAM1");
+  EXPECT_DOUBLE_EQ(c.rebootSeconds, 0.3);
+  EXPECT_EQ(d.accounts, (std::vector<std::pair<std::string, std::string>>{{"admin", ""}, {"op", "x y"}}));
+  EXPECT_TRUE(d.faults.busy);
+  EXPECT_EQ(d.faults.dropAfterBytes, 5000u);
+  EXPECT_EQ(d.faults.slowKbps, 64u);
+  EXPECT_EQ(d.storageTemplate, (root_ / "devices" / "CAM1" / "sdcard").string());
+
+  write(ini, "[device X]\naddress = 192.168.1.1\n");
+  EXPECT_FALSE(devsim::loadLabConfig(ini.string(), &c, &error));  // loopback only
+  write(ini, "[device X]\naddress = 127.0.0.2\nversion = twelve\n");
+  EXPECT_FALSE(devsim::loadLabConfig(ini.string(), &c, &error));
+  EXPECT_FALSE(devsim::loadLabConfig((root_ / "none.ini").string(), &c, &error));
+}
+
+TEST(World, SampleWorldDescribesTheThreeCameras) {
+  devsim::LabConfig c;
+  std::string error;
+  ASSERT_TRUE(devsim::loadLabConfig(TOVARIN_SOURCE_WORLD, &c, &error)) << error;
+  ASSERT_EQ(c.devices.size(), 3u);
+  EXPECT_EQ(c.devices[0].identifier, "CAM0001A");
+  EXPECT_EQ(c.devices[0].previousVersion, 2009);
+  EXPECT_EQ(c.devices[1].accounts.size(), 2u);
+  EXPECT_EQ(c.devices[2].hardware, "52HQX");
+  EXPECT_DOUBLE_EQ(c.rebootSeconds, 2.0);
+}
+
+}  // namespace

@@ -1,0 +1,286 @@
+#include "device_lab.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "device_session.h"
+#include "frame.h"
+#include "storage.h"
+
+namespace devsim {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::size_t kMaxLiveConnections = 512;
+constexpr auto kTick = std::chrono::milliseconds(50);
+
+// A folder name for the device: its identifier when that is a plain name.
+std::string folderName(const DeviceConfig& d, std::size_t index) {
+  bool plain = isPlainName(d.identifier) &&
+               std::all_of(d.identifier.begin(), d.identifier.end(), [](unsigned char c) {
+                 return std::isalnum(c) || c == '-' || c == '_' || c == '.';
+               });
+  return plain ? d.identifier : "device" + std::to_string(index);
+}
+}  // namespace
+
+DeviceLab::DeviceLab(LabConfig config) : config_(std::move(config)) {}
+
+DeviceLab::~DeviceLab() { stop(); }
+
+Device* DeviceLab::device(const std::string& identifier) {
+  for (auto& s : slots_)
+    if (s.device->config().identifier == identifier) return s.device.get();
+  return nullptr;
+}
+
+bool DeviceLab::waitOnline(const std::string& identifier, std::chrono::milliseconds timeout) {
+  Device* d = device(identifier);
+  auto deadline = Clock::now() + timeout;
+  while (d && Clock::now() < deadline) {
+    if (d->status().online) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return d && d->status().online;
+}
+
+bool DeviceLab::prepareFolders(std::string* error) {
+  std::error_code ec;
+  if (config_.stateDir.empty()) {
+    std::string pattern = (fs::temp_directory_path() / "tovarin-devsim-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+      *error = "cannot make a state folder";
+      return false;
+    }
+    stateDir_ = pattern;
+    ownStateDir_ = true;
+  } else {
+    stateDir_ = config_.stateDir;
+    fs::create_directories(stateDir_, ec);
+  }
+  for (std::size_t i = 0; i < config_.devices.size(); ++i) {
+    const DeviceConfig& d = config_.devices[i];
+    std::string folder = stateDir_ + "/" + folderName(d, i);
+    fs::remove_all(folder, ec);
+    fs::create_directories(folder + "/sdcard", ec);
+    fs::create_directories(folder + "/tmp", ec);
+    fs::create_directories(folder + "/mnt/mtd", ec);
+    if (ec) {
+      *error = folder + ": " + ec.message();
+      return false;
+    }
+    if (!d.storageTemplate.empty() && fs::is_directory(d.storageTemplate)) {
+      fs::copy(d.storageTemplate, folder + "/sdcard",
+               fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+      if (ec) {
+        *error = d.storageTemplate + ": " + ec.message();
+        return false;
+      }
+    }
+    Slot slot;
+    slot.device = std::make_unique<Device>(d, folder);
+    slots_.push_back(std::move(slot));
+  }
+  return true;
+}
+
+bool DeviceLab::openSockets(Slot& slot, std::string* error) {
+  const std::string& address = slot.device->config().address;
+  slot.listener = wire::listenTcp(address, config_.tcpPort, error);
+  if (!slot.listener.valid()) return false;
+  slot.udp = wire::bindUdp(address, config_.probePort, error);
+  if (!slot.udp.valid()) {
+    slot.listener.reset();
+    return false;
+  }
+  slot.device->setOnline(true);
+  return true;
+}
+
+bool DeviceLab::start(std::string* error) {
+  std::string ignored;
+  if (!error) error = &ignored;
+  if (started_) return true;
+  if (!prepareFolders(error)) return false;
+  // Probes to the loopback broadcast address reach only a socket bound to it.
+  broadcastUdp_ = wire::bindUdp("127.255.255.255", config_.probePort, error);
+  if (!broadcastUdp_.valid()) return false;
+  for (auto& s : slots_)
+    if (!openSockets(s, error)) return false;
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    *error = "pipe";
+    return false;
+  }
+  wakeRead_.reset(pipeFds[0]);
+  wakeWrite_.reset(pipeFds[1]);
+  stopping_ = false;
+  started_ = true;
+  loopThread_ = std::thread([this] { loop(); });
+  return true;
+}
+
+void DeviceLab::stop() {
+  if (!started_) {
+    slots_.clear();
+    return;
+  }
+  stopping_ = true;
+  wake();
+  loopThread_.join();
+  reap(true);
+  slots_.clear();
+  broadcastUdp_.reset();
+  started_ = false;
+  if (ownStateDir_) {
+    std::error_code ec;
+    fs::remove_all(stateDir_, ec);
+  }
+}
+
+void DeviceLab::wake() {
+  char c = 1;
+  [[maybe_unused]] auto n = ::write(wakeWrite_.get(), &c, 1);
+}
+
+void DeviceLab::rebootLater(std::size_t slot) {
+  {
+    std::lock_guard lock(rebootMutex_);
+    rebootQueue_.push_back(slot);
+  }
+  wake();
+}
+
+void DeviceLab::takeOffline(std::size_t index) {
+  Slot& s = slots_[index];
+  s.listener.reset();
+  s.udp.reset();
+  s.device->setOnline(false);
+  s.rebooting = true;
+  s.rebootApplied = false;
+  s.backAt = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                std::chrono::duration<double>(config_.rebootSeconds));
+  for (auto& l : live_)
+    if (l.slot == index) ::shutdown(l.fd.get(), SHUT_RDWR);
+}
+
+void DeviceLab::reap(bool all) {
+  for (auto it = live_.begin(); it != live_.end();) {
+    if (all) ::shutdown(it->fd.get(), SHUT_RDWR);
+    if (all || it->done->load()) {
+      it->thread.join();
+      it = live_.erase(it);  // closes the socket after its thread has ended
+    } else {
+      ++it;
+    }
+  }
+}
+
+void DeviceLab::acceptOn(std::size_t index) {
+  wire::Fd fd(::accept4(slots_[index].listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+  if (!fd.valid()) return;
+  if (live_.size() >= kMaxLiveConnections) return;  // closes it at once
+  wire::setNoDelay(fd.get());
+  Live l{index, std::move(fd), {}, std::make_shared<std::atomic<bool>>(false)};
+  Device* device = slots_[index].device.get();
+  int raw = l.fd.get();
+  auto done = l.done;
+  l.thread = std::thread([this, device, raw, done, index] {
+    SessionOptions options;
+    options.maxPatchBytes = config_.maxPatchBytes;
+    options.reboot = [this, index] { rebootLater(index); };
+    serveConnection(*device, raw, stopping_, options);
+    *done = true;
+  });
+  live_.push_back(std::move(l));
+}
+
+void DeviceLab::answerProbe(int fd, std::size_t onlySlot) {
+  std::uint8_t datagram[512];
+  sockaddr_in from{};
+  socklen_t fromLength = sizeof from;
+  ssize_t n = ::recvfrom(fd, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC,
+                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+  if (n < static_cast<ssize_t>(wire::kHeaderSize) || static_cast<std::size_t>(n) > sizeof datagram)
+    return;
+  wire::FrameHeader h;
+  if (wire::decodeHeader(datagram, wire::kMaxPayload, &h) != wire::HeaderCheck::Ok ||
+      h.type != static_cast<std::uint8_t>(wire::MsgType::Probe) ||
+      h.length != static_cast<std::size_t>(n) - wire::kHeaderSize)
+    return;
+  wire::Reader r(datagram + wire::kHeaderSize, h.length);
+  std::uint16_t answerPort = r.u16();
+  r.u16();
+  std::uint32_t nonce = r.u32();
+  if (!r.finished() || answerPort == 0 || !wire::isLoopback(from.sin_addr.s_addr)) return;
+
+  sockaddr_in to = from;
+  to.sin_port = htons(answerPort);
+  for (std::size_t i = 0; i < slots_.size(); ++i) {
+    Slot& s = slots_[i];
+    if ((onlySlot != SIZE_MAX && i != onlySlot) || !s.udp.valid()) continue;
+    const DeviceConfig& d = s.device->config();
+    wire::Writer w;
+    w.u32(nonce).fixedText(d.identifier, wire::kIdentifierWidth);
+    w.fixedText(d.hardware, wire::kHardwareWidth).i32(s.device->status().version);
+    auto answer = wire::encodeFrame(wire::MsgType::Answer, w.data());
+    ::sendto(s.udp.get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&to),
+             sizeof to);
+  }
+}
+
+void DeviceLab::loop() {
+  while (!stopping_) {
+    std::vector<pollfd> fds{{wakeRead_.get(), POLLIN, 0}, {broadcastUdp_.get(), POLLIN, 0}};
+    std::vector<std::pair<std::size_t, bool>> owners;  // slot, is the TCP listener
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      if (!slots_[i].listener.valid()) continue;
+      fds.push_back({slots_[i].listener.get(), POLLIN, 0});
+      owners.emplace_back(i, true);
+      fds.push_back({slots_[i].udp.get(), POLLIN, 0});
+      owners.emplace_back(i, false);
+    }
+    ::poll(fds.data(), fds.size(), static_cast<int>(kTick.count()));
+    if (fds[0].revents) {
+      char drain[64];
+      while (::read(wakeRead_.get(), drain, sizeof drain) > 0) {
+      }
+    }
+    if (fds[1].revents & POLLIN) answerProbe(broadcastUdp_.get(), SIZE_MAX);
+    for (std::size_t k = 2; k < fds.size(); ++k) {
+      if (!(fds[k].revents & POLLIN)) continue;
+      auto [slot, isListener] = owners[k - 2];
+      if (isListener)
+        acceptOn(slot);
+      else
+        answerProbe(slots_[slot].udp.get(), slot);
+    }
+    std::vector<std::size_t> reboots;
+    {
+      std::lock_guard lock(rebootMutex_);
+      reboots.swap(rebootQueue_);
+    }
+    for (std::size_t slot : reboots) takeOffline(slot);
+    for (auto& s : slots_) {
+      if (!s.rebooting || Clock::now() < s.backAt) continue;
+      std::string error;
+      if (!s.rebootApplied) s.device->completeReboot();
+      s.rebootApplied = true;
+      if (openSockets(s, &error)) s.rebooting = false;  // else tried again next tick
+    }
+    reap(false);
+  }
+}
+
+}  // namespace devsim

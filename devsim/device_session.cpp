@@ -1,0 +1,327 @@
+#include "device_session.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "md5.h"
+#include "patch_install.h"
+#include "socket_io.h"
+#include "storage.h"
+
+namespace devsim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using wire::MsgType;
+
+constexpr int kIdleTimeoutMs = 300000;  // a client may keep an idle connection this long
+constexpr int kTransferTimeoutMs = 30000;
+constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kMaxListing = 100000;
+constexpr auto kKeepAliveEvery = std::chrono::milliseconds(500);
+
+// The connection's socket; sends from the session and its keep-alive helper
+// are serialised.
+class Link {
+ public:
+  Link(int fd, const std::atomic<bool>& stop) : fd_(fd), stop_(stop) {}
+  bool send(MsgType type, const std::vector<std::uint8_t>& payload) {
+    std::lock_guard lock(mutex_);
+    return wire::sendFrame(fd_, type, payload, kTransferTimeoutMs) == wire::Io::Ok;
+  }
+  bool sendStatus(MsgType type, std::int32_t status) {
+    wire::Writer w;
+    w.i32(status);
+    return send(type, w.data());
+  }
+  bool sendRaw(const void* data, std::size_t size) {
+    std::lock_guard lock(mutex_);
+    return wire::sendAll(fd_, data, size, kTransferTimeoutMs, &stop_) == wire::Io::Ok;
+  }
+  int fd() const { return fd_; }
+  const std::atomic<bool>& stop() const { return stop_; }
+
+ private:
+  int fd_;
+  const std::atomic<bool>& stop_;
+  std::mutex mutex_;
+};
+
+// Sends a keep-alive every half second while it lives, so that the client
+// does not take a long step for a silent device.
+class KeepAlive {
+ public:
+  explicit KeepAlive(Link& link)
+      : thread_([this, &link](std::stop_token st) {
+          std::unique_lock lock(mutex_);
+          while (!wake_.wait_for(lock, st, kKeepAliveEvery, [] { return false; }) &&
+                 !st.stop_requested())
+            link.send(MsgType::KeepAlive, {});
+        }) {}
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable_any wake_;
+  std::jthread thread_;  // last, so that it starts after the members it uses
+};
+
+class Session {
+ public:
+  Session(Device& device, int fd, const std::atomic<bool>& stop, const SessionOptions& options)
+      : device_(device), link_(fd, stop), options_(options) {}
+
+  void run() {
+    for (;;) {
+      wire::Frame f;
+      wire::Io io = wire::recvFrame(link_.fd(), &f, kIdleTimeoutMs, &link_.stop());
+      if (io == wire::Io::Malformed) {
+        link_.sendStatus(MsgType::Error, wire::kStatusMalformed);
+        return;
+      }
+      if (io != wire::Io::Ok) return;
+      if (device_.faults().stall) continue;  // a hung device reads but never answers
+      if (!handle(f)) return;
+    }
+  }
+
+ private:
+  bool malformed() {
+    link_.sendStatus(MsgType::Error, wire::kStatusMalformed);
+    return false;
+  }
+
+  bool handle(const wire::Frame& f) {
+    switch (static_cast<MsgType>(f.type)) {
+      case MsgType::Login:
+        return login(f);
+      case MsgType::Request:
+        return request(f);
+      case MsgType::PatchBegin:
+        return patch(f);
+      default:
+        return malformed();
+    }
+  }
+
+  bool login(const wire::Frame& f) {
+    wire::Reader r(f.payload);
+    std::string user = r.fixedText(wire::kCredentialWidth);
+    std::string password = r.fixedText(wire::kCredentialWidth);
+    if (!r.finished()) return malformed();
+    LoginAnswer a = device_.login(user, password);
+    wire::Writer w;
+    w.i32(a.status).fixedText(a.hardware, wire::kHardwareWidth).i32(a.version);
+    w.i32(a.updatePending).i32(a.backtrackAvailable);
+    return link_.send(MsgType::LoginReply, w.data());
+  }
+
+  bool request(const wire::Frame& f) {
+    wire::Reader r(f.payload);
+    std::int32_t code = r.i32();
+    std::uint16_t length = r.u16();
+    r.u16();
+    const std::uint8_t* bytes = r.bytes(length);
+    if (!r.finished() || length > wire::kMaxPathLength) return malformed();
+    std::string path(reinterpret_cast<const char*>(bytes), length);
+    switch (code) {
+      case wire::kCodeListRoot:
+        return list("");
+      case wire::kCodeListDir:
+        return list(path);
+      case wire::kCodeGetFile:
+      case wire::kCodeGetFileMd5:
+        return sendFile(path, code == wire::kCodeGetFileMd5);
+      case wire::kCodeBacktrack:
+        return link_.sendStatus(MsgType::CommandReply,
+                                device_.requestBacktrack() ? 0 : wire::kStatusRefused);
+      case wire::kCodeReboot:
+        link_.sendStatus(MsgType::CommandReply, 0);
+        if (options_.reboot) options_.reboot();
+        return false;
+      default:
+        return malformed();
+    }
+  }
+
+  bool sendListReply(std::int32_t status, const std::vector<ListEntry>& entries, std::size_t from,
+                     std::size_t count) {
+    wire::Writer w;
+    w.i32(status).u16(static_cast<std::uint16_t>(count)).u16(0);
+    for (std::size_t i = from; i < from + count; ++i) {
+      w.u8(static_cast<std::uint8_t>(entries[i].kind));
+      w.fixedText(entries[i].name, wire::kEntrySize - 1);  // 47 bytes, NUL unless full
+    }
+    return link_.send(MsgType::ListReply, w.data());
+  }
+
+  bool list(const std::string& path) {
+    std::string folder;
+    std::vector<ListEntry> entries;
+    if (!resolveInside(device_.sdcard(), path, &folder) ||
+        !listDirectory(folder, kMaxListing, &entries))
+      return sendListReply(wire::kStatusNotFound, entries, 0, 0);
+    for (std::size_t i = 0; i < entries.size(); i += wire::kMaxEntries) {
+      std::size_t n = std::min(wire::kMaxEntries, entries.size() - i);
+      if (!sendListReply(0, entries, i, n)) return false;
+    }
+    return sendListReply(0, entries, 0, 0);  // no entries: the end
+  }
+
+  bool sendFileInfo(std::int32_t status, std::uint64_t size, const std::string& md5) {
+    wire::Writer w;
+    w.i32(status).u32(0).u64(size).fixedText(md5, wire::kMd5HexSize);
+    return link_.send(MsgType::FileInfo, w.data());
+  }
+
+  // The file's digest, with keep-alives while a large file is read.
+  bool digest(int fd, std::string* md5, char* buffer) {
+    wire::Md5 sum;
+    auto lastBeat = Clock::now();
+    for (;;) {
+      ssize_t n = ::read(fd, buffer, kBufferSize);
+      if (n < 0) return false;
+      if (n == 0) break;
+      sum.update(buffer, static_cast<std::size_t>(n));
+      if (Clock::now() - lastBeat >= kKeepAliveEvery) {
+        if (!link_.send(MsgType::KeepAlive, {})) return false;
+        lastBeat = Clock::now();
+      }
+    }
+    *md5 = sum.hex();
+    return ::lseek(fd, 0, SEEK_SET) == 0;
+  }
+
+  // Waits while the device is told to hang; false when the lab stops.
+  bool waitWhileStalled() {
+    while (device_.faults().stall) {
+      if (link_.stop()) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+
+  bool sendFile(const std::string& path, bool withMd5) {
+    std::string full;
+    struct stat st {};
+    int fd = -1;
+    if (path.empty() || !resolveInside(device_.sdcard(), path, &full) ||
+        (fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC)) < 0 || ::fstat(fd, &st) != 0 ||
+        !S_ISREG(st.st_mode)) {
+      if (fd >= 0) ::close(fd);
+      return sendFileInfo(wire::kStatusNotFound, 0, "");
+    }
+    auto buffer = std::make_unique<char[]>(kBufferSize);
+    std::string md5;
+    bool ok = (!withMd5 || digest(fd, &md5, buffer.get())) &&
+              sendFileInfo(0, static_cast<std::uint64_t>(st.st_size), md5) &&
+              streamFile(fd, static_cast<std::uint64_t>(st.st_size), buffer.get());
+    ::close(fd);
+    return ok;
+  }
+
+  // The file's bytes, raw, under the device's fault switches.
+  bool streamFile(int fd, std::uint64_t size, char* buffer) {
+    Faults faults = device_.faults();
+    auto start = Clock::now();
+    std::uint64_t sent = 0;
+    while (sent < size) {
+      if (!waitWhileStalled()) return false;
+      std::size_t want = kBufferSize;
+      if (faults.slowKbps) want = std::max<std::size_t>(faults.slowKbps * 1024 / 20, 512);
+      want = static_cast<std::size_t>(std::min<std::uint64_t>(want, size - sent));
+      if (faults.dropAfterBytes) {
+        if (sent >= faults.dropAfterBytes) return false;
+        want = static_cast<std::size_t>(std::min<std::uint64_t>(want, faults.dropAfterBytes - sent));
+      }
+      ssize_t n = ::read(fd, buffer, want);
+      if (n <= 0) return false;  // the file shrank: the client sees the connection close
+      if (!link_.sendRaw(buffer, static_cast<std::size_t>(n))) return false;
+      sent += static_cast<std::uint64_t>(n);
+      if (faults.slowKbps) {
+        auto due = start + std::chrono::duration<double>(static_cast<double>(sent) /
+                                                          (faults.slowKbps * 1024.0));
+        std::this_thread::sleep_until(due);
+      }
+    }
+    return true;
+  }
+
+  bool patch(const wire::Frame& f) {
+    wire::Reader r(f.payload);
+    std::uint64_t size = r.u64();
+    std::string md5 = r.fixedText(wire::kMd5HexSize);
+    if (!r.finished() || !wire::isMd5Hex(md5)) return malformed();
+    if (size == 0 || size > options_.maxPatchBytes)
+      return link_.sendStatus(MsgType::PatchReady, wire::kStatusRefused);
+    if (device_.faults().busy || !device_.beginPatch())
+      return link_.sendStatus(MsgType::PatchReady, -6);
+    std::string patchPath = device_.folder() + "/incoming.patch";
+    bool keep = receivePatch(size, md5, patchPath);
+    ::unlink(patchPath.c_str());
+    device_.endPatch();
+    return keep;
+  }
+
+  bool receivePatch(std::uint64_t size, const std::string& md5, const std::string& patchPath) {
+    if (!link_.sendStatus(MsgType::PatchReady, 0)) return false;
+    int out = ::open(patchPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) return false;
+    auto buffer = std::make_unique<char[]>(kBufferSize);
+    wire::Md5 sum;
+    std::uint64_t left = size;
+    std::uint64_t drop = device_.faults().dropAfterBytes;
+    bool ok = true;
+    while (ok && left > 0) {
+      ok = waitWhileStalled();
+      std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, left));
+      if (drop) {
+        std::uint64_t received = size - left;
+        if (received >= drop) break;
+        want = static_cast<std::size_t>(std::min<std::uint64_t>(want, drop - received));
+      }
+      std::size_t got = 0;
+      ok = ok && wire::recvSome(link_.fd(), buffer.get(), want, &got, kTransferTimeoutMs,
+                                &link_.stop()) == wire::Io::Ok;
+      ok = ok && ::write(out, buffer.get(), got) == static_cast<ssize_t>(got);
+      sum.update(buffer.get(), got);
+      left -= got;
+    }
+    ok = ::close(out) == 0 && ok && left == 0;
+    if (!ok) return false;  // dropped, broken or short: nothing more to say
+    if (sum.hex() != md5) return link_.sendStatus(MsgType::PatchResult, wire::kStatusRefused);
+
+    InstallOutcome outcome;
+    {
+      KeepAlive beat(link_);
+      outcome = installPatch(device_, patchPath, [this](std::int32_t value) {
+        link_.sendStatus(MsgType::PatchProgress, value);
+      });
+    }
+    std::int32_t result = outcome.status == 0 ? device_.acceptPatch(outcome.version) : outcome.status;
+    return link_.sendStatus(MsgType::PatchResult, result);
+  }
+
+  Device& device_;
+  Link link_;
+  const SessionOptions& options_;
+};
+
+}  // namespace
+
+void serveConnection(Device& device, int fd, const std::atomic<bool>& stop,
+                     const SessionOptions& options) {
+  Session(device, fd, stop, options).run();
+  ::shutdown(fd, SHUT_RDWR);  // the peer sees the end now; the lab closes the socket later
+}
+
+}  // namespace devsim

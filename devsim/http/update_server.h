@@ -1,0 +1,50 @@
+// A read-only HTTP file server for the device lab: it plays the update
+// server, serving one folder (catalogues, update files, histories, messages)
+// to the program's plain GET requests. Binds only a loopback address.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace devsim {
+
+class UpdateServer {
+ public:
+  // Port 0 lets the system choose a free port; port() tells it after start.
+  UpdateServer(std::string rootFolder, std::string address, int port);
+  ~UpdateServer();
+  UpdateServer(const UpdateServer&) = delete;
+  UpdateServer& operator=(const UpdateServer&) = delete;
+
+  // Binds and starts serving on a background thread. False, with a reason,
+  // when the root folder is missing, the address is not a 127.x.x.x address
+  // or the port cannot be bound.
+  bool start(std::string* error);
+  // Stops serving and waits for the background thread; safe to call twice.
+  void stop();
+  int port() const;
+
+  // Fault knobs for tests; they may be changed while the server runs.
+  // Requests whose path starts with `prefix` get `status` and no file
+  // (an empty prefix turns this off).
+  void failPathsStartingWith(const std::string& prefix, int status);
+  // Every reply waits this long before it starts.
+  void setResponseDelay(std::chrono::milliseconds delay);
+  // Every file body stops after this many bytes and the connection is
+  // dropped, as by a server that dies mid-transfer (nullopt turns it off).
+  void cutBodiesAfter(std::optional<std::size_t> bytes);
+
+  // The paths of all requests so far, in arrival order.
+  std::vector<std::string> requestedPaths() const;
+  void clearRequestLog();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace devsim

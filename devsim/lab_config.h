@@ -1,0 +1,50 @@
+// What a lab world holds: its devices, their accounts, storage and fault
+// switches, and the lab-wide ports and timings. Read from an INI file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace devsim {
+
+// Switches that make a device misbehave on purpose, for tests.
+struct Faults {
+  bool busy = false;               // every patch upload is refused with -6
+  bool otherHardware = false;      // every patch is refused as made for other hardware (-4)
+  bool rejectLogin = false;        // every login is refused with -5
+  std::uint64_t dropAfterBytes = 0;  // >0: close after this many file or patch bytes
+  bool stall = false;              // stop answering on TCP (reads and ignores requests)
+  std::uint32_t slowKbps = 0;      // >0: send file bytes at most this fast (KB/s)
+};
+
+struct DeviceConfig {
+  std::string identifier;
+  std::string address;   // 127.x.y.z
+  std::string hardware;  // at most 16 bytes go on the wire
+  std::int32_t version = 0;
+  std::int32_t previousVersion = 0;  // 0: no firmware to go back to
+  bool updatePending = false;
+  std::int32_t pendingVersion = 0;  // applied at the next reboot when non-zero
+  bool applyNow = false;            // true: a patch is applied at once (result = new version)
+  std::vector<std::pair<std::string, std::string>> accounts;  // user, password
+  std::string storageTemplate;  // copied to the device's "/sdcard" at start
+  Faults faults;
+};
+
+struct LabConfig {
+  std::vector<DeviceConfig> devices;
+  double rebootSeconds = 2.0;  // how long a rebooting device stays offline
+  std::uint16_t tcpPort = 9001;
+  std::uint16_t probePort = 10008;
+  std::string stateDir;    // empty: a fresh temporary folder, removed at stop
+  std::string httpRoot;    // the update server's files; empty when none
+  std::uint64_t maxPatchBytes = 2ull << 30;
+};
+
+// Reads a world file. Relative folders in it are taken from the file's own
+// folder. Returns false with a message on any error.
+bool loadLabConfig(const std::string& path, LabConfig* config, std::string* error);
+
+}  // namespace devsim

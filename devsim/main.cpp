@@ -1,0 +1,153 @@
+// tovarin-devsim: runs a device lab world (and its update server) until
+// interrupted.
+#include <signal.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "device_lab.h"
+#include "lab_config.h"
+#ifdef TOVARIN_DEVSIM_HTTP
+#include "update_server.h"
+#endif
+
+namespace {
+
+const char* kUsage =
+    "Usage: tovarin-devsim [options]\n"
+    "Simulates the IP cameras of a world file on loopback addresses (TCP port 9001,\n"
+    "discovery on UDP 10008) and serves the world's update server over HTTP.\n"
+    "\n"
+    "  --world FILE         world file (default: world/lab.ini beside this program)\n"
+    "  --state DIR          writable copy of the devices' storage (default: a fresh\n"
+    "                       temporary folder, removed at exit)\n"
+    "  --http ADDRESS:PORT  update server address (default 127.0.0.1:8080)\n"
+    "  --no-http            do not serve the update server\n"
+    "  --reboot-ms N        how long a rebooting device stays offline (overrides the world)\n"
+    "  --help               this text\n"
+    "\n"
+    "Runs until interrupted (Ctrl+C). Binds 127.x.y.z addresses only.\n";
+
+volatile sig_atomic_t g_stop = 0;
+void onSignal(int) { g_stop = 1; }
+
+std::string defaultWorld() {
+  char self[PATH_MAX] = {};
+  ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  std::filesystem::path beside =
+      std::filesystem::path(std::string(self, n > 0 ? static_cast<std::size_t>(n) : 0))
+          .parent_path() /
+      "world" / "lab.ini";
+  if (std::filesystem::exists(beside)) return beside.string();
+  return TOVARIN_DEVSIM_SOURCE_WORLD;
+}
+
+bool splitHostPort(const std::string& text, std::string* host, int* port) {
+  auto colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  *host = text.substr(0, colon);
+  char* end = nullptr;
+  long p = std::strtol(text.c_str() + colon + 1, &end, 10);
+  if (*end || p < 1 || p > 65535) return false;
+  *port = static_cast<int>(p);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string world = defaultWorld(), state, http = "127.0.0.1:8080";
+  bool serveHttp = true;
+  long rebootMs = -1;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::cerr << arg << " needs a value\n" << kUsage;
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (arg == "--world") {
+      world = value();
+    } else if (arg == "--state") {
+      state = value();
+    } else if (arg == "--http") {
+      http = value();
+    } else if (arg == "--no-http") {
+      serveHttp = false;
+    } else if (arg == "--reboot-ms") {
+      rebootMs = std::strtol(value().c_str(), nullptr, 10);
+    } else {
+      std::cerr << "unknown option " << arg << "\n" << kUsage;
+      return 2;
+    }
+  }
+
+  devsim::LabConfig config;
+  std::string error;
+  if (!devsim::loadLabConfig(world, &config, &error)) {
+    std::cerr << "tovarin-devsim: " << error << "\n";
+    return 1;
+  }
+  if (!state.empty()) config.stateDir = state;
+  if (rebootMs >= 0) config.rebootSeconds = static_cast<double>(rebootMs) / 1000.0;
+
+  struct sigaction sa {};
+  sa.sa_handler = onSignal;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  devsim::DeviceLab lab(config);
+  if (!lab.start(&error)) {
+    std::cerr << "tovarin-devsim: " << error << "\n";
+    return 1;
+  }
+  for (const auto& d : config.devices)
+    std::cout << "device " << d.identifier << " at " << d.address << ":" << config.tcpPort
+              << " hardware " << d.hardware << " version " << d.version << "\n";
+  std::cout << "state folder " << lab.stateDir() << "\n";
+
+#ifdef TOVARIN_DEVSIM_HTTP
+  std::unique_ptr<devsim::UpdateServer> server;
+  if (serveHttp) {
+    std::string host;
+    int port = 0;
+    std::string root = config.httpRoot.empty()
+                           ? (std::filesystem::path(world).parent_path() / "updateserver").string()
+                           : config.httpRoot;
+    if (!splitHostPort(http, &host, &port)) {
+      std::cerr << "tovarin-devsim: --http wants ADDRESS:PORT\n";
+      return 2;
+    }
+    server = std::make_unique<devsim::UpdateServer>(root, host, port);
+    if (!server->start(&error)) {
+      std::cerr << "tovarin-devsim: update server: " << error << "\n";
+      return 1;
+    }
+    std::cout << "update server http://" << http << "/ serving " << root << "\n";
+  }
+#else
+  (void)serveHttp;
+  (void)splitHostPort;
+#endif
+  std::cout.flush();
+
+  while (!g_stop) ::pause();
+#ifdef TOVARIN_DEVSIM_HTTP
+  if (server) server->stop();
+#endif
+  lab.stop();
+  return 0;
+}

@@ -1,0 +1,148 @@
+// The sample world as the build leaves it beside the executables: catalogues
+// that match their files, ready-made patches that hold what they should, and
+// device storage with enough entries to need several listing replies.
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "patchformat.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kWorld = TOVARIN_WORLD_DIR;
+const fs::path kIpc = kWorld / "updateserver" / "IPC";
+
+std::string readAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string md5Hex(const std::string& bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
+  std::string hex;
+  char two[3];
+  for (unsigned int i = 0; i < length; ++i) {
+    std::snprintf(two, sizeof two, "%02x", digest[i]);
+    hex += two;
+  }
+  return hex;
+}
+
+struct CatalogueEntry {
+  int version;
+  std::string name;
+  std::string md5;
+};
+
+void readCatalogue(const std::string& hardware, int* newVersion,
+                   std::vector<CatalogueEntry>* entries) {
+  const std::string text = readAll(kIpc / hardware / "versionlist_new.txt");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(^NewVer=(\d+)&;\s*FileCount=(\d+)&;)")))
+      << text;
+  *newVersion = std::stoi(m[1]);
+  const int count = std::stoi(m[2]);
+  const std::regex entry(R"(File(\d\d)Ver=(\d+);Name=([^;]+);md5=([0-9a-f]{32})&;)");
+  int k = 0;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), entry);
+       it != std::sregex_iterator(); ++it) {
+    ++k;
+    EXPECT_EQ(std::stoi((*it)[1]), k) << "entries are numbered 01, 02, ...";
+    entries->push_back({std::stoi((*it)[2]), (*it)[3], (*it)[4]});
+  }
+  EXPECT_EQ(k, count);
+}
+
+TEST(WorldTest, CataloguesMatchTheServedFiles) {
+  int newVersion = 0;
+  std::vector<CatalogueEntry> entries;
+  readCatalogue("47RKT", &newVersion, &entries);
+  EXPECT_EQ(newVersion, 2011);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, "app.bin");
+  EXPECT_EQ(entries[0].version, 2011);
+  EXPECT_EQ(entries[1].name, "ui.res");
+  EXPECT_EQ(entries[1].version, 2010);
+  EXPECT_EQ(entries[2].name, "version.ini");
+  EXPECT_EQ(entries[2].version, 2011);
+
+  int hqxVersion = 0;
+  std::vector<CatalogueEntry> hqx;
+  readCatalogue("52HQX", &hqxVersion, &hqx);
+  EXPECT_EQ(hqxVersion, 3001);
+
+  for (const auto& [hardware, list] : {std::pair{"47RKT", entries}, std::pair{"52HQX", hqx}}) {
+    for (const CatalogueEntry& e : list) {
+      const fs::path file = kIpc / hardware / (e.name + ".patch");
+      ASSERT_TRUE(fs::is_regular_file(file)) << file;
+      EXPECT_EQ(md5Hex(readAll(file)), e.md5) << file;
+    }
+    EXPECT_TRUE(
+        fs::is_regular_file(kIpc / hardware / ("PatchHistory_" + std::string(hardware) + ".txt")));
+  }
+}
+
+TEST(WorldTest, RandomMessagesOfferThreeMessages) {
+  const std::string text = readAll(kIpc / "RandomMessages.txt");
+  EXPECT_EQ(text.rfind("count=3;", 0), 0u);
+  for (int k = 1; k <= 3; ++k) {
+    const std::regex message(std::to_string(k) + R"(short=[^&]+&content=[^&]+&url=[^&]+&;)");
+    EXPECT_TRUE(std::regex_search(text, message)) << "message " << k;
+  }
+}
+
+TEST(WorldTest, ReadyMadePatchesHoldTheirFirmware) {
+  patchformat::Header header;
+  std::vector<patchformat::EntryInfo> entries;
+  std::string error;
+  const fs::path rkt = kWorld / "patches" / "47RKT2011.patch";
+  ASSERT_TRUE(patchformat::readPatch(rkt.string(), &header, &entries, &error)) << error;
+  EXPECT_EQ(header.hardwareName, "47RKT");
+  EXPECT_EQ(header.version, 2011);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, "app.bin");
+  EXPECT_EQ(entries[1].name, "version.ini");
+  EXPECT_EQ(entries[2].name, "patchrule.sh");
+  const fs::path extracted = fs::temp_directory_path() / ("world_test_" + std::to_string(getpid()));
+  ASSERT_TRUE(patchformat::extractEntry(rkt.string(), entries[0], extracted.string(), &error));
+  EXPECT_EQ(readAll(extracted), readAll(kIpc / "47RKT" / "app.bin.patch"));
+  ASSERT_TRUE(patchformat::extractEntry(rkt.string(), entries[2], extracted.string(), &error));
+  EXPECT_EQ(readAll(extracted),
+            patchformat::buildInstallScript("2010", {"app.bin", "version.ini"}));
+  fs::remove(extracted);
+
+  const fs::path hqx = kWorld / "patches" / "52HQX3002.patch";
+  ASSERT_TRUE(patchformat::readPatch(hqx.string(), &header, &entries, &error)) << error;
+  EXPECT_EQ(header.hardwareName, "52HQX");
+  EXPECT_EQ(header.version, 3002);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[1].name, "version.ini");
+}
+
+TEST(WorldTest, DeviceStorageHasNestedFoldersAndALongListing) {
+  std::size_t longest = 0;
+  for (const char* device : {"CAM0001A", "CAM0002B", "CAM0003C"}) {
+    const fs::path sdcard = kWorld / "devices" / device / "sdcard";
+    ASSERT_TRUE(fs::is_directory(sdcard / "DCIM" / "100MEDIA")) << device;
+    EXPECT_TRUE(fs::is_regular_file(sdcard / "DCIM" / ".thumbs" / "t1.jpg")) << device;
+    for (const auto& item : fs::recursive_directory_iterator(sdcard)) {
+      if (!item.is_directory()) continue;
+      const auto count = std::distance(fs::directory_iterator(item.path()), {});
+      longest = std::max(longest, static_cast<std::size_t>(count));
+    }
+  }
+  EXPECT_GT(longest, 10u) << "one folder must need more than one listing reply";
+}
+
+}  // namespace

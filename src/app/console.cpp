@@ -1,0 +1,105 @@
+// The hidden one-line console: the backtick shows and hides it anywhere in
+// the window; Enter runs the typed command.
+#include <QApplication>
+#include <QKeyEvent>
+
+#include "app/mainform.h"
+
+namespace {
+
+const QString kPlaceholder = QStringLiteral("Console");
+const QString kCloseHint = QStringLiteral("=========press ` close==========");
+const QString kAccessCode = QStringLiteral("qelvomtr");
+
+QString lastLine(const QPlainTextEdit* memo) {
+  const QString text = memo->toPlainText();
+  if (text.isEmpty()) return {};
+  return text.section('\n', -1);
+}
+
+}  // namespace
+
+void TMainForm::FormKeyPress(QChar key) {
+  if (key != QChar('`')) return;
+  if (Command_Edit->isVisible()) Command_Edit->clear();
+  Command_Edit->setVisible(!Command_Edit->isVisible());
+  CommandHistory_Memo->setVisible(!CommandHistory_Memo->isVisible());
+  if (Command_Edit->isVisible()) {
+    Command_Edit->setText(kPlaceholder);
+    if (lastLine(CommandHistory_Memo) != kCloseHint)
+      CommandHistory_Memo->appendPlainText(kCloseHint);
+    Command_Edit->setFocus(Qt::ShortcutFocusReason);
+  }
+}
+
+void TMainForm::Command_EditClick() {
+  if (Command_Edit->text() == kPlaceholder) Command_Edit->clear();
+}
+
+void TMainForm::Command_EditExit() {
+  if (Command_Edit->text().isEmpty()) Command_Edit->setText(kPlaceholder);
+}
+
+void TMainForm::Command_EditKeyPress(QChar key) {
+  if (Command_Edit->text().isEmpty() || key != QChar('\r')) return;
+  CommandHistory_Memo->appendPlainText(Command_Edit->text());
+  CheckCommand(Command_Edit);
+  Command_Edit->clear();
+}
+
+void TMainForm::CheckCommand(QLineEdit* edit) {
+  if (edit != Command_Edit) return;
+  const QString command = edit->text();
+  if (command == "make update patch") {
+    Pages_PageControl->setPageVisible(Pages_PageControl->page(3), true);
+    CommandHistory_Memo->appendPlainText("make update patch page get!");
+  } else if (command == kAccessCode) {
+    for (QWidget* page : {Tovarin_Page, Options_Page, MakeUpdatePatch_Page})
+      Pages_PageControl->setPageVisible(page, true);
+    PanelSpreader_Btn->setEnabled(true);
+    CommandHistory_Memo->appendPlainText("technicist permission get!");
+  } else if (command == "language:chinese" || command == "language:english") {
+    const QString wanted =
+        command == "language:chinese" ? QString::fromUtf8("简体中文") : QStringLiteral("English");
+    for (int i = 0; i < LanguageBox_ComboBox->count(); ++i) {
+      if (LanguageBox_ComboBox->itemData(i).toString() == wanted && i != SelectedLanguageIndex) {
+        LanguageBox_ComboBox->setCurrentIndex(i);
+        LanguageChange_BtnClick(Command_Edit);
+      }
+    }
+  }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  const bool inThisWindow = widget && (widget == this || isAncestorOf(widget));
+  if (!inThisWindow) return QWidget::eventFilter(watched, event);
+
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      // Key preview: the window sees each key once, at the control that has
+      // the focus, before that control does. The key is not consumed.
+      auto* key = static_cast<QKeyEvent*>(event);
+      const bool atTarget = widget == QApplication::focusWidget() ||
+                            (!QApplication::focusWidget() && widget == this);
+      if (!atTarget) break;
+      const QString text = key->text();
+      if (!text.isEmpty()) FormKeyPress(text.at(0));
+      if (widget == Command_Edit &&
+          (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        Command_EditKeyPress(QChar('\r'));
+        return true;
+      }
+      break;
+    }
+    case QEvent::MouseButtonPress:
+      if (widget == Command_Edit) Command_EditClick();
+      break;
+    case QEvent::FocusOut:
+      if (widget == Command_Edit) Command_EditExit();
+      break;
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}

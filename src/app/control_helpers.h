@@ -1,0 +1,50 @@
+// Shorthands for building controls at fixed places.
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/mainform.h"
+
+namespace build {
+
+inline QLabel* label(TMainForm& f, QWidget* parent, const char* name, const QString& text, int left,
+                     int top) {
+  auto* l = f.reg(new QLabel(text, parent), name, skin::kLabel);
+  l->setProperty("autoSize", true);
+  l->move(left, top);
+  l->adjustSize();
+  return l;
+}
+
+inline QPushButton* button(TMainForm& f, QWidget* parent, const char* name, const QString& text,
+                           int left, int top, int width, int height) {
+  auto* b = f.reg(new QPushButton(text, parent), name, skin::kButton);
+  b->setGeometry(left, top, width, height);
+  b->setFocusPolicy(Qt::TabFocus);
+  return b;
+}
+
+inline QLineEdit* edit(TMainForm& f, QWidget* parent, const char* name, const QString& text,
+                       int left, int top, int width, int height) {
+  auto* e = f.reg(new QLineEdit(text, parent), name, skin::kEdit);
+  e->setGeometry(left, top, width, height);
+  return e;
+}
+
+inline TSkinPanel* panel(TMainForm& f, QWidget* parent, const char* name, int left, int top,
+                         int width, int height) {
+  auto* p = f.reg(new TSkinPanel(parent), name, skin::kPanel);
+  p->setGeometry(left, top, width, height);
+  return p;
+}
+
+inline TBevel* bevel(TMainForm& f, QWidget* parent, const char* name, int left, int top, int width,
+                     int height) {
+  auto* b = f.reg(new TBevel(parent), name, skin::kOther);
+  b->setGeometry(left, top, width, height);
+  return b;
+}
+
+}  // namespace build

@@ -1,0 +1,290 @@
+#include "app/mainform.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QScreen>
+
+#include "app/control_builders.h"
+#include "app/worker_thread.h"
+#include "devicelink/device_link.h"
+#include "devicelink/progress_callbacks.h"
+#include "session/device_session.h"
+#include "settings/message_lists.h"
+
+TMainForm* MainForm = nullptr;
+
+TMainForm::TMainForm(const AppServices& services, QWidget* parent)
+    : QWidget(parent), services_(services) {
+  MainForm = this;
+  setObjectName("MainForm");
+  setWindowTitle("Tovarin");
+  // A fixed window whose only caption button is the minimise box.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowMinimizeButtonHint);
+  TovarinImages_ImageList = makeTovarinImages();
+  PanelImages_ImageList = makePanelImages();
+  buildWindowControls();
+  connectHandlers();
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  StopAllThreads();
+  if (MainForm == this) MainForm = nullptr;
+}
+
+void TMainForm::buildWindowControls() {
+  Pages_PageControl = reg(new TPageControl(this), "Pages_PageControl", skin::kOther);
+  Tovarin_Page = reg(new QWidget, "Tovarin_Page", skin::kTabSheet);
+  FirmwareUpdate_Page = reg(new QWidget, "FirmwareUpdate_Page", skin::kTabSheet);
+  Options_Page = reg(new QWidget, "Options_Page", skin::kTabSheet);
+  MakeUpdatePatch_Page = reg(new QWidget, "MakeUpdatePatch_Page", skin::kTabSheet);
+  Pages_PageControl->addPage(Tovarin_Page, "Tovarin");
+  Pages_PageControl->addPage(FirmwareUpdate_Page, "FirmwareUpdate");
+  Pages_PageControl->addPage(Options_Page, "Options");
+  Pages_PageControl->addPage(MakeUpdatePatch_Page, "MakeUpdatePatch");
+  Pages_PageControl->setGeometry(17, 0, kClientWidth, kClientHeight);
+
+  buildFilePageControls(*this);
+  buildFirmwarePageControls(*this);
+  buildOptionsPageControls(*this);
+  buildPatchMakerPageControls(*this);
+  buildLoginPanelControls(*this);
+
+  for (int i = 0; i < 4; ++i) {
+    const QString n = QString::number(i + 1);
+    SpeedLabels[i] = reg(new QLabel("0", this), qPrintable("Speed" + n + "_Label"), skin::kLabel);
+    SpeedLabels[i]->setGeometry(470 + i * 40, 2, 24, 16);
+    KBperSecLabels[i] =
+        reg(new QLabel("KB/s", this), qPrintable("KBperSec" + n + "_Label"), skin::kLabel);
+    KBperSecLabels[i]->setGeometry(494 + i * 40, 2, 16, 16);
+  }
+  AddItem_Btn = reg(new QPushButton("AddItem", this), "AddItem_Btn", skin::kButton);
+  AddItem_Btn->setGeometry(560, 440, 75, 25);
+  ThreadMessager_Edit = reg(new QLineEdit(this), "ThreadMessager_Edit", skin::kOther);
+  ThreadMessager_Edit->setGeometry(0, 0, 10, 10);
+  ThreadMessager_Edit->hide();
+
+  CommandHistory_Memo = reg(new QPlainTextEdit(this), "CommandHistory_Memo", skin::kOther);
+  CommandHistory_Memo->setReadOnly(true);
+  CommandHistory_Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  CommandHistory_Memo->setGeometry(0, 262, 200, 200);
+  CommandHistory_Memo->hide();
+  Command_Edit = reg(new QLineEdit("Console", this), "Command_Edit", skin::kEdit);
+  Command_Edit->setGeometry(0, 462, 449, 18);
+  Command_Edit->hide();
+
+  WebMessageTimer_Timer = new QTimer(this);
+  WebMessageTimer_Timer->setObjectName("WebMessageTimer_Timer");
+  WebMessageTimer_Timer->setInterval(1800000);
+  MainFormTrayIcon = new QSystemTrayIcon(this);
+  MainFormTrayIcon->setObjectName("MainFormTrayIcon");
+
+  // The login panel lies over the pages; the console over everything.
+  Login_Panel->raise();
+  CommandHistory_Memo->raise();
+  Command_Edit->raise();
+}
+
+void TMainForm::connectHandlers() {
+  qApp->installEventFilter(this);
+  connect(ThreadMessager_Edit, &QLineEdit::textChanged, this,
+          [this] { ThreadMessager_EditChange(ThreadMessager_Edit); });
+  connect(DevSearchMessageEdit_Edit, &QLineEdit::textChanged, this,
+          [this] { ThreadMessager_EditChange(DevSearchMessageEdit_Edit); });
+  connect(PanelSpreader_Btn, &QPushButton::clicked, this, [this] { PanelSpreader_BtnClick(); });
+  connectSessionHandlers(*this);
+  connectFirmwareHandlers(*this);
+  connectSettingsHandlers(*this);
+}
+
+void TMainForm::FormCreate() {
+  // 1-3: login fields, caption, failure counter.
+  IPAddress_Edit->setText("192.168.1.1");
+  UserName_Edit->setText("admin");
+  Password_Edit->clear();
+  setWindowTitle("Tovarin - No Connect");
+  deviceSession().ConnectFailures = 0;
+  // 4-6: message lists, settings, language pack.
+  messageLists().fill();
+  InitParamFromIni();
+  LoadLanguageList();
+  // 7-8: fixed client area, centred on the screen.
+  setFixedSize(kClientWidth, kClientHeight);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect available = screen->geometry();
+    const QSize outer = frameGeometry().size().expandedTo(size());
+    move(centreOffset(available.width(), outer.width()),
+         centreOffset(available.height(), outer.height()));
+  }
+  // 9: the console along the bottom edge.
+  Command_Edit->move(0, height() - Command_Edit->height());
+  CommandHistory_Memo->setGeometry(0, Command_Edit->y() - 200, CommandHistory_Memo->width(), 200);
+  // 10-11: default states and placement.
+  ResetComponentsDefaultval();
+  ResetComponentPos();
+  // 12-13: hidden pages and controls.
+  Pages_PageControl->setPageVisible(Tovarin_Page, false);
+  Pages_PageControl->setPageVisible(Options_Page, false);
+  Pages_PageControl->setCurrentPage(FirmwareUpdate_Page);
+  UpdateCancel_Btn->hide();
+  for (int i = 0; i < 4; ++i) {
+    SpeedLabels[i]->hide();
+    KBperSecLabels[i]->hide();
+  }
+  AddItem_Btn->hide();
+  URLTestEdit_Edit->hide();
+  // 14: the image list of the list views (pictures are set per item).
+  for (QListWidget* list :
+       {Files2Patch_LV, Patch2Send_LV, UpdateRuleFile_LV, FileList_LV, MUPresult_Listview}) {
+    list->setViewMode(QListView::IconMode);
+    list->setIconSize(QSize(32, 32));
+  }
+  // 15-16: no session connection yet; the device library's callbacks.
+  deviceSession().CommandConnection = -1;
+  device().set_callback_curprogress(&CurProgressCallback);
+  device().set_callback_getfile2patch(&GetFile2PatchCallback);
+}
+
+void TMainForm::ResetComponentsDefaultval() {
+  PanelSpreader_Btn->setEnabled(false);
+  Pages_PageControl->setPageVisible(MakeUpdatePatch_Page, false);
+  MakeUpdatePatchProgress_Gauge->setValue(0);
+  Files2Patch_LV->setAcceptDrops(true);
+  MakeUpdatePatch_Btn->setEnabled(false);
+  PatchHWName_Edit->setText("47RKT");
+  for (QLineEdit* part : PatchVersionEdits) part->setText("00");
+  UpdateProgress_Gauge->setValue(0);
+  UpdateProgress_Gauge->hide();
+  PatchMessage_Memo->setReadOnly(true);
+  PatchDownloadProcess_Gauge->setValue(0);
+  PatchDownloadProcess_Gauge->hide();
+  DSLApply_Btn->setEnabled(false);
+
+  RectMap rects = collectRects();
+  placeAtStart(layoutFrame(), rects);
+  applyRects(rects);
+}
+
+void TMainForm::ResetComponentPos() {
+  RectMap rects = collectRects();
+  resetComponentPos(layoutFrame(), rects);
+  applyRects(rects);
+}
+
+LayoutFrame TMainForm::layoutFrame() const {
+  LayoutFrame frame;
+  frame.clientWidth = kClientWidth;
+  frame.clientHeight = kClientHeight;
+  frame.pageWidth = Pages_PageControl->width();
+  frame.pageHeight = Pages_PageControl->height() - TPageControl::kTabHeight;
+  frame.panelCaptionHeight = TSkinPanel::kCaptionHeight;
+  return frame;
+}
+
+RectMap TMainForm::collectRects() const {
+  RectMap rects;
+  for (QWidget* w : components_) {
+    // Labels size themselves to their caption, so rules see the real width.
+    if (auto* label = qobject_cast<QLabel*>(w); label && label->property("autoSize").toBool())
+      label->adjustSize();
+    const QRect g = w->geometry();
+    rects[w->objectName().toStdString()] = Rect{g.x(), g.y(), g.width(), g.height()};
+  }
+  return rects;
+}
+
+void TMainForm::applyRects(const RectMap& rects) {
+  for (QWidget* w : components_) {
+    auto it = rects.find(w->objectName().toStdString());
+    if (it == rects.end()) continue;
+    const Rect& r = it->second;
+    if (w->geometry() != QRect(r.left, r.top, r.width, r.height))
+      w->setGeometry(r.left, r.top, r.width, r.height);
+  }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  FormShow();
+}
+
+void TMainForm::FormShow() {
+  LookUpDefaultBrowser();
+  StartWebMessageFetch();
+  WebMessageTimer_Timer->setInterval(1800000);
+  WebMessageTimer_Timer->start();
+  DevSearch_BtnClick();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!confirmCloseDuringUpdate(*this)) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+void TMainForm::FormClose() {
+  StopAllThreads();
+  messageLists().release();
+}
+
+void TMainForm::StopAllThreads() {
+  if (ListingThread && !ListingThread->Terminated()) {
+    ListingThread->Terminate();
+    ListingThread->WaitFor();
+    delete ListingThread;
+    ListingThread = nullptr;
+  }
+  for (TThread*& mission : DownloadMissions) {
+    if (mission && !mission->Terminated()) {
+      mission->Terminate();
+      delete mission;  // waits until the mission has ended
+      mission = nullptr;
+    }
+  }
+}
+
+void TMainForm::PanelSpreader_BtnClick() {
+  const std::vector<int> widths = panelFoldWidths(kClientWidth, PanelSpreader_Btn->width(), panelOpen_);
+  for (std::size_t i = 0; i + 1 < widths.size(); ++i) {
+    Login_Panel->resize(widths[i], Login_Panel->height());
+    Login_Panel->repaint();
+    --panelCounter_;
+    services_.sleeper->sleepMs(20);
+  }
+  Login_Panel->resize(widths.back(), Login_Panel->height());
+  panelCounter_ = 10;
+  panelOpen_ = !panelOpen_;
+  PanelSpreader_Btn->setText(PanelSpreader_Btn->text() == ">>" ? "<<" : ">>");
+}
+
+void TMainForm::setCaptionOf(QWidget* control, const QString& caption) {
+  const QByteArray kind = control->property("skinKind").toByteArray();
+  if (kind == skin::kTabSheet) {
+    Pages_PageControl->setPageCaption(control, caption);
+  } else if (auto* label = qobject_cast<QLabel*>(control)) {
+    label->setText(caption);
+  } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+    button->setText(caption);
+  } else if (auto* panel = qobject_cast<TSkinPanel*>(control)) {
+    panel->setCaption(caption);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    edit->setText(caption);
+  }
+}
+
+QString TMainForm::captionOf(QWidget* control) const {
+  const QByteArray kind = control->property("skinKind").toByteArray();
+  if (kind == skin::kTabSheet) return Pages_PageControl->pageCaption(control);
+  if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
+  if (auto* button = qobject_cast<QPushButton*>(control)) return button->text();
+  if (auto* panel = qobject_cast<TSkinPanel*>(control)) return panel->caption();
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text();
+  return {};
+}

@@ -1,0 +1,310 @@
+// TMainForm: the main window. It owns every control; the subsystem folders
+// build their controls (build*Controls) and define their handlers, which are
+// methods of this class named after the control and the event.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVector>
+#include <QWidget>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/layout.h"
+#include "app/services.h"
+
+class TThread;
+class TTutor_Form;
+
+// Title of the program's plain message boxes.
+inline const QString kMessageBoxTitle = QStringLiteral("Tovarin");
+
+class TMainForm : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kClientWidth = 640;
+  static constexpr int kClientHeight = 480;
+
+  // Runs FormCreate. The services must outlive the window.
+  explicit TMainForm(const AppServices& services, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  const AppServices& services() const { return services_; }
+  IDialogs& dialogs() const { return *services_.dialogs; }
+  IDeviceLink& device() const { return *services_.device; }
+
+  // --- Application shell -------------------------------------------------
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  void ResetComponentsDefaultval();
+  void ResetComponentPos();
+  void StopAllThreads();
+  void PanelSpreader_BtnClick();
+  void ThreadMessager_EditChange(QLineEdit* sender);
+  void FormKeyPress(QChar key);
+  void Command_EditClick();
+  void Command_EditExit();
+  void Command_EditKeyPress(QChar key);
+  void CheckCommand(QLineEdit* edit);
+  // Sets a control's caption or text by kind, as language packs do.
+  void setCaptionOf(QWidget* control, const QString& caption);
+  QString captionOf(QWidget* control) const;
+  // The controls in creation order, as language packs walk them.
+  const QVector<QWidget*>& components() const { return components_; }
+  // Whether the login panel is open (covering the pages).
+  bool loginPanelOpen() const { return panelOpen_; }
+  // Hook for the tutorial window, created hidden after the main window.
+  void setTutorForm(TTutor_Form* tutor) { tutorForm_ = tutor; }
+
+  // --- Device discovery and session ---------------------------------------
+  void DevSearch_BtnClick();
+  void FillDeviceList();
+  void DevList_TreeViewDblClick();
+  void Login_SBtnClick();
+  void RebootDevice();
+  void StartPatchHistoryFetch(const QString& hardwareName);
+  // Lists the storage root over the session connection (file page shown).
+  void StartRootListing();
+
+  // --- Remote files ---------------------------------------------------------
+  void FileList_LVDblClick();
+  void Backdir_BtnClick();
+  void AddItem_BtnClick();
+  void OpenBtnClick();
+  void FileListMenu_PopupMenuPopup();
+
+  // --- Firmware update ------------------------------------------------------
+  void FirmwareUpdate_BtnClick(QWidget* sender);
+  void Patch2Send_LVClick();
+  void FU_BtnMouseEnter(QWidget* sender);
+  void FU_BtnMouseLeave(QWidget* sender);
+  void CheckForUpdate_BtnClick();
+  // Whether an update run is between its start and its end step.
+  bool updateRunActive() const { return updateRunActive_; }
+  void setUpdateRunActive(bool active) { updateRunActive_ = active; }
+
+  // --- Online update service ------------------------------------------------
+  void StartWebMessageFetch();
+  void WebMessageTimer_TimerTimer();
+  void WebMessageURL_LabelClick();
+  void LookUpDefaultBrowser();
+
+  // --- Settings and localisation --------------------------------------------
+  void InitParamFromIni();
+  void DownloadSavePathBrows_BtnClick(QWidget* sender);
+  void DSL_BtnClick(QWidget* sender);
+  void DownloadSpeedLimit_EditChange();
+  void LoadLanguageList();
+  void ApplyLanguagePack();
+  void LanguageBox_ComboBoxChange();
+  void LanguageChange_BtnClick(QWidget* sender);
+  void LoadHelpText(QPlainTextEdit* memo);
+  // The folder of the running program (where configs.ini and the data live).
+  QString exeFolder() const;
+
+  // --- Patch maker ----------------------------------------------------------
+  void RuleFile_BtnClick();
+  void MakeUpdatePatch_BtnClick();
+  void MUPresult_ListviewClick();
+  void MUPGetmd5_BtnClick();
+  void PatchHWName_EditClick();
+
+  // --- Tutorial -------------------------------------------------------------
+  void TutorShow_BtnClick();
+
+  // --- Controls ---------------------------------------------------------------
+  // Window level.
+  TPageControl* Pages_PageControl = nullptr;
+  QWidget* Tovarin_Page = nullptr;
+  QWidget* FirmwareUpdate_Page = nullptr;
+  QWidget* Options_Page = nullptr;
+  QWidget* MakeUpdatePatch_Page = nullptr;
+  QLineEdit* Command_Edit = nullptr;
+  QPlainTextEdit* CommandHistory_Memo = nullptr;
+  std::array<QLabel*, 4> SpeedLabels{};  // Speed1_Label .. Speed4_Label
+  std::array<QLabel*, 4> KBperSecLabels{};
+  QPushButton* AddItem_Btn = nullptr;
+  QLineEdit* ThreadMessager_Edit = nullptr;
+  QTimer* WebMessageTimer_Timer = nullptr;
+  QSystemTrayIcon* MainFormTrayIcon = nullptr;
+  QVector<QIcon> TovarinImages_ImageList;
+  QVector<QIcon> PanelImages_ImageList;
+
+  // Login panel.
+  TSkinPanel* Login_Panel = nullptr;
+  QPushButton* PanelSpreader_Btn = nullptr;
+  TSkinPanel* DevListPanel_Panel = nullptr;
+  QLabel* DevList_Label = nullptr;
+  QTreeWidget* DevList_TreeView = nullptr;
+  TSkinPanel* DevListBtnPanel_Panel = nullptr;
+  QPushButton* DevSearch_Btn = nullptr;
+  QLineEdit* DevSearchMessageEdit_Edit = nullptr;
+  QLabel* DeviceID_Label = nullptr;
+  QLineEdit* DeviceID_Edit = nullptr;
+  QLabel* IPAddress_Label = nullptr;
+  QLineEdit* IPAddress_Edit = nullptr;
+  QLabel* UserName_Label = nullptr;
+  QLineEdit* UserName_Edit = nullptr;
+  QLabel* Password_Label = nullptr;
+  QLineEdit* Password_Edit = nullptr;
+  QPushButton* Login_SBtn = nullptr;
+  QLabel* LoginHint_Label = nullptr;
+  TBevel* Tips_Bevel = nullptr;
+  QPushButton* TutorShow_Btn = nullptr;
+  QLabel* Tips_Label = nullptr;
+
+  // File page.
+  TSkinPanel* ListPanel_Panel = nullptr;
+  QLineEdit* Path_SEdit = nullptr;
+  QPushButton* Backdir_Btn = nullptr;
+  QListWidget* FileList_LV = nullptr;
+  QScrollBar* VerScrollBar_SB = nullptr;
+  QMenu* FileListMenu_PopupMenu = nullptr;
+  QAction* OpenBtn = nullptr;
+
+  // Firmware page.
+  TBevel* ServerMsg_Bevel = nullptr;
+  QLabel* TargetHarward_Label = nullptr;
+  QLabel* TargetHarward_Val = nullptr;
+  QLabel* TargetVersion_Label = nullptr;
+  QLabel* TargetVersion_Val = nullptr;
+  QListWidget* Patch2Send_LV = nullptr;
+  QLabel* FirmwareWpdateTip_Label = nullptr;
+  QPushButton* FirmwareUpdate_Btn = nullptr;
+  QPushButton* UpdateCancel_Btn = nullptr;
+  QPushButton* CheckForUpdate_Btn = nullptr;
+  QPushButton* FirmwareBacktrack_Btn = nullptr;
+  QPushButton* DeviceReboot_Btn = nullptr;
+  TTextGauge* UpdateProgress_Gauge = nullptr;
+  TTextGauge* PatchDownloadProcess_Gauge = nullptr;
+  QPlainTextEdit* ManuallyUpdateHelp_Memo = nullptr;
+  QPlainTextEdit* AutoUpdateHelp_Memo = nullptr;
+  QLabel* FUwarningLabel_Label = nullptr;
+  TBevel* FUPageBevel1_Bevel = nullptr;
+  QPlainTextEdit* PatchMessage_Memo = nullptr;
+  QScrollBar* PatchMessage_Scroll = nullptr;
+  QLabel* WebMessageURL_Label = nullptr;
+  TBevel* FUPageBevel2_Bevel = nullptr;
+  QLineEdit* URLTestEdit_Edit = nullptr;
+
+  // Options page.
+  TSkinPanel* OptionScrollPanel_Panel = nullptr;
+  TSkinPanel* OptionPanel1_Panel = nullptr;
+  TSkinPanel* OptionPanel2_Panel = nullptr;
+  TSkinPanel* OptionPanel3_Panel = nullptr;
+  TSkinPanel* OptionPanel4_Panel = nullptr;
+  QLabel* DownloadSavePath_Label = nullptr;
+  QLineEdit* DownloadSavePath_Edit = nullptr;
+  QPushButton* DownloadSavePathBrows_Btn = nullptr;
+  TBevel* DownloadSpeedLimit_Bevel = nullptr;
+  QLabel* DownloadSpeedLimit_Label = nullptr;
+  QSpinBox* DownloadSpeedLimit_Edit = nullptr;
+  QLabel* DSLKBperSec_Label = nullptr;
+  QPushButton* DSLDefault_Btn = nullptr;
+  QPushButton* DSLCancel_Btn = nullptr;
+  QPushButton* DSLApply_Btn = nullptr;
+  QCheckBox* MD5Need_CheckBox = nullptr;
+  QLabel* MD5Need_Label = nullptr;
+  QLabel* CachPath_Label = nullptr;
+  QLineEdit* CachPath_Edit = nullptr;
+  QPushButton* CachPathBrows_Btn = nullptr;
+  QLabel* PatchSavePath_Label = nullptr;
+  QLineEdit* PatchSavePath_Edit = nullptr;
+  QPushButton* PatchSavePathBrows_Btn = nullptr;
+  QLabel* LanguageConfig_Label = nullptr;
+  QComboBox* LanguageBox_ComboBox = nullptr;
+  QPushButton* LanguageChange_Btn = nullptr;
+
+  // Patch maker page.
+  TSkinPanel* Files2Patch_Panel = nullptr;
+  QListWidget* Files2Patch_LV = nullptr;
+  QListWidget* UpdateRuleFile_LV = nullptr;
+  TSkinPanel* MakeUpdatePatch_BtnPanel = nullptr;
+  QPushButton* RuleFile_Btn = nullptr;
+  QPushButton* MakeUpdatePatch_Btn = nullptr;
+  QLineEdit* PatchHWName_Edit = nullptr;
+  QLineEdit* PatchVersion_Edit = nullptr;
+  QLineEdit* PatchVersionEditBG_Edit = nullptr;
+  std::array<QLineEdit*, 4> PatchVersionEdits{};  // PatchVersionEdit1_Edit .. 4
+  QLineEdit* NewPatchVersionLabel_Edit = nullptr;
+  QLineEdit* OldVersion_Edit = nullptr;
+  QLineEdit* PatchVersionEditBG2_Edit = nullptr;
+  std::array<QLineEdit*, 4> OldVersionEdits{};  // OldVersionEdit1_Edit .. 4
+  QLineEdit* OldPatchVersionLabel_Edit = nullptr;
+  TTextGauge* MakeUpdatePatchProgress_Gauge = nullptr;
+  TSkinPanel* MUPcontrols_Panel = nullptr;
+  QListWidget* MUPresult_Listview = nullptr;
+  QLineEdit* MUPmd5out_Edit = nullptr;
+  QPushButton* MUPGetmd5_Btn = nullptr;
+
+  // --- Process-wide state kept by the window -------------------------------
+  // The directory-listing worker, one at a time, or none.
+  TThread* ListingThread = nullptr;
+  // The nine download-mission slots.
+  std::array<TThread*, 9> DownloadMissions{};
+  // Download speed limit last applied, in KB/s.
+  int SpeedLimit = 500;
+  // Language choice.
+  std::vector<std::string> LanguageFileList;
+  int SelectedLanguageIndex = 0;
+  std::string ConfiguredLanguageName;
+  // Web messages.
+  QString WebMessageAddress;
+  QString BrowserPath;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  friend void buildLoginPanelControls(TMainForm& form);
+  friend void buildFilePageControls(TMainForm& form);
+  friend void buildFirmwarePageControls(TMainForm& form);
+  friend void buildOptionsPageControls(TMainForm& form);
+  friend void buildPatchMakerPageControls(TMainForm& form);
+
+  void buildWindowControls();
+  void connectHandlers();
+  LayoutFrame layoutFrame() const;
+  RectMap collectRects() const;
+  void applyRects(const RectMap& rects);
+
+ public:
+  // Registers a named control: sets its objectName and kind and appends it
+  // to the component order.
+  template <typename T>
+  T* reg(T* control, const char* name, const char* kind) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setProperty("skinKind", kind);
+    components_.append(control);
+    return control;
+  }
+
+ private:
+  AppServices services_;
+  QVector<QWidget*> components_;
+  TTutor_Form* tutorForm_ = nullptr;
+  bool panelOpen_ = true;
+  int panelCounter_ = 10;
+  bool shownOnce_ = false;
+  bool updateRunActive_ = false;
+};
+
+// The one main window of the process (the callbacks of the device library
+// reach the window through it).
+extern TMainForm* MainForm;

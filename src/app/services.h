@@ -1,0 +1,58 @@
+// The seams through which the main window reaches the world outside it.
+// The program passes the real implementations; window tests pass scripted
+// ones that record what was shown and answer as told.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+class IDeviceLink;
+
+// Message boxes, questions and file dialogs. Called on the window's thread
+// only; workers reach them through runOnUiThread.
+class IDialogs {
+ public:
+  virtual ~IDialogs() = default;
+  // A plain informational box with one OK button.
+  virtual void showMessage(const QString& title, const QString& text) = 0;
+  // The toolkit's standard error box for a runtime failure.
+  virtual void showError(const QString& text) = 0;
+  // A question with Yes and No buttons and no icon; true for Yes.
+  virtual bool askYesNo(const QString& title, const QString& text) = 0;
+  // A file-open dialog for one file. The filter is in the "Name(*.ext)|*.ext"
+  // form (pairs separated by '|'). Returns the chosen path, empty on cancel.
+  virtual QString openFile(const QString& filter, const QString& initialFolder) = 0;
+  // The folder browser; returns the chosen folder, empty on cancel.
+  virtual QString browseFolder(const QString& title) = 0;
+};
+
+class ISleeper {
+ public:
+  virtual ~ISleeper() = default;
+  virtual void sleepMs(int milliseconds) = 0;
+};
+
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  virtual std::int64_t nowMs() = 0;
+};
+
+class IRandom {
+ public:
+  virtual ~IRandom() = default;
+  // Seeds the generator (the program seeds from the clock).
+  virtual void seed(std::uint64_t value) = 0;
+  // A uniform draw from low to high, both included.
+  virtual int between(int low, int high) = 0;
+};
+
+// Everything the main window receives. Not owned by the window.
+struct AppServices {
+  IDialogs* dialogs = nullptr;
+  ISleeper* sleeper = nullptr;
+  IClock* clock = nullptr;
+  IRandom* random = nullptr;
+  IDeviceLink* device = nullptr;
+};

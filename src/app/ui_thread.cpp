@@ -1,0 +1,110 @@
+#include "app/ui_thread.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+struct UiTask {
+  std::function<void()> fn;
+  bool done = false;
+  std::exception_ptr error;
+};
+
+std::mutex g_mutex;
+std::condition_variable g_changed;  // a task queued or finished, or a waiter woken
+std::deque<std::shared_ptr<UiTask>> g_pending;
+std::thread::id g_uiThreadId;
+
+const QEvent::Type kRunPendingEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+void runPending() {
+  for (;;) {
+    std::shared_ptr<UiTask> task;
+    {
+      std::lock_guard lock(g_mutex);
+      if (g_pending.empty()) return;
+      task = g_pending.front();
+      g_pending.pop_front();
+    }
+    try {
+      task->fn();
+    } catch (...) {
+      task->error = std::current_exception();
+    }
+    {
+      std::lock_guard lock(g_mutex);
+      task->done = true;
+    }
+    g_changed.notify_all();
+  }
+}
+
+// Lives on the window's thread; its event runs whatever workers queued.
+class PendingRunner : public QObject {
+ public:
+  bool event(QEvent* e) override {
+    if (e->type() != kRunPendingEvent) return QObject::event(e);
+    runPending();
+    return true;
+  }
+};
+
+PendingRunner* g_runner = nullptr;
+
+}  // namespace
+
+void initUiThread() {
+  g_uiThreadId = std::this_thread::get_id();
+  if (!g_runner) g_runner = new PendingRunner;
+}
+
+bool isUiThread() { return std::this_thread::get_id() == g_uiThreadId; }
+
+void runOnUiThread(const std::function<void()>& fn) {
+  if (isUiThread() || !g_runner) {
+    fn();
+    return;
+  }
+  auto task = std::make_shared<UiTask>();
+  task->fn = fn;
+  {
+    std::lock_guard lock(g_mutex);
+    g_pending.push_back(task);
+  }
+  g_changed.notify_all();
+  QCoreApplication::postEvent(g_runner, new QEvent(kRunPendingEvent));
+  std::unique_lock lock(g_mutex);
+  g_changed.wait(lock, [&] { return task->done; });
+  if (task->error) std::rethrow_exception(task->error);
+}
+
+void waitOnUiThread(const std::function<bool()>& done) {
+  if (!isUiThread()) {
+    std::unique_lock lock(g_mutex);
+    while (!done()) g_changed.wait_for(lock, std::chrono::milliseconds(20));
+    return;
+  }
+  for (;;) {
+    runPending();
+    std::unique_lock lock(g_mutex);
+    if (done()) return;
+    // The timeout only guards against a condition changed without a wake.
+    g_changed.wait_for(lock, std::chrono::milliseconds(20),
+                       [&] { return !g_pending.empty() || done(); });
+    if (done() && g_pending.empty()) return;
+  }
+}
+
+void wakeUiWaiters() {
+  { std::lock_guard lock(g_mutex); }
+  g_changed.notify_all();
+}

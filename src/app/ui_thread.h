@@ -1,0 +1,28 @@
+// Running work on the window's thread, and waiting on it without deadlock.
+//
+// Workers never touch widgets: each change is handed to the window's thread
+// with runOnUiThread, which blocks the worker until the change is done, so
+// changes happen in the order the worker makes them. When the window's
+// thread itself waits for a worker (stopping it, say), it must keep carrying
+// out that worker's pending calls, or both would wait for ever; every such
+// wait goes through waitOnUiThread.
+#pragma once
+
+#include <functional>
+
+// Must be called once on the window's thread before any worker starts.
+void initUiThread();
+bool isUiThread();
+
+// Runs fn on the window's thread and returns when it has run. On the
+// window's thread it simply calls fn. An exception thrown by fn is rethrown
+// in the caller.
+void runOnUiThread(const std::function<void()>& fn);
+
+// Blocks until done() is true. On the window's thread it carries out the
+// pending runOnUiThread calls of workers while it waits. Whoever makes
+// done() true should call wakeUiWaiters() so the wait notices at once.
+void waitOnUiThread(const std::function<bool()>& done);
+
+// Wakes every waitOnUiThread so that it checks its condition again.
+void wakeUiWaiters();

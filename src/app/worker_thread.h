@@ -1,0 +1,39 @@
+// TThread: the base of the window's worker threads. Like the toolkit thread
+// class the design is written for: created suspended, filled in, started;
+// asked to stop with Terminate and checked with Terminated; an end step
+// (DoTerminate) runs on the thread right after Execute; destroying a thread
+// waits until it has ended; with FreeOnTerminate it deletes itself.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+class TThread {
+ public:
+  TThread();
+  virtual ~TThread();
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+
+  void Start();
+  void Terminate() { terminated_ = true; }
+  bool Terminated() const { return terminated_; }
+  bool Finished() const { return finished_; }
+  // Waits until the thread has ended; on the window's thread it keeps
+  // carrying out the thread's window calls meanwhile.
+  void WaitFor();
+  void setFreeOnTerminate(bool value) { freeOnTerminate_ = value; }
+
+ protected:
+  virtual void Execute() = 0;
+  virtual void DoTerminate() {}
+
+ private:
+  void run();
+
+  std::thread thread_;
+  std::atomic<bool> started_{false};
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> finished_{false};
+  bool freeOnTerminate_ = false;
+};

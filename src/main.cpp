@@ -1,0 +1,29 @@
+// Program entry: fixes the thread locale, creates the main window and runs the message loop until the main window closes.
+#include <QApplication>
+
+#include "app/mainform.h"
+#include "app/platform_locale.h"
+#include "app/real_services.h"
+#include "app/skin.h"
+#include "app/ui_thread.h"
+#include "devicelink/kestrum_device_link.h"
+
+int main(int argc, char* argv[]) {
+  initProcessLocale();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tovarin");
+  initUiThread();
+  applySkin(app);
+
+  QtDialogs dialogs;
+  RealSleeper sleeper;
+  SystemClock clock;
+  StdRandom random;
+  KestrumDeviceLink device;
+  AppServices services{&dialogs, &sleeper, &clock, &random, &device};
+
+  TMainForm mainForm(services);
+  dialogs.setParentWindow(&mainForm);
+  mainForm.show();
+  return app.exec();
+}

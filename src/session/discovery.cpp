@@ -1,0 +1,97 @@
+// Device discovery: a detached worker runs the blocking UDP search; the
+// window fills the device tree when the worker's notice arrives.
+#include "session/discovery.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+#include <thread>
+
+#include "app/mainform.h"
+#include "app/ui_thread.h"
+#include "devicelink/device_link.h"
+#include "settings/message_lists.h"
+
+namespace {
+std::atomic<DeviceSearchRecord*> g_searchResult{nullptr};
+
+static_assert(offsetof(DeviceSearchRecord, address) == 128);
+static_assert(offsetof(DeviceSearchRecord, identifier) == 248);
+static_assert(offsetof(DeviceSearchRecord, next) == LORVEX_RECORD_DATA_SIZE);
+}  // namespace
+
+DeviceSearchRecord* searchResult() { return g_searchResult.load(); }
+
+QString recordField(const char* field, std::size_t width) {
+  const void* zero = std::memchr(field, 0, width);
+  const std::size_t length = zero ? static_cast<const char*>(zero) - field : width;
+  return QString::fromUtf8(field, static_cast<qsizetype>(length));
+}
+
+QString deviceNodeText(const DeviceSearchRecord& record) {
+  return "QJ" + recordField(record.identifier, sizeof record.identifier);
+}
+
+QString ChosenDevice::address() const {
+  return recordField(data.data() + offsetof(DeviceSearchRecord, address), 32);
+}
+
+QString ChosenDevice::identifier() const {
+  return recordField(data.data() + offsetof(DeviceSearchRecord, identifier), 128);
+}
+
+ChosenDevice& chosenDevice() {
+  static ChosenDevice chosen;
+  return chosen;
+}
+
+bool findDeviceByNodeText(const QString& nodeText) {
+  for (DeviceSearchRecord* r = g_searchResult.load(); r; r = r->next) {
+    if (deviceNodeText(*r) != nodeText) continue;
+    ChosenDevice& chosen = chosenDevice();
+    chosen.data.fill(0);
+    std::memcpy(chosen.data.data(), r, LORVEX_RECORD_DATA_SIZE);
+    return true;
+  }
+  return false;
+}
+
+void TMainForm::DevSearch_BtnClick() {
+  TMainForm* form = this;
+  IDeviceLink* link = &device();
+  std::thread([form, link] {
+    // Each window change runs on the window's thread, in order; the guard
+    // skips it if the window has gone meanwhile.
+    auto onWindow = [form](auto change) {
+      runOnUiThread([&] {
+        if (MainForm == form) change();
+      });
+    };
+    onWindow([form] {
+      form->DevSearch_Btn->setEnabled(false);
+      form->DevSearch_Btn->setText(
+          QString::fromStdString(messageLists().textOf(MsgList::DevSearch, 1)));
+    });
+    onWindow([form] { form->DevList_TreeView->clear(); });
+    g_searchResult = nullptr;
+    g_searchResult = link->UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT);
+    onWindow([form] { form->DevSearchMessageEdit_Edit->setText("search finished!"); });
+  }).detach();
+}
+
+void TMainForm::FillDeviceList() {
+  for (DeviceSearchRecord* r = g_searchResult.load(); r; r = r->next) {
+    auto* node = new QTreeWidgetItem(DevList_TreeView, QStringList{deviceNodeText(*r)});
+    if (!PanelImages_ImageList.isEmpty()) node->setIcon(0, PanelImages_ImageList[0]);
+  }
+  DevSearch_Btn->setEnabled(true);
+  DevSearch_Btn->setText(QString::fromStdString(messageLists().textOf(MsgList::DevSearch, 0)));
+}
+
+void TMainForm::DevList_TreeViewDblClick() {
+  QTreeWidgetItem* node = DevList_TreeView->currentItem();
+  if (!node || !node->isSelected()) return;
+  if (!findDeviceByNodeText(node->text(0))) return;
+  DeviceID_Edit->setText(chosenDevice().identifier());
+  IPAddress_Edit->setText(chosenDevice().address());
+}

@@ -1,0 +1,27 @@
+// Device discovery state: the latest search result and the chosen device.
+#pragma once
+
+#include <QString>
+#include <array>
+
+#include "lorvex.h"
+
+// First record of the latest search, or null while a search runs.
+DeviceSearchRecord* searchResult();
+
+// Text of a fixed-width field: up to its first zero byte, or the whole field.
+QString recordField(const char* field, std::size_t width);
+// The tree text of a record: "QJ" followed by its identifier.
+QString deviceNodeText(const DeviceSearchRecord& record);
+
+// The 376 data bytes of the device chosen by the last double-click.
+struct ChosenDevice {
+  std::array<char, LORVEX_RECORD_DATA_SIZE> data{};
+  QString address() const;
+  QString identifier() const;
+};
+ChosenDevice& chosenDevice();
+
+// Walks the latest result for the first record whose tree text equals
+// nodeText; on a match copies it into the chosen device and returns true.
+bool findDeviceByNodeText(const QString& nodeText);

@@ -1,0 +1,158 @@
+// Login and the session's reboot request. Both run on the window's thread
+// and block it while the device answers.
+#include <QApplication>
+#include <cstring>
+
+#include "app/control_builders.h"
+#include "app/mainform.h"
+#include "devicelink/device_link.h"
+#include "session/device_session.h"
+#include "settings/message_lists.h"
+
+namespace {
+
+QString msg(MsgList list, int index) {
+  return QString::fromStdString(messageLists().textOf(list, index));
+}
+
+// The hardware-name buffer as text: up to its first zero, at most 17 bytes.
+QString hardwareNameText(const char (&buffer)[17]) {
+  const void* zero = std::memchr(buffer, 0, sizeof buffer);
+  const std::size_t length = zero ? static_cast<const char*>(zero) - buffer : sizeof buffer;
+  return QString::fromUtf8(buffer, static_cast<qsizetype>(length));
+}
+
+}  // namespace
+
+void TMainForm::Login_SBtnClick() {
+  DeviceSessionRecord& session = deviceSession();
+  IDeviceLink& link = device();
+
+  // 1. Pressed as "ChangeDev": stop the current device's work first.
+  if (Login_SBtn->text() == msg(MsgList::LoginButton, 1)) {
+    StopAllThreads();
+    UpdateProgress_Gauge->hide();
+    FirmwareWpdateTip_Label->show();
+    if (Patch2Send_LV->count() == 1) {
+      Patch2Send_LV->clear();
+      FirmwareWpdateTip_Label->setText(msg(MsgList::FWTipLabel, 0));
+    }
+    FileList_LV->clear();
+    PatchMessage_Memo->clear();
+  }
+
+  auto finish = [this] { LoginHint_Label->hide(); };
+
+  // 2-4. The address, the default account, a fresh session connection.
+  if (IPAddress_Edit->text().isEmpty()) {
+    dialogs().showMessage(kMessageBoxTitle, "IPaddress error");
+    return finish();
+  }
+  session.DeviceAddress = IPAddress_Edit->text().toStdString();
+  setCredentialField(session.UserName, "admin");
+  setCredentialField(session.Password, "");
+  link.ReleaseSocket(&session.CommandConnection);
+  if (session.CommandConnection >= 1) return finish();
+
+  // 5. The hint must be on screen during the blocking connect.
+  LoginHint_Label->show();
+  LoginHint_Label->repaint();
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+  // 6-7. Connect.
+  session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
+  if (session.CommandConnection < 1) {
+    ++session.ConnectFailures;
+    dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWTipLabel,
+                                                session.ConnectFailures == 1 ? 5 : 11));
+    setWindowTitle("Tovarin - No Connect");
+    session.CommandConnection = -1;
+    return finish();
+  }
+
+  // 8-10. Log in with the default account, then with the typed one.
+  setWindowTitle("Tovarin - IP: " + QString::fromStdString(session.DeviceAddress));
+  Path_SEdit->setText("/sdcard");
+  session.UpdatePending = 0;
+  session.BacktrackAvailable = 0;
+  char hardwareName[17] = {};
+  int32_t version = 0;
+  int32_t result = link.LoginServer(hardwareName, &version, &session.UpdatePending,
+                                    &session.BacktrackAvailable, session.UserName,
+                                    session.Password, &session.CommandConnection);
+  if (result != 0) {
+    link.ReleaseSocket(&session.CommandConnection);
+    session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
+    setCredentialField(session.UserName, UserName_Edit->text().toStdString());
+    setCredentialField(session.Password, Password_Edit->text().toStdString());
+    result = link.LoginServer(hardwareName, &version, &session.UpdatePending,
+                              &session.BacktrackAvailable, session.UserName, session.Password,
+                              &session.CommandConnection);
+  }
+
+  // 11. Refused: the caption keeps the address, the connection stays open.
+  if (result != 0) {
+    if (result == KESTRUM_LOGIN_NO_SUCH_USER)
+      dialogs().showMessage(kMessageBoxTitle, "User not exists!");
+    else if (result == KESTRUM_LOGIN_WRONG_PASSWORD)
+      dialogs().showMessage(kMessageBoxTitle, "Password error");
+    return finish();
+  }
+
+  // 12. Logged in.
+  TargetVersion_Val->setText(QString::number(version));
+  TargetHarward_Val->setText(hardwareNameText(hardwareName));
+  TargetVersion_Val->adjustSize();
+  TargetHarward_Val->adjustSize();
+  if (session.BacktrackAvailable != 0) {
+    FirmwareBacktrack_Btn->setVisible(session.UpdatePending != 0);
+  } else {
+    const bool canUpdate = session.UpdatePending == 0;
+    FirmwareUpdate_Btn->setEnabled(canUpdate);
+    CheckForUpdate_Btn->setEnabled(canUpdate);
+    if (!canUpdate) FirmwareWpdateTip_Label->setText(msg(MsgList::FWTipLabel, 4));
+    FirmwareBacktrack_Btn->hide();
+  }
+  if (Pages_PageControl->isTabVisible(Tovarin_Page)) {
+    StartRootListing();
+  } else {
+    // Without the file page no session connection is kept: every later
+    // device operation opens its own.
+    link.ReleaseSocket(&session.CommandConnection);
+  }
+  Login_SBtn->setText(msg(MsgList::LoginButton, 1));
+  PanelSpreader_BtnClick();
+  PanelSpreader_Btn->setEnabled(true);
+  StartPatchHistoryFetch(TargetHarward_Val->text());
+  session.ConnectFailures = 0;
+  finish();
+}
+
+void TMainForm::RebootDevice() {
+  DeviceSessionRecord& session = deviceSession();
+  IDeviceLink& link = device();
+  int32_t connection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
+  if (connection < 1) {
+    dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 1));
+    return;
+  }
+  uint16_t transferId = 6;
+  if (link.SearchDir(nullptr, KESTRUM_REQ_REBOOT, &transferId, &connection) != 0) {
+    // The request was refused: the connection is ours to close.
+    link.ReleaseSocket(&connection);
+    dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 1));
+    return;
+  }
+  link.ReleaseSocket(&connection);
+  dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 6));
+  PanelSpreader_BtnClick();
+  PanelSpreader_Btn->setEnabled(false);
+  DevSearch_BtnClick();
+}
+
+void connectSessionHandlers(TMainForm& f) {
+  QObject::connect(f.DevSearch_Btn, &QPushButton::clicked, &f, [&f] { f.DevSearch_BtnClick(); });
+  QObject::connect(f.DevList_TreeView, &QTreeWidget::itemDoubleClicked, &f,
+                   [&f] { f.DevList_TreeViewDblClick(); });
+  QObject::connect(f.Login_SBtn, &QPushButton::clicked, &f, [&f] { f.Login_SBtnClick(); });
+}

@@ -1,0 +1,49 @@
+// One INI file in the platform's profile format: "[section]" lines followed by
+// key=value lines. Sections and keys compare without regard to ASCII case;
+// values are raw bytes, no text conversion. When a key appears twice the first
+// one counts, for reading and for writing alike.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class IniFile {
+ public:
+  // Reads the whole file. A missing or unreadable file reads as empty.
+  static IniFile load(const std::filesystem::path& file);
+
+  IniFile(IniFile&&) noexcept;
+  IniFile& operator=(IniFile&&) noexcept;
+  ~IniFile();
+
+  // The key's value when the key is present (possibly empty).
+  std::optional<std::string> find(std::string_view section, std::string_view key) const;
+  // The key's value, or `fallback` when the key is missing.
+  std::string readString(std::string_view section, std::string_view key,
+                         std::string_view fallback) const;
+  // The key's value as a decimal whole number; `fallback` when the key is
+  // missing or its value is not a number.
+  int readInt(std::string_view section, std::string_view key, int fallback) const;
+  // The names of the section's keys, in file order, each once.
+  std::vector<std::string> keysOf(std::string_view section) const;
+
+  // Sets one key in the file and keeps every other line as it stands (other
+  // keys, comments, blank lines). Creates the file, but not its folder, when it
+  // is missing. False when the file cannot be read back or written.
+  static bool writeKey(const std::filesystem::path& file, std::string_view section,
+                       std::string_view key, std::string_view value);
+
+ private:
+  struct Data;
+  explicit IniFile(std::unique_ptr<Data> data);
+  std::unique_ptr<Data> data_;
+};
+
+// Replaces or adds `key`=`value` in the INI text `text` and returns the new
+// text; exposed for the writer above and its tests.
+std::string setIniKey(std::string_view text, std::string_view section, std::string_view key,
+                      std::string_view value);

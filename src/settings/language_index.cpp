@@ -1,0 +1,87 @@
+#include "language_index.h"
+
+#include <algorithm>
+#include <charconv>
+#include <system_error>
+
+#include "ini_file.h"
+
+namespace {
+
+constexpr std::string_view kConfigSection = "CONFIGS";
+constexpr std::string_view kLanguageKey = "language";
+constexpr std::string_view kListSection = "LANGUAGELIST";
+
+// The i of an "index<i>" key, written in decimal without leading zeros.
+std::optional<int> indexNumberOf(std::string_view key) {
+  constexpr std::string_view prefix = "index";
+  if (key.size() <= prefix.size()) return std::nullopt;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const char c = key[i];
+    if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != prefix[i]) return std::nullopt;
+  }
+  const std::string_view digits = key.substr(prefix.size());
+  if (digits.size() > 1 && digits.front() == '0') return std::nullopt;
+  int number = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (ec != std::errc() || end != digits.data() + digits.size() || number < 0) return std::nullopt;
+  return number;
+}
+
+}  // namespace
+
+std::filesystem::path languageFolder(const std::filesystem::path& exeDir) {
+  return exeDir / "language";
+}
+
+std::filesystem::path languageIndexPath(const std::filesystem::path& exeDir) {
+  return languageFolder(exeDir) / "language.ext";
+}
+
+std::optional<std::filesystem::path> LanguageIndex::packPathAt(const std::filesystem::path& exeDir,
+                                                               int position) const {
+  if (position < 0 || position >= static_cast<int>(entries.size())) return std::nullopt;
+  const std::string& file = entries[position].file;
+  if (file.empty()) return std::nullopt;
+  return languageFolder(exeDir) / file;
+}
+
+LanguageIndex loadLanguageIndex(const std::filesystem::path& exeDir) {
+  LanguageIndex index;
+  std::error_code ec;
+  const auto path = languageIndexPath(exeDir);
+  if (!std::filesystem::is_regular_file(path, ec)) return index;
+  index.exists = true;
+
+  const IniFile ini = IniFile::load(path);
+  index.configuredName = ini.readString(kConfigSection, kLanguageKey, kDefaultLanguageName);
+  const int count = ini.readInt(kListSection, "listcount", 0);
+
+  // Entries run from index0 to index<count-1>, missing ones skipped. Walking
+  // the keys that exist, rather than every number below count, keeps a huge
+  // count from stalling start-up.
+  std::vector<int> numbers;
+  for (const std::string& key : ini.keysOf(kListSection)) {
+    const auto number = indexNumberOf(key);
+    if (number && *number < count) numbers.push_back(*number);
+  }
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+
+  for (int i : numbers) {
+    const std::string suffix = std::to_string(i);
+    std::string name = ini.readString(kListSection, "index" + suffix, "");
+    if (name.empty()) continue;
+    std::string file = ini.readString(kListSection, "file" + suffix, "");
+    if (name == index.configuredName) index.selectedIndex = static_cast<int>(index.entries.size());
+    index.entries.push_back({std::move(name), std::move(file)});
+  }
+  return index;
+}
+
+bool writeConfiguredLanguage(const std::filesystem::path& exeDir, std::string_view name) {
+  std::error_code ec;
+  const auto path = languageIndexPath(exeDir);
+  if (!std::filesystem::is_regular_file(path, ec)) return true;
+  return IniFile::writeKey(path, kConfigSection, kLanguageKey, name);
+}

@@ -1,0 +1,47 @@
+// One language pack: an INI file whose values are UTF-8 text, with the
+// sections "StringList" (message-list entries), "Caption" and "HintsandText"
+// (texts of the main window's components, keyed by component name).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ini_file.h"
+#include "message_lists.h"
+
+class LanguagePack {
+ public:
+  // nullopt when no file exists at `file`.
+  static std::optional<LanguagePack> load(const std::filesystem::path& file);
+
+  // The converted value of "StringList" key list name + index.
+  std::optional<std::string> stringListEntry(MsgList list, int index) const;
+  // The converted caption for the component; nullopt when absent or empty.
+  std::optional<std::string> caption(std::string_view componentName) const;
+  // The converted text (edits) or hint (panels, buttons) for the component;
+  // nullopt when absent or empty.
+  std::optional<std::string> hintOrText(std::string_view componentName) const;
+
+ private:
+  explicit LanguagePack(IniFile ini) : ini_(std::move(ini)) {}
+  std::optional<std::string> lookup(std::string_view section, std::string_view key) const;
+  IniFile ini_;
+};
+
+// Pack values are UTF-8 and shown in the local code page, which is UTF-8
+// here: valid text passes unchanged, anything else becomes an empty text.
+std::string packTextToLocal(std::string_view utf8);
+
+// Window actions that must run between the list passes.
+struct StringListHooks {
+  std::function<void()> afterLoginButton;  // the login button takes its entry 0
+  std::function<void()> afterFWTipLabel;   // the tip label takes its entry 0
+};
+
+// Replaces the message-list entries that the pack names, list by list in
+// MessageLists::packOrder(); absent and empty values leave entries as they are.
+void applyStringList(const LanguagePack& pack, MessageLists& lists,
+                     const StringListHooks& hooks = {});

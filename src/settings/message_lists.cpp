@@ -1,0 +1,106 @@
+#include "message_lists.h"
+
+#include <mutex>
+
+namespace {
+
+std::vector<std::string> defaultsOf(MsgList list) {
+  switch (list) {
+    case MsgList::FWTipLabel:
+      return {"You Need Put A Patch File into the Rect!Click it!",
+              "Ready to Update!",
+              "Patch not Match, Please Check!",
+              "Update Failed, Please Check and Retry!",
+              "Update will finish after reboot",
+              "Connect to Device Failed, Please Check!",
+              "Device Busy, Please wait then Retry!",
+              "Canceling Update!",
+              "Update Canceled!",
+              "Downloading...",
+              "Incomplete Patch(md5 check not match)!",
+              "Connection Abnormal or Device not support!"};
+    case MsgList::FWHints:
+      return {"Do you want to cancel this update?",
+              "Failed, Please Check the Connection!",
+              "Update Canceled",
+              "Do you want to backtrack to last version?",
+              "Device will backtrack after reboot",
+              "Are you sure to reboot device now?",
+              "Device reboot!",
+              "Device has newer version, Do you want to download the patch?",
+              "Device has no available update version!",
+              "Update patch download finished!",
+              "Connect to Updateserver failed",
+              "Sure to Update with this patch?",
+              "Device has updated. Checking for next update, if \"Device has no available update "
+              "version!\" is shown, reboot device is OK."};
+    case MsgList::UpdateProgressGauge:
+      return {"Uploading Patch", "Unpacking Patch", "Update Finished, Should Reboot!",
+              "Patch Send Finished!"};
+    case MsgList::LoginButton:
+      return {"Login", "ChangeDev"};
+    case MsgList::DevSearch:
+      return {"Search", "Searching..."};
+    case MsgList::FlieListMenu:
+      return {"&Open", "&Download"};
+    case MsgList::SampleMessages:
+      return {"File exists, do you want to overwrite it?"};
+  }
+  return {};
+}
+
+}  // namespace
+
+void MessageLists::fill() {
+  std::unique_lock lock(mutex_);
+  for (int i = 0; i < kMsgListCount; ++i) lists_[i] = defaultsOf(static_cast<MsgList>(i));
+}
+
+std::string MessageLists::textOf(MsgList list, int index) const {
+  std::shared_lock lock(mutex_);
+  const auto& entries = lists_[static_cast<int>(list)];
+  if (index < 0 || index >= static_cast<int>(entries.size())) return {};
+  return entries[index];
+}
+
+int MessageLists::countOf(MsgList list) const {
+  std::shared_lock lock(mutex_);
+  return static_cast<int>(lists_[static_cast<int>(list)].size());
+}
+
+void MessageLists::replace(MsgList list, int index, const std::string& text) {
+  std::unique_lock lock(mutex_);
+  auto& entries = lists_[static_cast<int>(list)];
+  if (index < 0 || index >= static_cast<int>(entries.size())) return;
+  entries[index] = text;
+}
+
+void MessageLists::release() {
+  std::unique_lock lock(mutex_);
+  for (auto& entries : lists_) entries.clear();
+}
+
+const char* MessageLists::nameOf(MsgList list) {
+  switch (list) {
+    case MsgList::FWTipLabel: return "FWTipLabel_strlist";
+    case MsgList::FWHints: return "FWHints_strlist";
+    case MsgList::UpdateProgressGauge: return "UpdateProgressGauge_strlist";
+    case MsgList::LoginButton: return "LoginButton_strlist";
+    case MsgList::DevSearch: return "DevSearch_strlist";
+    case MsgList::FlieListMenu: return "FlieListMenu_strlist";
+    case MsgList::SampleMessages: return "SampleMessages_strlist";
+  }
+  return "";
+}
+
+const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
+  static const std::array<MsgList, kMsgListCount> order = {
+      MsgList::LoginButton,  MsgList::FWTipLabel,     MsgList::FWHints,  MsgList::UpdateProgressGauge,
+      MsgList::FlieListMenu, MsgList::SampleMessages, MsgList::DevSearch};
+  return order;
+}
+
+MessageLists& messageLists() {
+  static MessageLists instance;
+  return instance;
+}

@@ -1,0 +1,9 @@
+// File attributes that only some platforms have.
+#pragma once
+
+#include <filesystem>
+
+// Gives the file the hidden attribute, keeping its other attributes. Here
+// files are hidden by a leading dot in their name, which would change the name
+// the program looks for, so this does nothing; failures are never reported.
+void setHiddenAttribute(const std::filesystem::path& file);

@@ -1,0 +1,179 @@
+// A scripted device link for window tests: every call is recorded, results
+// come from queues the test fills (or defaults that mean "all well").
+#pragma once
+
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "devicelink/device_link.h"
+
+class ScriptedDeviceLink final : public IDeviceLink {
+ public:
+  struct LoginAnswer {
+    int32_t result = 0;
+    std::string hardwareName = "47RKT";
+    int32_t version = 2010;
+    int32_t updatePending = 0;
+    int32_t backtrackAvailable = 0;
+  };
+  struct LoginCall {
+    std::string userName, password;
+    int32_t handle;
+  };
+  struct SearchDirCall {
+    std::string path;
+    bool nullPath;
+    int32_t code;
+    uint16_t transferId;
+    int32_t handle;
+  };
+  struct SendCall {
+    std::string path, md5;
+    int32_t handle;
+  };
+
+  // --- Scripts --------------------------------------------------------------
+  std::deque<int32_t> connectResults;  // empty: a new handle each time
+  std::deque<LoginAnswer> loginAnswers;  // empty: LoginAnswer{}
+  std::deque<int32_t> searchDirResults;  // empty: 0
+  std::function<int32_t(const char*, const char*, int32_t*)> onSend;  // default: 7
+  std::function<void(const char*)> onConnect;  // runs inside ConnectServer
+  std::vector<DeviceSearchRecord> searchRecords;  // UdpSearch links these
+  std::function<void()> onSearch;                 // runs inside UdpSearch
+
+  // --- Records --------------------------------------------------------------
+  std::vector<std::string> connectAddresses;
+  std::vector<int32_t> connectPorts;
+  std::vector<LoginCall> logins;
+  std::vector<SearchDirCall> searchDirs;
+  std::vector<SendCall> sends;
+  std::vector<int32_t> released;  // handles given to ReleaseSocket (1 or more)
+  std::vector<int32_t> flowCtrl;
+  std::vector<std::string> calls;  // names in order
+  kestrum_curprogress_fn curProgress = nullptr;
+  kestrum_getfile2patch_fn getFile2Patch = nullptr;
+  int searches = 0;
+
+  std::set<int32_t> openHandles() const {
+    std::lock_guard lock(mutex_);
+    return open_;
+  }
+
+  int32_t ConnectServer(const char* address, int32_t port) override {
+    if (onConnect) onConnect(address);
+    std::lock_guard lock(mutex_);
+    calls.push_back("ConnectServer");
+    connectAddresses.push_back(address ? address : "");
+    connectPorts.push_back(port);
+    int32_t handle = nextHandle_++;
+    if (!connectResults.empty()) {
+      handle = connectResults.front();
+      connectResults.pop_front();
+    }
+    if (handle >= 1) open_.insert(handle);
+    return handle;
+  }
+  void ReleaseSocket(int32_t* handle) override {
+    std::lock_guard lock(mutex_);
+    calls.push_back("ReleaseSocket");
+    if (*handle >= 1) {
+      released.push_back(*handle);
+      open_.erase(*handle);
+    }
+    *handle = -1;
+  }
+  int32_t LoginServer(char hardwareName[17], int32_t* version, int32_t* updatePending,
+                      int32_t* backtrackAvailable, const char userName[65],
+                      const char password[65], int32_t* handle) override {
+    std::lock_guard lock(mutex_);
+    calls.push_back("LoginServer");
+    logins.push_back({std::string(userName, strnlen(userName, 65)),
+                      std::string(password, strnlen(password, 65)), *handle});
+    LoginAnswer answer;
+    if (!loginAnswers.empty()) {
+      answer = loginAnswers.front();
+      loginAnswers.pop_front();
+    }
+    if (answer.result == 0) {
+      std::memset(hardwareName, 0, 17);
+      std::memcpy(hardwareName, answer.hardwareName.data(),
+                  std::min<std::size_t>(answer.hardwareName.size(), 17));
+      *version = answer.version;
+      *updatePending = answer.updatePending;
+      *backtrackAvailable = answer.backtrackAvailable;
+    }
+    return answer.result;
+  }
+  int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint16_t* transferId,
+                    int32_t* handle) override {
+    std::lock_guard lock(mutex_);
+    calls.push_back("SearchDir");
+    searchDirs.push_back({pathOrNull ? pathOrNull : "", pathOrNull == nullptr, requestCode,
+                          *transferId, *handle});
+    if (searchDirResults.empty()) return 0;
+    int32_t r = searchDirResults.front();
+    searchDirResults.pop_front();
+    return r;
+  }
+  int32_t RecvData(void*, int32_t* count, int32_t*, uint16_t, int32_t*) override {
+    std::lock_guard lock(mutex_);
+    calls.push_back("RecvData");
+    *count = 0;
+    return -1;
+  }
+  int32_t RecvFile(const char*, int32_t, uint16_t, int32_t*) override {
+    std::lock_guard lock(mutex_);
+    calls.push_back("RecvFile");
+    return -1;
+  }
+  void StopRecvFile(uint16_t) override {
+    std::lock_guard lock(mutex_);
+    calls.push_back("StopRecvFile");
+  }
+  void FlowCtrl(int32_t kbPerSecond) override {
+    std::lock_guard lock(mutex_);
+    flowCtrl.push_back(kbPerSecond);
+  }
+  int32_t MakePatch(const char*, int32_t, int32_t, int32_t, const char*) override { return -1; }
+  int32_t SendUpdatePatch(const char* patchPath, const char* md5Hex, int32_t* handle) override {
+    {
+      std::lock_guard lock(mutex_);
+      calls.push_back("SendUpdatePatch");
+      sends.push_back({patchPath, md5Hex, *handle});
+    }
+    return onSend ? onSend(patchPath, md5Hex, handle) : 7;
+  }
+  void set_callback_curprogress(kestrum_curprogress_fn callback) override { curProgress = callback; }
+  void set_callback_getfile2patch(kestrum_getfile2patch_fn callback) override {
+    getFile2Patch = callback;
+  }
+  DeviceSearchRecord* UdpSearch(int32_t, int32_t) override {
+    if (onSearch) onSearch();
+    std::lock_guard lock(mutex_);
+    ++searches;
+    linked_ = searchRecords;
+    for (std::size_t i = 0; i < linked_.size(); ++i)
+      linked_[i].next = i + 1 < linked_.size() ? &linked_[i + 1] : nullptr;
+    return linked_.empty() ? nullptr : linked_.data();
+  }
+
+  // A record with the given address and identifier (identifier may fill all
+  // 128 bytes without a zero).
+  static DeviceSearchRecord record(const std::string& address, const std::string& identifier) {
+    DeviceSearchRecord r{};
+    std::memcpy(r.address, address.data(), std::min<std::size_t>(address.size(), 31));
+    std::memcpy(r.identifier, identifier.data(), std::min<std::size_t>(identifier.size(), 128));
+    return r;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::set<int32_t> open_;
+  int32_t nextHandle_ = 1;
+  std::vector<DeviceSearchRecord> linked_;
+};
