@@ -1,8 +1,8 @@
 #include "device_session.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -241,7 +241,8 @@ class Session {
       want = static_cast<std::size_t>(std::min<std::uint64_t>(want, size - sent));
       if (faults.dropAfterBytes) {
         if (sent >= faults.dropAfterBytes) return false;
-        want = static_cast<std::size_t>(std::min<std::uint64_t>(want, faults.dropAfterBytes - sent));
+        want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(want, faults.dropAfterBytes - sent));
       }
       ssize_t n = ::read(fd, buffer, want);
       if (n <= 0) return false;  // the file shrank: the client sees the connection close
@@ -249,7 +250,7 @@ class Session {
       sent += static_cast<std::uint64_t>(n);
       if (faults.slowKbps) {
         auto due = start + std::chrono::duration<double>(static_cast<double>(sent) /
-                                                          (faults.slowKbps * 1024.0));
+                                                         (faults.slowKbps * 1024.0));
         std::this_thread::sleep_until(due);
       }
     }
@@ -307,7 +308,8 @@ class Session {
         link_.sendStatus(MsgType::PatchProgress, value);
       });
     }
-    std::int32_t result = outcome.status == 0 ? device_.acceptPatch(outcome.version) : outcome.status;
+    std::int32_t result =
+        outcome.status == 0 ? device_.acceptPatch(outcome.version) : outcome.status;
     return link_.sendStatus(MsgType::PatchResult, result);
   }
 

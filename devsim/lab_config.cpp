@@ -45,8 +45,8 @@ std::string resolve(const fs::path& base, const std::string& path) {
   return (p.is_absolute() ? p : base / p).lexically_normal().string();
 }
 
-bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& base,
-                DeviceConfig* d, std::string* error) {
+bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& base, DeviceConfig* d,
+                std::string* error) {
   d->identifier = std::string(section).substr(std::char_traits<char>::length(kDevicePrefix));
   d->address = ini.GetValue(section, "address", "");
   d->hardware = ini.GetValue(section, "hardware", "");
@@ -112,7 +112,8 @@ bool loadLabConfig(const std::string& path, LabConfig* config, std::string* erro
   c.tcpPort = static_cast<std::uint16_t>(tcp);
   c.probePort = static_cast<std::uint16_t>(probe);
   c.rebootSeconds = static_cast<double>(rebootMs) / 1000.0;
-  if (const char* root = ini.GetValue("lab", "http_root", nullptr)) c.httpRoot = resolve(base, root);
+  if (const char* root = ini.GetValue("lab", "http_root", nullptr))
+    c.httpRoot = resolve(base, root);
 
   CSimpleIniA::TNamesDepend sections;
   ini.GetAllSections(sections);

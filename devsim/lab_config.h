@@ -11,12 +11,12 @@ namespace devsim {
 
 // Switches that make a device misbehave on purpose, for tests.
 struct Faults {
-  bool busy = false;               // every patch upload is refused with -6
-  bool otherHardware = false;      // every patch is refused as made for other hardware (-4)
-  bool rejectLogin = false;        // every login is refused with -5
+  bool busy = false;                 // every patch upload is refused with -6
+  bool otherHardware = false;        // every patch is refused as made for other hardware (-4)
+  bool rejectLogin = false;          // every login is refused with -5
   std::uint64_t dropAfterBytes = 0;  // >0: close after this many file or patch bytes
-  bool stall = false;              // stop answering on TCP (reads and ignores requests)
-  std::uint32_t slowKbps = 0;      // >0: send file bytes at most this fast (KB/s)
+  bool stall = false;                // stop answering on TCP (reads and ignores requests)
+  std::uint32_t slowKbps = 0;        // >0: send file bytes at most this fast (KB/s)
 };
 
 struct DeviceConfig {
@@ -38,8 +38,8 @@ struct LabConfig {
   double rebootSeconds = 2.0;  // how long a rebooting device stays offline
   std::uint16_t tcpPort = 9001;
   std::uint16_t probePort = 10008;
-  std::string stateDir;    // empty: a fresh temporary folder, removed at stop
-  std::string httpRoot;    // the update server's files; empty when none
+  std::string stateDir;  // empty: a fresh temporary folder, removed at stop
+  std::string httpRoot;  // the update server's files; empty when none
   std::uint64_t maxPatchBytes = 2ull << 30;
 };
 

@@ -61,7 +61,8 @@ InstallOutcome installPatch(const Device& device, const std::string& patchPath,
   }
 
   std::ifstream scriptFile(device.tmp() + "/" + patchformat::kRuleScriptName, std::ios::binary);
-  std::string script((std::istreambuf_iterator<char>(scriptFile)), std::istreambuf_iterator<char>());
+  std::string script((std::istreambuf_iterator<char>(scriptFile)),
+                     std::istreambuf_iterator<char>());
   std::error_code ec;
   fs::create_directories(device.mtd(), ec);
   if (!runInstallScript(script, device.tmp(), device.mtd(), nullptr, &error))

@@ -45,8 +45,8 @@ bool listDirectory(const std::string& directory, std::size_t maxEntries,
 }
 
 bool isPlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
 }
 
 }  // namespace devsim

@@ -35,6 +35,7 @@ void removeConnection(std::int32_t handle);
 std::int32_t readReply(Connection& c, wire::Frame* frame,
                        const std::atomic<bool>* cancel = nullptr);
 // Sends one frame; 0 or a negative status (the connection breaks on failure).
-std::int32_t sendMessage(Connection& c, wire::MsgType type, const std::vector<std::uint8_t>& payload);
+std::int32_t sendMessage(Connection& c, wire::MsgType type,
+                         const std::vector<std::uint8_t>& payload);
 
 }  // namespace kestrum

@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "connections.h"
-#include "md5.h"
 #include "kestrum.h"
+#include "md5.h"
 #include "status.h"
 #include "transfers.h"
 
@@ -120,8 +120,10 @@ KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint1
   auto t = startTransfer(*handle, kind);
   if (!t) return kFailArgument;
   wire::Writer w;
-  w.i32(requestCode).u16(static_cast<std::uint16_t>(path.size())).u16(0).bytes(path.data(),
-                                                                               path.size());
+  w.i32(requestCode)
+      .u16(static_cast<std::uint16_t>(path.size()))
+      .u16(0)
+      .bytes(path.data(), path.size());
   if (std::int32_t s = sendMessage(*c, wire::MsgType::Request, w.data()); s < 0) {
     stopTransfer(t->id);
     return s;

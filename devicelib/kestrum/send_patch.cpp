@@ -11,8 +11,8 @@
 
 #include "callbacks.h"
 #include "connections.h"
-#include "md5.h"
 #include "kestrum.h"
+#include "md5.h"
 #include "status.h"
 
 using namespace kestrum;
@@ -42,7 +42,8 @@ std::int32_t upload(Connection& c, int fd, std::uint64_t size, Progress& progres
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return kFailLocalFile;  // shrank or unreadable: the device sees a short upload
     if (static_cast<std::uint64_t>(n) > size - sent) n = static_cast<ssize_t>(size - sent);
-    wire::Io io = wire::sendAll(c.fd.get(), buffer.get(), static_cast<std::size_t>(n), ioTimeoutMs());
+    wire::Io io =
+        wire::sendAll(c.fd.get(), buffer.get(), static_cast<std::size_t>(n), ioTimeoutMs());
     if (io != wire::Io::Ok) return statusFromIo(io);
     sent += static_cast<std::uint64_t>(n);
     progress.report(static_cast<std::int32_t>(sent * kUploadShare / size));

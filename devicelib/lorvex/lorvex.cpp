@@ -6,8 +6,8 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <poll.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <chrono>
@@ -31,7 +31,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kWindow = std::chrono::milliseconds(LORVEX_SEARCH_WINDOW_MS);
-constexpr auto kRepeatProbeAfter = std::chrono::milliseconds(250);  // one repeat for a lost datagram
+constexpr auto kRepeatProbeAfter =
+    std::chrono::milliseconds(250);  // one repeat for a lost datagram
 constexpr std::size_t kMaxRecords = 1024;
 constexpr std::size_t kDatagramMax = 1024;
 
@@ -107,8 +108,8 @@ extern "C" LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t a
   if (!fd.valid()) return nullptr;
 
   std::uint32_t nonce = std::random_device{}();
-  sendProbes(fd.get(), static_cast<std::uint16_t>(probePort), static_cast<std::uint16_t>(answerPort),
-             nonce);
+  sendProbes(fd.get(), static_cast<std::uint16_t>(probePort),
+             static_cast<std::uint16_t>(answerPort), nonce);
   bool repeated = false;
   auto start = Clock::now();
   std::set<std::string> seen;  // address and identifier of every device listed
@@ -124,7 +125,8 @@ extern "C" LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t a
       repeated = true;
     }
     auto until = repeated ? kWindow : kRepeatProbeAfter;
-    auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(until - elapsed).count() + 1;
+    auto waitMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - elapsed).count() + 1;
     pollfd p{fd.get(), POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(waitMs)) <= 0) continue;
 

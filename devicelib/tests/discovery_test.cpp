@@ -39,8 +39,9 @@ TEST_F(DiscoveryTest, FindsEveryDeviceOnceWithinTheWindow) {
   EXPECT_LT(took, std::chrono::milliseconds(LORVEX_SEARCH_WINDOW_MS + 500));
   std::set<std::pair<std::string, std::string>> unique(found.begin(), found.end());
   EXPECT_EQ(unique.size(), found.size());  // the repeated probe brings no duplicates
-  EXPECT_EQ(unique, (std::set<std::pair<std::string, std::string>>{
-                        {"127.0.0.2", "CAM0001A"}, {"127.0.0.3", "CAM0002B"}, {"127.0.0.4", longId}}));
+  EXPECT_EQ(unique,
+            (std::set<std::pair<std::string, std::string>>{
+                {"127.0.0.2", "CAM0001A"}, {"127.0.0.3", "CAM0002B"}, {"127.0.0.4", longId}}));
 }
 
 TEST_F(DiscoveryTest, SameIdentifierAtTwoAddressesIsListedTwice) {

@@ -77,8 +77,8 @@ TEST_F(DownloadTest, NineAtOnceGetDistinctIdsAndTheirOwnBytes) {
   for (int i = 0; i < 9; ++i) {
     threads.emplace_back([&, i] {
       std::string remote = "DCIM/clip" + std::to_string(i) + ".mp4";
-      results[i] = download("127.0.0.2", remote.c_str(), i % 2 ? KESTRUM_REQ_GET_FILE_MD5
-                                                                : KESTRUM_REQ_GET_FILE,
+      results[i] = download("127.0.0.2", remote.c_str(),
+                            i % 2 ? KESTRUM_REQ_GET_FILE_MD5 : KESTRUM_REQ_GET_FILE,
                             local("clip" + std::to_string(i)).string());
     });
   }
@@ -168,7 +168,7 @@ TEST_F(DownloadTest, SpeedLimitBoundsTheTotalAndChannelsReportIt) {
     EXPECT_LT(value, 1024 * 2);  // each one's speed stays under the shared limit (coarse)
   }
   EXPECT_EQ(channels, (std::set<uint16_t>{1, 2}));  // the first two free channels
-  EXPECT_LT(g_progress.size(), 2u * 4 * 10);  // at most about four reports a second each
+  EXPECT_LT(g_progress.size(), 2u * 4 * 10);        // at most about four reports a second each
 }
 
 TEST_F(DownloadTest, NoLimitAfterFlowCtrlZero) {
@@ -185,7 +185,7 @@ TEST_F(DownloadTest, CallsOutOfOrderAreRefused) {
   uint16_t id = 1;
   char buffer[KESTRUM_FILE_BUFFER_SIZE];
   int32_t count = 0, size = 0;
-  EXPECT_LT(RecvData(buffer, &count, &size, 999, &c.handle), 0);  // unknown id
+  EXPECT_LT(RecvData(buffer, &count, &size, 999, &c.handle), 0);           // unknown id
   EXPECT_LT(SearchDir(nullptr, KESTRUM_REQ_GET_FILE, &id, &c.handle), 0);  // no path
   std::string tooLong(300, 'a');
   EXPECT_LT(SearchDir(tooLong.c_str(), KESTRUM_REQ_GET_FILE, &id, &c.handle), 0);

@@ -36,7 +36,8 @@ class RogueDevice {
         // Hold the connection open (silent) until the client gives up.
         char sink[256];
         std::size_t got;
-        while (!stop_ && wire::recvSome(c.get(), sink, sizeof sink, &got, 100) != wire::Io::Closed) {
+        while (!stop_ &&
+               wire::recvSome(c.get(), sink, sizeof sink, &got, 100) != wire::Io::Closed) {
         }
       }
     });
@@ -142,8 +143,8 @@ TEST_F(RogueDeviceTest, BrokenLoginAndFileRepliesAreRefused) {
   }
   {
     RogueDevice rogue([] {  // announces 1000 bytes, sends 10, then holds the line
-      auto f = frame(wire::MsgType::FileInfo,
-                     wire::Writer().i32(0).u32(0).u64(1000).fixedText("", 32));
+      auto f =
+          frame(wire::MsgType::FileInfo, wire::Writer().i32(0).u32(0).u64(1000).fixedText("", 32));
       f.insert(f.end(), 10, 'x');
       return f;
     });
@@ -176,7 +177,8 @@ TEST_F(LabTest, RogueClientsDoNotHurtTheLab) {
   rogue(wire::encodeFrame(static_cast<wire::MsgType>(77), {}));
   rogue(wire::encodeFrame(wire::MsgType::Request, wire::Writer().i32(4).u16(200).u16(0).data()));
   rogue(wire::encodeFrame(wire::MsgType::Login, wire::Writer().u32(1).data()));
-  rogue(wire::encodeFrame(wire::MsgType::PatchBegin, wire::Writer().u64(10).fixedText("zz", 32).data()));
+  rogue(wire::encodeFrame(wire::MsgType::PatchBegin,
+                          wire::Writer().u64(10).fixedText("zz", 32).data()));
   rogue(wire::encodeFrame(wire::MsgType::Request, wire::Writer().i32(99).u16(0).u16(0).data()));
 
   Download d = download("127.0.0.2", "a.txt", 4, local("a.txt").string());

@@ -42,22 +42,25 @@ class PatchTest : public LabTest {
   }
 
   // A patch with app.bin and version.ini and the standard install script.
-  std::string makePatch(const std::string& hardware, int32_t version, std::size_t appSize = 500000) {
+  std::string makePatch(const std::string& hardware, int32_t version,
+                        std::size_t appSize = 500000) {
     writeFile(local("app.bin"), patternBytes(appSize, 7));
     writeFile(local("version.ini"), "[Version]\nVersion=" + std::to_string(version) + "\n");
     std::string path = local(hardware + std::to_string(version) + ".patch").string();
     std::string error;
     std::string script = patchformat::buildInstallScript("2010", {"app.bin", "version.ini"});
-    EXPECT_TRUE(patchformat::writePatch(path, hardware, version,
-                                        {{"app.bin", local("app.bin").string()},
-                                         {"version.ini", local("version.ini").string()}},
-                                        script, &error))
+    EXPECT_TRUE(patchformat::writePatch(
+        path, hardware, version,
+        {{"app.bin", local("app.bin").string()}, {"version.ini", local("version.ini").string()}},
+        script, &error))
         << error;
     return path;
   }
 
   int32_t send(const char* address, const std::string& patch, std::string md5 = {}) {
-    if (md5.empty()) EXPECT_TRUE(wire::md5File(patch, &md5));
+    if (md5.empty()) {
+      EXPECT_TRUE(wire::md5File(patch, &md5));
+    }
     Connection c(address);
     return SendUpdatePatch(patch.c_str(), md5.c_str(), &c.handle);
   }
@@ -82,7 +85,7 @@ TEST_F(PatchTest, DeliveredPatchLandsInMtdWithTheProgressSequence) {
   EXPECT_EQ(p.back(), 100);
   auto forty = std::find(p.begin(), p.end(), KESTRUM_SEND_UNPACK_STAGE);
   ASSERT_NE(forty, p.end());
-  for (auto it = p.begin(); it != forty; ++it) EXPECT_LT(*it, 40);  // upload: 0..39
+  for (auto it = p.begin(); it != forty; ++it) EXPECT_LT(*it, 40);    // upload: 0..39
   for (auto it = forty + 1; it != p.end(); ++it) EXPECT_GT(*it, 40);  // unpacking: 41..100
   EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
   EXPECT_EQ(g_otherChannels.load(), 0);
@@ -169,7 +172,8 @@ TEST_F(PatchTest, SecondUploadWhileOneRunsIsBusy) {
   ASSERT_TRUE(first.valid());
   wire::Writer begin;
   begin.u64(fs::file_size(patch)).bytes(md5.data(), md5.size());
-  ASSERT_EQ(wire::sendFrame(first.get(), wire::MsgType::PatchBegin, begin.data(), 1000), wire::Io::Ok);
+  ASSERT_EQ(wire::sendFrame(first.get(), wire::MsgType::PatchBegin, begin.data(), 1000),
+            wire::Io::Ok);
   wire::Frame ready;
   ASSERT_EQ(wire::recvFrame(first.get(), &ready, 1000), wire::Io::Ok);
   ASSERT_EQ(ready.type, static_cast<uint8_t>(wire::MsgType::PatchReady));

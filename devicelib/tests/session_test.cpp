@@ -22,8 +22,8 @@ LoginResult login(const char* address, const char* user, const char* password) {
   std::strncpy(passwordField, password, 64);
   Connection c(address);
   std::memset(r.hardware, 'x', sizeof r.hardware);
-  r.status = LoginServer(r.hardware, &r.version, &r.pending, &r.backtrack, userField,
-                         passwordField, &c.handle);
+  r.status = LoginServer(r.hardware, &r.version, &r.pending, &r.backtrack, userField, passwordField,
+                         &c.handle);
   return r;
 }
 
@@ -87,7 +87,8 @@ TEST_F(SessionTest, ListingsOfTenZeroAndMoreEntries) {
   fs::create_directories(root / "DCIM");
   fs::create_directories(root / "empty");
   for (int i = 0; i < 10; ++i) writeFile(root / "ten" / ("f" + std::to_string(i)), "x");
-  for (int i = 0; i < 23; ++i) writeFile(root / "DCIM" / ("clip" + std::to_string(i) + ".mp4"), "x");
+  for (int i = 0; i < 23; ++i)
+    writeFile(root / "DCIM" / ("clip" + std::to_string(i) + ".mp4"), "x");
   std::string longName(60, 'n');
   writeFile(root / "long" / longName, "x");
   lab_->stop();
@@ -122,7 +123,8 @@ TEST_F(SessionTest, BacktrackThenRebootComesBackWithPreviousVersion) {
   {
     Connection c("127.0.0.3");
     uint16_t id = 6;
-    EXPECT_LT(SearchDir(nullptr, KESTRUM_REQ_BACKTRACK, &id, &c.handle), 0);  // nothing to go back to
+    EXPECT_LT(SearchDir(nullptr, KESTRUM_REQ_BACKTRACK, &id, &c.handle),
+              0);  // nothing to go back to
   }
   {
     Connection c("127.0.0.2");

@@ -79,10 +79,13 @@ TEST_F(Folders, InstallScriptRefusesEscapesMissingFilesAndOpenIfs) {
   write(root_ / "tmp" / "a", "A");
   std::string error;
   std::vector<std::string> skipped;
-  EXPECT_FALSE(devsim::runInstallScript("cp -f /tmp/../a /mnt/mtd/\n", tmp(), mtd(), nullptr, &error));
+  EXPECT_FALSE(
+      devsim::runInstallScript("cp -f /tmp/../a /mnt/mtd/\n", tmp(), mtd(), nullptr, &error));
   EXPECT_FALSE(devsim::runInstallScript("cp -f /tmp/a /etc/\n", tmp(), mtd(), nullptr, &error));
-  EXPECT_FALSE(devsim::runInstallScript("cp -f /tmp/missing /mnt/mtd/\n", tmp(), mtd(), nullptr, &error));
-  EXPECT_FALSE(devsim::runInstallScript("if [ -f \"/tmp/a\" ]\nthen\n", tmp(), mtd(), nullptr, &error));
+  EXPECT_FALSE(
+      devsim::runInstallScript("cp -f /tmp/missing /mnt/mtd/\n", tmp(), mtd(), nullptr, &error));
+  EXPECT_FALSE(
+      devsim::runInstallScript("if [ -f \"/tmp/a\" ]\nthen\n", tmp(), mtd(), nullptr, &error));
   EXPECT_TRUE(devsim::runInstallScript("rm -rf /\ncp -f /tmp/a /mnt/mtd/renamed\n", tmp(), mtd(),
                                        &skipped, &error));
   EXPECT_EQ(skipped, std::vector<std::string>{"rm -rf /"});  // never run, only listed
@@ -112,7 +115,8 @@ TEST_F(Folders, WorldFileKeysAndErrors) {
   const auto& d = c.devices[0];
   EXPECT_EQ(d.identifier, "CAM1");
   EXPECT_DOUBLE_EQ(c.rebootSeconds, 0.3);
-  EXPECT_EQ(d.accounts, (std::vector<std::pair<std::string, std::string>>{{"admin", ""}, {"op", "x y"}}));
+  EXPECT_EQ(d.accounts,
+            (std::vector<std::pair<std::string, std::string>>{{"admin", ""}, {"op", "x y"}}));
   EXPECT_TRUE(d.faults.busy);
   EXPECT_EQ(d.faults.dropAfterBytes, 5000u);
   EXPECT_EQ(d.faults.slowKbps, 64u);

@@ -98,7 +98,8 @@ std::string Reader::fixedText(std::size_t width) {
   auto p = take(width);
   if (!p) return {};
   auto end = static_cast<const std::uint8_t*>(std::memchr(p, 0, width));
-  return std::string(reinterpret_cast<const char*>(p), end ? static_cast<std::size_t>(end - p) : width);
+  return std::string(reinterpret_cast<const char*>(p),
+                     end ? static_cast<std::size_t>(end - p) : width);
 }
 const std::uint8_t* Reader::bytes(std::size_t size) { return take(size); }
 

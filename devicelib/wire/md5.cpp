@@ -17,9 +17,7 @@ Md5::Md5() : state_(std::make_unique<State>()) {
 }
 Md5::~Md5() = default;
 
-void Md5::update(const void* data, std::size_t size) {
-  EVP_DigestUpdate(state_->ctx, data, size);
-}
+void Md5::update(const void* data, std::size_t size) { EVP_DigestUpdate(state_->ctx, data, size); }
 
 std::string Md5::hex() {
   unsigned char digest[EVP_MAX_MD_SIZE];

@@ -136,12 +136,16 @@ Io sendAll(int fd, const void* data, std::size_t size, int timeoutMs,
            const std::atomic<bool>* cancel) {
   auto p = static_cast<const char*>(data);
   while (size > 0) {
-    Io w = waitReady(fd, POLLOUT, timeoutMs, cancel);
-    if (w != Io::Ok) return w;
+    if (cancel && cancel->load()) return Io::Cancelled;
+    // Try first and wait only when the socket is full: one call less per piece.
     ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      return (errno == EPIPE || errno == ECONNRESET) ? Io::Closed : Io::Error;
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK)
+        return (errno == EPIPE || errno == ECONNRESET) ? Io::Closed : Io::Error;
+      Io w = waitReady(fd, POLLOUT, timeoutMs, cancel);
+      if (w != Io::Ok) return w;
+      continue;
     }
     p += n;
     size -= static_cast<std::size_t>(n);
@@ -153,21 +157,21 @@ Io recvSome(int fd, void* data, std::size_t maxSize, std::size_t* received, int 
             const std::atomic<bool>* cancel) {
   *received = 0;
   for (;;) {
-    Io w = waitReady(fd, POLLIN, timeoutMs, cancel);
-    if (w != Io::Ok) return w;
+    if (cancel && cancel->load()) return Io::Cancelled;
     ssize_t n = ::recv(fd, data, maxSize, MSG_DONTWAIT);
     if (n > 0) {
       *received = static_cast<std::size_t>(n);
       return Io::Ok;
     }
     if (n == 0) return Io::Closed;
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-    return errno == ECONNRESET ? Io::Closed : Io::Error;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return errno == ECONNRESET ? Io::Closed : Io::Error;
+    Io w = waitReady(fd, POLLIN, timeoutMs, cancel);
+    if (w != Io::Ok) return w;
   }
 }
 
-Io recvAll(int fd, void* data, std::size_t size, int timeoutMs,
-           const std::atomic<bool>* cancel) {
+Io recvAll(int fd, void* data, std::size_t size, int timeoutMs, const std::atomic<bool>* cancel) {
   auto p = static_cast<char*>(data);
   while (size > 0) {
     std::size_t got = 0;

@@ -80,8 +80,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       // Key preview: the window sees each key once, at the control that has
       // the focus, before that control does. The key is not consumed.
       auto* key = static_cast<QKeyEvent*>(event);
-      const bool atTarget = widget == QApplication::focusWidget() ||
-                            (!QApplication::focusWidget() && widget == this);
+      QWidget* focus = QApplication::focusWidget();
+      if (!focus || !isAncestorOf(focus)) focus = focusWidget();
+      const bool atTarget = focus ? widget == focus : widget == this;
       if (!atTarget) break;
       const QString text = key->text();
       if (!text.isEmpty()) FormKeyPress(text.at(0));

@@ -54,10 +54,10 @@ void TMainForm::buildWindowControls() {
 
   for (int i = 0; i < 4; ++i) {
     const QString n = QString::number(i + 1);
-    SpeedLabels[i] = reg(new QLabel("0", this), qPrintable("Speed" + n + "_Label"), skin::kLabel);
+    SpeedLabels[i] = reg(new QLabel("0", this), qPrintable("Speed" + n + "_Label"), skin::kOther);
     SpeedLabels[i]->setGeometry(470 + i * 40, 2, 24, 16);
     KBperSecLabels[i] =
-        reg(new QLabel("KB/s", this), qPrintable("KBperSec" + n + "_Label"), skin::kLabel);
+        reg(new QLabel("KB/s", this), qPrintable("KBperSec" + n + "_Label"), skin::kOther);
     KBperSecLabels[i]->setGeometry(494 + i * 40, 2, 16, 16);
   }
   AddItem_Btn = reg(new QPushButton("AddItem", this), "AddItem_Btn", skin::kButton);
@@ -187,8 +187,12 @@ RectMap TMainForm::collectRects() const {
   RectMap rects;
   for (QWidget* w : components_) {
     // Labels size themselves to their caption, so rules see the real width.
-    if (auto* label = qobject_cast<QLabel*>(w); label && label->property("autoSize").toBool())
+    if (auto* label = qobject_cast<QLabel*>(w); label && label->property("autoSize").toBool()) {
+      // A label anchored on its right keeps its right edge as it grows.
+      const int right = label->geometry().right();
       label->adjustSize();
+      if (label->property("anchorRight").toBool()) label->move(right - label->width() + 1, label->y());
+    }
     const QRect g = w->geometry();
     rects[w->objectName().toStdString()] = Rect{g.x(), g.y(), g.width(), g.height()};
   }

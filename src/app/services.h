@@ -55,4 +55,6 @@ struct AppServices {
   IClock* clock = nullptr;
   IRandom* random = nullptr;
   IDeviceLink* device = nullptr;
+  // Folder of configs.ini, language/ and help/; empty: the program's own.
+  QString exeFolder;
 };

@@ -18,12 +18,13 @@ void versionRow(TMainForm& f, QWidget* parent, int top, const char* frameName, c
   frame = plainEdit(f, parent, frameName, "", 98, top, 112, 18, skin::kNumEdit);
   frame->setEnabled(false);
   frame->setToolTip("Patch Version");
-  bg = plainEdit(f, parent, bgName, "     .     .     .    ", 100, top + 2, 77, 14);
+  bg = plainEdit(f, parent, bgName, "     .     .     .    ", 100, top + 2, 77, 14, skin::kOther);
   bg->setEnabled(false);
   bg->setFrame(false);
   for (int i = 0; i < 4; ++i) {
     const QByteArray name = QByteArray(partStem) + QByteArray::number(i + 1) + "_Edit";
-    parts[i] = plainEdit(f, parent, name.constData(), "00", 102 + 18 * i, top + 2, 14, 13);
+    parts[i] = plainEdit(f, parent, name.constData(), "00", 102 + 18 * i, top + 2, 14, 13,
+                         skin::kOther);
     parts[i]->setMaxLength(2);
     parts[i]->setFrame(false);
     parts[i]->setProperty("role", "versionPart");

@@ -53,4 +53,5 @@ void buildLoginPanelControls(TMainForm& f) {
   f.Tips_Label = build::label(f, panel, "Tips_Label",
                               QString::fromUtf8("注意：本程序只在局域网下有效"), 300, 437);
   f.Tips_Label->setProperty("role", "note");
+  f.Tips_Label->setProperty("anchorRight", true);
 }

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -17,9 +20,24 @@ struct FormFixture {
   ScriptedRandom random;
   ScriptedDeviceLink device;
   std::unique_ptr<TMainForm> form;
+  // The program's folder for this test: configs.ini, language/, help/.
+  QTemporaryDir exeDir;
 
   AppServices services() {
-    return AppServices{&dialogs, &sleeper, &clock, &random, &device};
+    AppServices s{&dialogs, &sleeper, &clock, &random, &device};
+    s.exeFolder = exeDir.path();
+    return s;
+  }
+  // Copies the shipped language packs and help texts into the test's
+  // program folder (they live beside the test binaries).
+  void installLanguageData() {
+    const QString bin = QCoreApplication::applicationDirPath();
+    for (const QString sub : {QStringLiteral("language"), QStringLiteral("help")}) {
+      QDir().mkpath(exeDir.filePath(sub));
+      const QDir from(bin + "/" + sub);
+      for (const QString& name : from.entryList(QDir::Files))
+        QFile::copy(from.filePath(name), exeDir.filePath(sub + "/" + name));
+    }
   }
   // Creates the window (FormCreate runs); show() also runs FormShow.
   TMainForm& create() {

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "patchformat.h"
@@ -45,23 +44,34 @@ struct CatalogueEntry {
   std::string md5;
 };
 
+// The text after `key` up to `end`, starting at *from; moves *from past it.
+std::string take(const std::string& text, std::size_t* from, const std::string& key,
+                 const std::string& end) {
+  const std::size_t at = text.find(key, *from);
+  if (at == std::string::npos) return {};
+  const std::size_t stop = text.find(end, at + key.size());
+  if (stop == std::string::npos) return {};
+  *from = stop + end.size();
+  return text.substr(at + key.size(), stop - at - key.size());
+}
+
 void readCatalogue(const std::string& hardware, int* newVersion,
                    std::vector<CatalogueEntry>* entries) {
   const std::string text = readAll(kIpc / hardware / "versionlist_new.txt");
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(^NewVer=(\d+)&;\s*FileCount=(\d+)&;)")))
-      << text;
-  *newVersion = std::stoi(m[1]);
-  const int count = std::stoi(m[2]);
-  const std::regex entry(R"(File(\d\d)Ver=(\d+);Name=([^;]+);md5=([0-9a-f]{32})&;)");
-  int k = 0;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), entry);
-       it != std::sregex_iterator(); ++it) {
-    ++k;
-    EXPECT_EQ(std::stoi((*it)[1]), k) << "entries are numbered 01, 02, ...";
-    entries->push_back({std::stoi((*it)[2]), (*it)[3], (*it)[4]});
+  std::size_t at = 0;
+  *newVersion = std::stoi(take(text, &at, "NewVer=", "&;"));
+  const int count = std::stoi(take(text, &at, "FileCount=", "&;"));
+  for (int k = 1; k <= count; ++k) {
+    const std::string number = (k < 10 ? "0" : "") + std::to_string(k);
+    CatalogueEntry entry;
+    entry.version = std::stoi(take(text, &at, "File" + number + "Ver=", ";"));
+    entry.name = take(text, &at, "Name=", ";");
+    entry.md5 = take(text, &at, "md5=", "&;");
+    EXPECT_EQ(entry.md5.find_first_not_of("0123456789abcdef"), std::string::npos) << entry.md5;
+    EXPECT_EQ(entry.md5.size(), 32u);
+    entries->push_back(entry);
   }
-  EXPECT_EQ(k, count);
+  EXPECT_EQ(text.find(';', at), std::string::npos) << "nothing follows the last entry";
 }
 
 TEST(WorldTest, CataloguesMatchTheServedFiles) {
@@ -97,8 +107,10 @@ TEST(WorldTest, RandomMessagesOfferThreeMessages) {
   const std::string text = readAll(kIpc / "RandomMessages.txt");
   EXPECT_EQ(text.rfind("count=3;", 0), 0u);
   for (int k = 1; k <= 3; ++k) {
-    const std::regex message(std::to_string(k) + R"(short=[^&]+&content=[^&]+&url=[^&]+&;)");
-    EXPECT_TRUE(std::regex_search(text, message)) << "message " << k;
+    std::size_t at = 0;
+    const std::string message = take(text, &at, std::to_string(k) + "short=", "&;");
+    EXPECT_NE(message.find("&content="), std::string::npos) << "message " << k;
+    EXPECT_NE(message.find("&url=http://"), std::string::npos) << "message " << k;
   }
 }
 

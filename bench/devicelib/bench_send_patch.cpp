@@ -1,0 +1,66 @@
+// A 256 MiB SendUpdatePatch into a lab device, against a plain loopback TCP
+// copy of the same bytes into a file. Two figures: the upload phase (until
+// the device reports 40, its MD5 check included) and the whole call (the
+// device also unpacks and installs every byte twice more).
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "bench_support.h"
+#include "kestrum.h"
+#include "md5.h"
+#include "patchformat.h"
+
+namespace {
+std::chrono::steady_clock::time_point g_start, g_unpackStart;
+void onProgress(int32_t value, uint16_t channel) {
+  if (channel == KESTRUM_CHANNEL_SEND_PATCH && value == KESTRUM_SEND_UNPACK_STAGE)
+    g_unpackStart = std::chrono::steady_clock::now();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  bench::enterPrivateNetwork(argc, argv);
+  bench::ScratchFolder work;
+  bench::makeFile(work.path + "/app.bin", 256 * bench::kMiB - 1024);
+  std::string patch = work.path + "/47RKT2011.patch", error;
+  if (!patchformat::writePatch(patch, "47RKT", 2011, {{"app.bin", work.path + "/app.bin"}},
+                               patchformat::buildInstallScript("2010", {"app.bin"}), &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::string md5;
+  wire::md5File(patch, &md5);
+  const std::uint64_t size = std::filesystem::file_size(patch);
+
+  devsim::LabConfig config;
+  config.devices = {bench::benchDevice(work.path + "/template")};
+  config.stateDir = work.path + "/state";
+  devsim::DeviceLab lab(config);
+  if (!lab.start(&error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  set_callback_curprogress(onProgress);
+  std::vector<double> uploadPhase;
+  auto subject = [&] {
+    int32_t handle = ConnectServer("127.0.0.2", 9001);
+    g_start = std::chrono::steady_clock::now();
+    if (SendUpdatePatch(patch.c_str(), md5.c_str(), &handle) != KESTRUM_SEND_DELIVERED) std::abort();
+    uploadPhase.push_back(std::chrono::duration<double>(g_unpackStart - g_start).count());
+    ReleaseSocket(&handle);
+  };
+  std::vector<double> baseline;
+  bench::comparePairs(
+      "SendUpdatePatch 256 MiB (whole call) vs plain TCP copy", 9, size,
+      [&] {
+        baseline.push_back(bench::seconds([&] { bench::plainTcpCopy(patch, work.path + "/copy"); }));
+      },
+      subject);
+  double b = bench::median(baseline), u = bench::median(uploadPhase);
+  std::printf("  upload phase only (to progress 40): median %.3f s (%.0f MiB/s), ratio %.2f\n", u,
+              size / u / bench::kMiB, b / u);
+  lab.stop();
+  return 0;
+}

@@ -1,0 +1,90 @@
+// Shared pieces of the firmware page's window tests: a window with a patch
+// file on disk, a gate that holds the send call until the test opens it,
+// and a wait for the end of an update run.
+#pragma once
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "firmware/fw_update_thread.h"
+#include "form_fixture.h"
+#include "session/device_session.h"
+#include "settings/message_lists.h"
+
+inline QString listText(MsgList list, int index) {
+  return QString::fromStdString(messageLists().textOf(list, index));
+}
+
+// Holds SendUpdatePatch (on the run's thread) until open() is called.
+class SendGate {
+ public:
+  void open() { open_ = true; }
+  bool entered() const { return entered_; }
+  // To be called from inside onSend.
+  void pass() {
+    entered_ = true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!open_ && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+
+ private:
+  std::atomic<bool> open_{false};
+  std::atomic<bool> entered_{false};
+};
+
+struct FirmwareFixture : FormFixture {
+  QTemporaryDir dir;
+  TMainForm* f = nullptr;
+
+  FirmwareFixture() {
+    DeviceSessionRecord& s = deviceSession();
+    s.DeviceAddress = "127.0.0.2";
+    s.UpdatePending = 0;
+    s.BacktrackAvailable = 0;
+    f = &create();
+  }
+  ~FirmwareFixture() {
+    // Neither a run nor the search that a reboot starts may outlive the
+    // window they report to.
+    waitRunEnded();
+    waitSearchesEnded();
+  }
+
+  // Writes a file of the given content and returns its full path.
+  QString writeFile(const QString& name, const QByteArray& content = "KESTRUM PATCH") {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(content);
+    return path;
+  }
+  // Puts a patch into the area through the dialog, as the operator does.
+  QString choosePatch(const QString& name = "cam_2011.patch") {
+    const QString path = writeFile(name);
+    dialogs.files.push_back(path);
+    f->Patch2Send_LVClick();
+    return path;
+  }
+  // Chooses a patch and answers Yes to the update question.
+  void startOperatorRun() {
+    choosePatch();
+    dialogs.files.push_back(QString());  // the handler's own dialog: cancelled
+    dialogs.answers.push_back(true);
+    f->FirmwareUpdate_BtnClick(f->FirmwareUpdate_Btn);
+  }
+  bool waitRunEnded() {
+    return waitUntil([&] { return !f->updateRunActive() && firmwareRunsHoldingConnection() == 0; },
+                     15000);
+  }
+  // Each accepted reboot starts a device search; waits until all have ended.
+  bool waitSearchesEnded() {
+    const int reboots = static_cast<int>(dialogs.texts().count(listText(MsgList::FWHints, 6)));
+    return waitUntil([&] {
+      return device.searches >= reboots && f->DevSearch_Btn->isEnabled() &&
+             f->DevSearchMessageEdit_Edit->text().isEmpty();
+    });
+  }
+};
