@@ -2,6 +2,7 @@
 // plain loopback TCP copy of the same bytes into a file. Target: >= 0.8.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "bench_support.h"
 #include "kestrum.h"
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
     ReleaseSocket(&handle);
   };
   bench::comparePairs("RecvFile 256 MiB vs plain TCP copy", 9, size,
-                      [&] { bench::plainTcpCopy(source, target); }, subject);
+                      [&] { bench::plainTcpCopy(source, target); }, subject,
+                      [&] { std::filesystem::remove(target); });
   lab.stop();
   return 0;
 }

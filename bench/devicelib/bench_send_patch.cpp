@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
       [&] {
         baseline.push_back(bench::seconds([&] { bench::plainTcpCopy(patch, work.path + "/copy"); }));
       },
-      subject);
+      subject, [&] { std::filesystem::remove(work.path + "/copy"); });
   double b = bench::median(baseline), u = bench::median(uploadPhase);
   std::printf("  upload phase only (to progress 40): median %.3f s (%.0f MiB/s), ratio %.2f\n", u,
               size / u / bench::kMiB, b / u);

@@ -19,7 +19,7 @@ constexpr std::uint64_t kMiB = 1024 * 1024;
 // inside such a namespace. Exits 77 when no namespace can be made.
 void enterPrivateNetwork(int argc, char** argv);
 
-// A fresh folder under /tmp, removed by the destructor.
+// A fresh folder under /dev/shm (or /tmp), removed by the destructor.
 struct ScratchFolder {
   ScratchFolder();
   ~ScratchFolder();
@@ -37,8 +37,10 @@ double median(std::vector<double> values);
 
 // Runs baseline and subject alternately pairs times and prints the median
 // seconds of each and the throughput ratio subject/baseline for bytes.
+// untimedReset runs before every timed run (removing the last output).
 void comparePairs(const std::string& title, int pairs, std::uint64_t bytes,
-                  const std::function<void()>& baseline, const std::function<void()>& subject);
+                  const std::function<void()>& baseline, const std::function<void()>& subject,
+                  const std::function<void()>& untimedReset = {});
 
 // Plain TCP copy of source over 127.0.0.60 into target: a sender thread that
 // reads and sends through a 256 KiB buffer, a receiver that writes the same

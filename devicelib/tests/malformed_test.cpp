@@ -168,7 +168,9 @@ TEST_F(LabTest, RogueClientsDoNotHurtTheLab) {
     wire::Frame reply;
     wire::Io io = wire::recvFrame(fd.get(), &reply, 2000);
     EXPECT_NE(io, wire::Io::Timeout);
-    if (io == wire::Io::Ok) EXPECT_EQ(reply.type, static_cast<uint8_t>(wire::MsgType::Error));
+    if (io == wire::Io::Ok) {
+      EXPECT_EQ(reply.type, static_cast<uint8_t>(wire::MsgType::Error));
+    }
   };
   rogue(std::vector<std::uint8_t>(100, 0xEE));
   auto huge = wire::encodeFrame(wire::MsgType::Request, {});

@@ -248,7 +248,8 @@ void TMainForm::StopAllThreads() {
   for (TThread*& mission : DownloadMissions) {
     if (mission && !mission->Terminated()) {
       mission->Terminate();
-      delete mission;  // waits until the mission has ended
+      mission->WaitFor();  // destroying a mission waits until it has ended
+      delete mission;
       mission = nullptr;
     }
   }

@@ -1,8 +1,9 @@
 // TThread: the base of the window's worker threads. Like the toolkit thread
 // class the design is written for: created suspended, filled in, started;
 // asked to stop with Terminate and checked with Terminated; an end step
-// (DoTerminate) runs on the thread right after Execute; destroying a thread
-// waits until it has ended; with FreeOnTerminate it deletes itself.
+// (DoTerminate) runs on the thread right after Execute; with FreeOnTerminate
+// it deletes itself. Call Terminate and WaitFor before deleting a started
+// thread: the derived part is gone by the time the base destructor runs.
 #pragma once
 
 #include <atomic>

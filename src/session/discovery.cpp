@@ -14,6 +14,7 @@
 
 namespace {
 std::atomic<DeviceSearchRecord*> g_searchResult{nullptr};
+std::atomic<int> g_searchWorkers{0};
 
 static_assert(offsetof(DeviceSearchRecord, address) == 128);
 static_assert(offsetof(DeviceSearchRecord, identifier) == 248);
@@ -21,6 +22,7 @@ static_assert(offsetof(DeviceSearchRecord, next) == LORVEX_RECORD_DATA_SIZE);
 }  // namespace
 
 DeviceSearchRecord* searchResult() { return g_searchResult.load(); }
+bool deviceSearchRunning() { return g_searchWorkers.load() > 0; }
 
 QString recordField(const char* field, std::size_t width) {
   const void* zero = std::memchr(field, 0, width);
@@ -59,6 +61,7 @@ bool findDeviceByNodeText(const QString& nodeText) {
 void TMainForm::DevSearch_BtnClick() {
   TMainForm* form = this;
   IDeviceLink* link = &device();
+  ++g_searchWorkers;
   std::thread([form, link] {
     // Each window change runs on the window's thread, in order; the guard
     // skips it if the window has gone meanwhile.
@@ -76,6 +79,8 @@ void TMainForm::DevSearch_BtnClick() {
     g_searchResult = nullptr;
     g_searchResult = link->UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT);
     onWindow([form] { form->DevSearchMessageEdit_Edit->setText("search finished!"); });
+    --g_searchWorkers;
+    wakeUiWaiters();
   }).detach();
 }
 

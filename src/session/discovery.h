@@ -6,6 +6,10 @@
 
 #include "lorvex.h"
 
+// Whether a search worker is still running (it may touch the window and the
+// device link until it ends).
+bool deviceSearchRunning();
+
 // First record of the latest search, or null while a search runs.
 DeviceSearchRecord* searchResult();
 

@@ -11,6 +11,7 @@
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "scripted_device_link.h"
+#include "session/discovery.h"
 #include "scripted_services.h"
 
 struct FormFixture {
@@ -45,7 +46,11 @@ struct FormFixture {
     form = std::make_unique<TMainForm>(services());
     return *form;
   }
-  ~FormFixture() { form.reset(); }
+  ~FormFixture() {
+    // A search worker may still be using the window and the scripted link.
+    waitOnUiThread([] { return !deviceSearchRunning(); });
+    form.reset();
+  }
 };
 
 // Spins the event loop until cond holds or the timeout passes.

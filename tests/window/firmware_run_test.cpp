@@ -15,7 +15,8 @@ namespace {
 QString md5Of(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
-  return QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex());
+  return QString::fromLatin1(
+      QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex());
 }
 
 QStringList filesBelow(const QString& folder) {
@@ -41,15 +42,26 @@ class FirmwareRunTest : public QObject {
     QTest::addColumn<QString>("version");
     QTest::addColumn<bool>("delivered");
     const QString unchanged = "valuestring";
-    QTest::newRow("-4 not matching") << -4 << "Patch not Match, Please Check!" << "" << unchanged << false;
-    QTest::newRow("-6 busy") << -6 << "Device Busy, Please wait then Retry!" << "" << unchanged << false;
-    QTest::newRow("-5 failed") << -5 << "Update Failed, Please Check and Retry!" << "" << unchanged << false;
-    QTest::newRow("-1 failed") << -1 << "Update Failed, Please Check and Retry!" << "" << unchanged << false;
-    QTest::newRow("0 unknown") << 0 << "" << "Uploading Patch" << unchanged << false;
-    QTest::newRow("6 unknown") << 6 << "" << "Uploading Patch" << unchanged << false;
-    QTest::newRow("7 sent") << 7 << "" << "Patch Send Finished!" << unchanged << true;
-    QTest::newRow("8 finished") << 8 << "" << "Update Finished, Should Reboot!" << "8" << true;
-    QTest::newRow("2011 finished") << 2011 << "" << "Update Finished, Should Reboot!" << "2011" << true;
+    QTest::newRow("-4 not matching") << -4 << "Patch not Match, Please Check!"
+                                     << "" << unchanged << false;
+    QTest::newRow("-6 busy") << -6 << "Device Busy, Please wait then Retry!"
+                             << "" << unchanged << false;
+    QTest::newRow("-5 failed") << -5 << "Update Failed, Please Check and Retry!"
+                               << "" << unchanged << false;
+    QTest::newRow("-1 failed") << -1 << "Update Failed, Please Check and Retry!"
+                               << "" << unchanged << false;
+    QTest::newRow("0 unknown") << 0 << ""
+                               << "Uploading Patch" << unchanged << false;
+    QTest::newRow("6 unknown") << 6 << ""
+                               << "Uploading Patch" << unchanged << false;
+    QTest::newRow("7 sent") << 7 << ""
+                            << "Patch Send Finished!" << unchanged << true;
+    QTest::newRow("8 finished") << 8 << ""
+                                << "Update Finished, Should Reboot!"
+                                << "8" << true;
+    QTest::newRow("2011 finished") << 2011 << ""
+                                   << "Update Finished, Should Reboot!"
+                                   << "2011" << true;
   }
   void eachOutcomeShowsItsText() {
     QFETCH(int, result);
@@ -111,11 +123,12 @@ class FirmwareRunTest : public QObject {
     fx.device.onSend = [&](const char*, const char*, int32_t*) {
       runLocale = platform::GetThreadLocale();
       runOnUiThread([&] {
-        startedRight = !f.UpdateProgress_Gauge->isHidden() && f.UpdateProgress_Gauge->value() == 0 &&
+        startedRight = !f.UpdateProgress_Gauge->isHidden() &&
+                       f.UpdateProgress_Gauge->value() == 0 &&
                        f.UpdateProgress_Gauge->progressText() == "Uploading Patch" &&
-                       f.FirmwareWpdateTip_Label->isHidden() && !f.FirmwareUpdate_Btn->isEnabled() &&
-                       !f.CheckForUpdate_Btn->isEnabled() && !f.DeviceReboot_Btn->isEnabled() &&
-                       !f.FirmwareBacktrack_Btn->isEnabled();
+                       f.FirmwareWpdateTip_Label->isHidden() &&
+                       !f.FirmwareUpdate_Btn->isEnabled() && !f.CheckForUpdate_Btn->isEnabled() &&
+                       !f.DeviceReboot_Btn->isEnabled() && !f.FirmwareBacktrack_Btn->isEnabled();
       });
       for (int value : {10, 39, 41, 40, 60}) {
         fx.device.curProgress(value, 91);

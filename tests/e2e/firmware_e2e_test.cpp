@@ -1,0 +1,219 @@
+// The firmware update from the operator's side, end to end: the window, the
+// real device link library and a device lab on loopback. Log in, choose a
+// patch, send it, follow the gauge, see the reboot, log in again.
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/mainform.h"
+#include "app/ui_thread.h"
+#include "device_lab.h"
+#include "devicelink/kestrum_device_link.h"
+#include "firmware/fw_update_thread.h"
+#include "patchformat.h"
+#include "scripted_services.h"
+#include "session/device_session.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kCamera = "127.0.0.2";     // 47RKT, firmware 2010
+constexpr const char* kOldCamera = "127.0.0.3";  // 47RKT, firmware 2010, 2009 before it
+
+devsim::DeviceConfig camera(const std::string& id, const std::string& address, int version,
+                            int previous, const fs::path& templates) {
+  devsim::DeviceConfig d;
+  d.identifier = id;
+  d.address = address;
+  d.hardware = "47RKT";
+  d.version = version;
+  d.previousVersion = previous;
+  d.accounts = {{"admin", ""}};
+  d.storageTemplate = (templates / id / "sdcard").string();
+  fs::create_directories(d.storageTemplate);
+  return d;
+}
+
+}  // namespace
+
+class FirmwareE2eTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir work_;
+  std::unique_ptr<devsim::DeviceLab> lab_;
+  ScriptedDialogs dialogs_;
+  RecordingSleeper sleeper_;
+  FixedClock clock_;
+  ScriptedRandom random_;
+  KestrumDeviceLink link_;
+  QTemporaryDir exeDir_;
+  std::unique_ptr<TMainForm> form_;
+  int searchesFinished_ = 0;
+
+  TMainForm& f() { return *form_; }
+
+  QString writePatch(const std::string& hardware, int version) {
+    const fs::path dir = fs::path(work_.path().toStdString()) / "patches";
+    fs::create_directories(dir);
+    const fs::path app = dir / "app.bin";
+    std::ofstream(app, std::ios::binary) << std::string(300000, 'x') << version;
+    const fs::path patch = dir / (hardware + "_" + std::to_string(version) + ".patch");
+    std::string error;
+    const bool ok =
+        patchformat::writePatch(patch.string(), hardware, version, {{"app.bin", app.string()}},
+                                patchformat::buildInstallScript("2010", {"app.bin"}), &error);
+    if (!ok) qWarning("writePatch: %s", error.c_str());
+    return QString::fromStdString(patch.string());
+  }
+
+  bool login(const char* address) {
+    f().IPAddress_Edit->setText(address);
+    f().Login_SBtn->click();
+    return f().Login_SBtn->text() == "ChangeDev" && !f().loginPanelOpen();
+  }
+
+  // Chooses the patch in the area's dialog and answers Yes to the question.
+  void sendPatch(const QString& patch) {
+    dialogs_.files.push_back(patch);
+    dialogs_.answers.push_back(true);
+    f().FirmwareUpdate_Btn->click();
+  }
+
+  bool runEnded() {
+    return QTest::qWaitFor(
+        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection() == 0; }, 30000);
+  }
+
+  bool rebootedAndBack(const char* id, int searchesBefore) {
+    return QTest::qWaitFor([&] { return searchesFinished_ > searchesBefore; }, 10000) &&
+           lab_->waitOnline(id, std::chrono::seconds(5));
+  }
+
+ private slots:
+  void initTestCase() {
+    ::setenv("KESTRUM_IO_TIMEOUT_MS", "5000", 1);
+    initUiThread();
+  }
+
+  void init() {
+    const fs::path templates = fs::path(work_.path().toStdString()) / "templates";
+    devsim::LabConfig config;
+    config.devices = {camera("CAM0001A", kCamera, 2010, 0, templates),
+                      camera("CAM0002B", kOldCamera, 2010, 2009, templates)};
+    config.rebootSeconds = 0.3;
+    lab_ = std::make_unique<devsim::DeviceLab>(config);
+    std::string error;
+    QVERIFY2(lab_->start(&error), error.c_str());
+
+    deviceSession() = DeviceSessionRecord{};
+    AppServices services{&dialogs_, &sleeper_, &clock_, &random_, &link_};
+    services.exeFolder = exeDir_.path();
+    form_ = std::make_unique<TMainForm>(services);
+    searchesFinished_ = 0;
+    QObject::connect(f().DevSearchMessageEdit_Edit, &QLineEdit::textChanged, form_.get(),
+                     [this](const QString& text) {
+                       if (text == "search finished!") ++searchesFinished_;
+                     });
+    dialogs_.clear();
+  }
+
+  void cleanup() {
+    // Nothing may outlive the window: the run, and the search a reboot starts.
+    QVERIFY(runEnded());
+    QTest::qWaitFor([&] { return f().DevSearch_Btn->isEnabled(); }, 10000);
+    form_.reset();
+    lab_->stop();
+    lab_.reset();
+  }
+
+  void updateRebootAndTheNewVersion() {
+    QVERIFY(login(kCamera));
+    QCOMPARE(f().TargetHarward_Val->text(), QString("47RKT"));
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
+
+    std::vector<std::pair<int, QString>> gauge;
+    QObject::connect(f().UpdateProgress_Gauge, &QProgressBar::valueChanged, form_.get(),
+                     [&](int value) {
+                       gauge.push_back({value, f().UpdateProgress_Gauge->text()});
+                     });
+    const int searches = searchesFinished_;
+    sendPatch(writePatch("47RKT", 2011));
+    QVERIFY(runEnded());
+
+    // Channel 91: uploading up to 40, unpacking after it, never backwards.
+    QVERIFY(!gauge.empty());
+    bool sawForty = false;
+    int last = -1;
+    for (const auto& [value, text] : gauge) {
+      QVERIFY(value >= last);
+      last = value;
+      sawForty = sawForty || value == 40;
+      QCOMPARE(text, QString(value <= 40 ? "Uploading Patch" : "Unpacking Patch"));
+    }
+    QVERIFY(sawForty);
+    QCOMPARE(last, 100);
+    QCOMPARE(f().UpdateProgress_Gauge->text(), QString("Patch Send Finished!"));
+    QVERIFY(f().FirmwareWpdateTip_Label->isHidden());
+
+    // The notice rebooted the device and started a new search.
+    QVERIFY(dialogs_.texts().contains("Device reboot!"));
+    QVERIFY(f().loginPanelOpen());
+    QVERIFY(!f().FirmwareUpdate_Btn->isEnabled());
+    QVERIFY(!f().CheckForUpdate_Btn->isEnabled());
+    QVERIFY(f().DeviceReboot_Btn->isEnabled());
+    QVERIFY(rebootedAndBack("CAM0001A", searches));
+
+    QVERIFY(login(kCamera));
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2011"));
+    QCOMPARE(lab_->device("CAM0001A")->status().reboots, 1);
+  }
+
+  void patchForOtherHardwareIsRefused() {
+    QVERIFY(login(kCamera));
+    sendPatch(writePatch("52HQX", 3002));
+    QVERIFY(runEnded());
+    QCOMPARE(f().FirmwareWpdateTip_Label->text(), QString("Patch not Match, Please Check!"));
+    QVERIFY(!f().FirmwareWpdateTip_Label->isHidden());
+    QVERIFY(f().UpdateProgress_Gauge->isHidden());
+    QVERIFY(f().FirmwareUpdate_Btn->isEnabled());
+    QCOMPARE(lab_->device("CAM0001A")->status().version, 2010);
+    QVERIFY(!dialogs_.texts().contains("Device reboot!"));
+  }
+
+  void busyDeviceAsksForPatience() {
+    QVERIFY(login(kCamera));
+    devsim::Faults busy;
+    busy.busy = true;
+    lab_->device("CAM0001A")->setFaults(busy);
+    sendPatch(writePatch("47RKT", 2011));
+    QVERIFY(runEnded());
+    QCOMPARE(f().FirmwareWpdateTip_Label->text(), QString("Device Busy, Please wait then Retry!"));
+    QVERIFY(f().UpdateProgress_Gauge->isHidden());
+    QVERIFY(!lab_->device("CAM0001A")->status().updatePending);
+  }
+
+  void backtrackThenRebootBringsThePreviousVersionBack() {
+    QVERIFY(login(kOldCamera));
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
+    dialogs_.answers.push_back(true);
+    f().FirmwareBacktrack_Btn->click();
+    QCOMPARE(dialogs_.texts().last(), QString("Device will backtrack after reboot"));
+    QVERIFY(!f().FirmwareBacktrack_Btn->isEnabled());
+
+    const int searches = searchesFinished_;
+    dialogs_.answers.push_back(true);
+    f().DeviceReboot_Btn->click();
+    QCOMPARE(dialogs_.texts().last(), QString("Device reboot!"));
+    QVERIFY(rebootedAndBack("CAM0002B", searches));
+
+    QVERIFY(login(kOldCamera));
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2009"));
+  }
+};
+
+QTEST_MAIN(FirmwareE2eTest)
+#include "firmware_e2e_test.moc"
