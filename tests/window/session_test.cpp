@@ -1,0 +1,254 @@
+// Discovery, login and reboot against the scripted device link.
+#include <QtTest>
+
+#include "form_fixture.h"
+#include "session/device_session.h"
+#include "session/discovery.h"
+
+namespace {
+
+ScriptedDeviceLink::LoginAnswer refused(int32_t code) {
+  ScriptedDeviceLink::LoginAnswer a;
+  a.result = code;
+  return a;
+}
+
+ScriptedDeviceLink::LoginAnswer accepted(const std::string& hw, int32_t version, int32_t pending,
+                                         int32_t backtrack) {
+  ScriptedDeviceLink::LoginAnswer a;
+  a.hardwareName = hw;
+  a.version = version;
+  a.updatePending = pending;
+  a.backtrackAvailable = backtrack;
+  return a;
+}
+
+void search(FormFixture& fx, TMainForm& f) {
+  f.DevSearch_BtnClick();
+  QVERIFY(waitUntil([&] { return !deviceSearchRunning() && f.DevSearch_Btn->isEnabled(); }));
+}
+
+}  // namespace
+
+class SessionTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void searchFillsTheTreeAndDoubleClickTakesTheFirstMatch() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    fx.device.searchRecords = {ScriptedDeviceLink::record("127.0.0.2", "CAM1"),
+                               ScriptedDeviceLink::record("127.0.0.9", "CAM1"),
+                               ScriptedDeviceLink::record("127.0.0.3", "CAM2")};
+    // While searching: button disabled with its searching caption, tree empty.
+    QString captionDuringSearch;
+    int nodesDuringSearch = -1;
+    fx.device.onSearch = [&] {
+      runOnUiThread([&] {
+        captionDuringSearch = f.DevSearch_Btn->text();
+        nodesDuringSearch = f.DevList_TreeView->topLevelItemCount();
+      });
+    };
+    new QTreeWidgetItem(f.DevList_TreeView, QStringList{"stale"});
+    search(fx, f);
+    QCOMPARE(captionDuringSearch, QString("Searching..."));
+    QCOMPARE(nodesDuringSearch, 0);
+    QCOMPARE(f.DevSearch_Btn->text(), QString("Search"));
+    QCOMPARE(f.DevList_TreeView->topLevelItemCount(), 3);
+    QCOMPARE(f.DevList_TreeView->topLevelItem(1)->text(0), QString("QJCAM1"));
+    // Either of the two equal nodes takes the address of the first record.
+    f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(1));
+    f.DevList_TreeViewDblClick();
+    QCOMPARE(f.IPAddress_Edit->text(), QString("127.0.0.2"));
+    QCOMPARE(f.DeviceID_Edit->text(), QString("CAM1"));
+    f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(2));
+    f.DevList_TreeViewDblClick();
+    QCOMPARE(f.IPAddress_Edit->text(), QString("127.0.0.3"));
+  }
+
+  void fullWidthIdentifierIsShownWholeAndStillMatches() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    const std::string id(128, 'X');
+    fx.device.searchRecords = {ScriptedDeviceLink::record("127.0.0.5", id)};
+    search(fx, f);
+    QCOMPARE(f.DevList_TreeView->topLevelItem(0)->text(0), "QJ" + QString(128, 'X'));
+    f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(0));
+    f.DevList_TreeViewDblClick();
+    QCOMPARE(f.IPAddress_Edit->text(), QString("127.0.0.5"));
+    QCOMPARE(f.DeviceID_Edit->text(), QString(128, 'X'));
+  }
+
+  void doubleClickOnAVanishedDeviceChangesNothing() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    fx.device.searchRecords = {ScriptedDeviceLink::record("127.0.0.2", "CAM1")};
+    search(fx, f);
+    f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(0));
+    fx.device.searchRecords.clear();
+    search(fx, f);  // the device is gone; its node too, so put one back by hand
+    auto* node = new QTreeWidgetItem(f.DevList_TreeView, QStringList{"QJCAM1"});
+    f.DevList_TreeView->setCurrentItem(node);
+    f.DevList_TreeViewDblClick();
+    QCOMPARE(f.IPAddress_Edit->text(), QString("192.168.1.1"));
+  }
+
+  void defaultAccountAcceptedNeverSendsTheTypedOne() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.show();
+    QVERIFY(waitUntil([&] { return !deviceSearchRunning(); }));
+    f.IPAddress_Edit->setText("127.0.0.2");
+    f.UserName_Edit->setText("operator");
+    f.Password_Edit->setText("secret");
+    bool hintVisibleDuringConnect = false;
+    fx.device.onConnect = [&](const char*) {
+      if (fx.device.connectAddresses.empty()) hintVisibleDuringConnect = f.LoginHint_Label->isVisible();
+    };
+    fx.device.loginAnswers = {accepted("47RKT", 2010, 0, 1)};
+    f.Login_SBtnClick();
+    QVERIFY(hintVisibleDuringConnect);
+    QVERIFY(!f.LoginHint_Label->isVisible());
+    QCOMPARE(fx.device.logins.size(), std::size_t(1));
+    QCOMPARE(fx.device.logins[0].userName, std::string("admin"));
+    QCOMPARE(fx.device.logins[0].password, std::string(""));
+    QCOMPARE(fx.device.connectPorts[0], 9001);
+    QCOMPARE(f.windowTitle(), QString("Tovarin - IP: 127.0.0.2"));
+    QCOMPARE(f.TargetHarward_Val->text(), QString("47RKT"));
+    QCOMPARE(f.TargetVersion_Val->text(), QString("2010"));
+    QCOMPARE(f.Login_SBtn->text(), QString("ChangeDev"));
+    QVERIFY(!f.loginPanelOpen());
+    QVERIFY(f.PanelSpreader_Btn->isEnabled());
+    QCOMPARE(f.Path_SEdit->text(), QString("/sdcard"));
+    // The file page is hidden: no session connection is kept.
+    QVERIFY(deviceSession().CommandConnection < 1);
+    QVERIFY(fx.device.openHandles().empty());
+    QCOMPARE(deviceSession().ConnectFailures, 0);
+  }
+
+  void typedAccountIsCutToSixtyFourCharacters() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.3");
+    f.UserName_Edit->setText(QString(70, 'u'));
+    f.Password_Edit->setText(QString(65, 'p'));
+    fx.device.loginAnswers = {refused(9), accepted("47RKT", 2009, 0, 0)};
+    f.Login_SBtnClick();
+    QCOMPARE(fx.device.logins.size(), std::size_t(2));
+    QCOMPARE(fx.device.logins[1].userName, std::string(64, 'u'));
+    QCOMPARE(fx.device.logins[1].password, std::string(64, 'p'));
+    // The second attempt runs on a fresh connection.
+    QVERIFY(fx.device.logins[1].handle != fx.device.logins[0].handle);
+    QCOMPARE(f.Login_SBtn->text(), QString("ChangeDev"));
+  }
+
+  void refusedLoginsShowTheirMessagesAndKeepTheAddressCaption() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.3");
+    fx.device.loginAnswers = {refused(8), refused(8)};
+    f.Login_SBtnClick();
+    fx.device.loginAnswers = {refused(9), refused(9)};
+    f.Login_SBtnClick();
+    fx.device.loginAnswers = {refused(-5), refused(-5)};
+    f.Login_SBtnClick();
+    QCOMPARE(fx.dialogs.texts(), (QStringList{"User not exists!", "Password error"}));
+    QCOMPARE(f.windowTitle(), QString("Tovarin - IP: 127.0.0.3"));
+    QCOMPARE(f.Login_SBtn->text(), QString("Login"));
+    QVERIFY(deviceSession().CommandConnection >= 1);  // kept until the next press
+    QVERIFY(f.loginPanelOpen());
+  }
+
+  void failedConnectionsShowFiveThenElevenAndResetAfterSuccess() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.99");
+    const QString five = "Connect to Device Failed, Please Check!";
+    const QString eleven = "Connection Abnormal or Device not support!";
+    for (int i = 0; i < 3; ++i) {
+      fx.device.connectResults = {-1};
+      f.Login_SBtnClick();
+    }
+    QCOMPARE(fx.dialogs.texts(), (QStringList{five, eleven, eleven}));
+    QCOMPARE(f.windowTitle(), QString("Tovarin - No Connect"));
+    QCOMPARE(deviceSession().CommandConnection, -1);
+    f.Login_SBtnClick();  // succeeds
+    fx.dialogs.clear();
+    fx.device.connectResults = {0};
+    f.Login_SBtnClick();
+    QCOMPARE(fx.dialogs.texts(), QStringList{five});
+  }
+
+  void changeDevWithAnEmptyAddressCleansUpAndStops() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.2");
+    f.Login_SBtnClick();
+    listitem::add(f.Patch2Send_LV, "p.patch", "/tmp/p.patch", 2, f.TovarinImages_ImageList);
+    f.PatchMessage_Memo->setPlainText("history");
+    listitem::add(f.FileList_LV, "DCIM", "/sdcard/DCIM", 0, f.TovarinImages_ImageList);
+    f.UpdateProgress_Gauge->show();
+    f.IPAddress_Edit->clear();
+    const auto connectsBefore = fx.device.connectAddresses.size();
+    f.Login_SBtnClick();
+    QCOMPARE(fx.dialogs.texts(), QStringList{"IPaddress error"});
+    QCOMPARE(f.Patch2Send_LV->count(), 0);
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(),
+             QString("You Need Put A Patch File into the Rect!Click it!"));
+    QCOMPARE(f.FileList_LV->count(), 0);
+    QVERIFY(f.PatchMessage_Memo->toPlainText().isEmpty());
+    QVERIFY(f.UpdateProgress_Gauge->isHidden());
+    QCOMPARE(fx.device.connectAddresses.size(), connectsBefore);
+    QCOMPARE(f.Login_SBtn->text(), QString("ChangeDev"));
+  }
+
+  void deviceFlagsSetTheFirmwareButtons() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.2");
+    fx.device.loginAnswers = {accepted("47RKT", 2010, 1, 0)};
+    f.Login_SBtnClick();
+    QVERIFY(!f.FirmwareUpdate_Btn->isEnabled());
+    QVERIFY(!f.CheckForUpdate_Btn->isEnabled());
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(), QString("Update will finish after reboot"));
+    QVERIFY(f.FirmwareBacktrack_Btn->isHidden());
+    // With a previous firmware the backtrack button follows the pending flag.
+    f.Login_SBtnClick();
+    fx.device.loginAnswers = {accepted("47RKT", 2010, 1, 1)};
+    f.Login_SBtnClick();
+    QVERIFY(!f.FirmwareBacktrack_Btn->isHidden());
+  }
+
+  void rebootReopensThePanelAndSearchesAgain() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.2");
+    f.Login_SBtnClick();
+    const int searchesBefore = fx.device.searches;
+    f.RebootDevice();
+    QCOMPARE(fx.dialogs.texts(), QStringList{"Device reboot!"});
+    QVERIFY(f.loginPanelOpen());
+    QVERIFY(!f.PanelSpreader_Btn->isEnabled());
+    QVERIFY(waitUntil([&] { return fx.device.searches == searchesBefore + 1; }));
+    QCOMPARE(f.Login_SBtn->text(), QString("ChangeDev"));
+    QCOMPARE(f.windowTitle(), QString("Tovarin - IP: 127.0.0.2"));
+    QVERIFY(fx.device.openHandles().empty());
+  }
+
+  void rebootFailuresShowTheConnectionMessage() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    deviceSession().DeviceAddress = "127.0.0.2";
+    fx.device.connectResults = {-1};
+    f.RebootDevice();
+    fx.device.searchDirResults = {-3};
+    f.RebootDevice();
+    QCOMPARE(fx.dialogs.texts(), (QStringList{"Failed, Please Check the Connection!",
+                                              "Failed, Please Check the Connection!"}));
+    // A refused request does not leave its connection open.
+    QVERIFY(fx.device.openHandles().empty());
+    QVERIFY(f.loginPanelOpen());
+  }
+};
+
+QTEST_MAIN(SessionTest)
+#include "session_test.moc"
