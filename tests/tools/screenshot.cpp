@@ -87,7 +87,8 @@ int main(int argc, char* argv[]) {
     } else if (step.startsWith("password:")) {
       form.Password_Edit->setText(value);
     } else if (step.startsWith("login:")) {
-      form.IPAddress_Edit->setText(value);
+      // An empty value logs in to the address a double-click put there.
+      if (!value.isEmpty()) form.IPAddress_Edit->setText(value);
       form.Login_SBtnClick();
     } else if (step.startsWith("dblclick:")) {
       QTest::qWaitFor([&] { return form.DevList_TreeView->topLevelItemCount() > value.toInt(); },

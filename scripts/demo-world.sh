@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs the lab's sample world and the program side by side (see demo.sh).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bin="$root/build/bin"
+
+"$bin/tovarin-devsim" --world "$bin/world/lab.ini" &
+lab=$!
+trap 'kill $lab 2>/dev/null; wait $lab 2>/dev/null || true' EXIT
+# Wait until the first camera answers on its port.
+for _ in $(seq 50); do
+  (exec 3<>/dev/tcp/127.0.0.2/9001) 2>/dev/null && break
+  sleep 0.1
+done
+
+cat <<TXT
+Device lab running: CAM0001A 127.0.0.2 (47RKT 2010), CAM0002B 127.0.0.3
+(47RKT 2009, user operator / op123), CAM0003C 127.0.0.4 (52HQX 3001).
+Patches to try: $bin/world/patches/47RKT2011.patch, $bin/world/patches/52HQX3002.patch
+Console (backtick key): qelvomtr unlocks the hidden pages.
+TXT
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  "$bin/tovarin"
+else
+  out="${TMPDIR:-/tmp}/tovarin-demo"
+  mkdir -p "$out"
+  echo "No display: recording the operator's walk as screenshots in $out"
+  export QT_QPA_PLATFORM=offscreen
+  "$bin/tovarin-screenshot" "$out/1-devices.png" wait:1500
+  "$bin/tovarin-screenshot" "$out/2-logged-in.png" wait:1500 dblclick:0 \
+    login:127.0.0.2 wait:300
+  echo "Saved $out/1-devices.png and $out/2-logged-in.png"
+fi
