@@ -190,7 +190,8 @@ void DeviceLab::reap(bool all) {
 void DeviceLab::acceptOn(std::size_t index) {
   wire::Fd fd(::accept4(slots_[index].listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
   if (!fd.valid()) return;
-  if (live_.size() >= kMaxLiveConnections) return;  // closes it at once
+  // Closed at once when too many are open, or when the device is going down to reboot.
+  if (live_.size() >= kMaxLiveConnections || !slots_[index].device->status().online) return;
   wire::setNoDelay(fd.get());
   Live l{index, std::move(fd), {}, std::make_shared<std::atomic<bool>>(false)};
   Device* device = slots_[index].device.get();
@@ -229,7 +230,8 @@ void DeviceLab::answerProbe(int fd, std::size_t onlySlot) {
   to.sin_port = htons(answerPort);
   for (std::size_t i = 0; i < slots_.size(); ++i) {
     Slot& s = slots_[i];
-    if ((onlySlot != SIZE_MAX && i != onlySlot) || !s.udp.valid()) continue;
+    if ((onlySlot != SIZE_MAX && i != onlySlot) || !s.udp.valid() || !s.device->status().online)
+      continue;
     const DeviceConfig& d = s.device->config();
     wire::Writer w;
     w.u32(nonce).fixedText(d.identifier, wire::kIdentifierWidth);

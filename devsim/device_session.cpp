@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "md5.h"
@@ -145,6 +146,7 @@ class Session {
         return link_.sendStatus(MsgType::CommandReply,
                                 device_.requestBacktrack() ? 0 : wire::kStatusRefused);
       case wire::kCodeReboot:
+        device_.setOnline(false);  // from now on it answers no probe and takes no connection
         link_.sendStatus(MsgType::CommandReply, 0);
         if (options_.reboot) options_.reboot();
         return false;
@@ -267,16 +269,19 @@ class Session {
     if (device_.faults().busy || !device_.beginPatch())
       return link_.sendStatus(MsgType::PatchReady, -6);
     std::string patchPath = device_.folder() + "/incoming.patch";
-    bool keep = receivePatch(size, md5, patchPath);
+    std::optional<std::int32_t> result = receivePatch(size, md5, patchPath);
     ::unlink(patchPath.c_str());
+    // Free before answering, so that a client may send its next patch at once.
     device_.endPatch();
-    return keep;
+    return result && link_.sendStatus(MsgType::PatchResult, *result);
   }
 
-  bool receivePatch(std::uint64_t size, const std::string& md5, const std::string& patchPath) {
-    if (!link_.sendStatus(MsgType::PatchReady, 0)) return false;
+  // The send result for the patch, or nothing when the connection is lost.
+  std::optional<std::int32_t> receivePatch(std::uint64_t size, const std::string& md5,
+                                           const std::string& patchPath) {
+    if (!link_.sendStatus(MsgType::PatchReady, 0)) return std::nullopt;
     int out = ::open(patchPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) return false;
+    if (out < 0) return std::nullopt;
     auto buffer = std::make_unique<char[]>(kBufferSize);
     wire::Md5 sum;
     std::uint64_t left = size;
@@ -298,8 +303,8 @@ class Session {
       left -= got;
     }
     ok = ::close(out) == 0 && ok && left == 0;
-    if (!ok) return false;  // dropped, broken or short: nothing more to say
-    if (sum.hex() != md5) return link_.sendStatus(MsgType::PatchResult, wire::kStatusRefused);
+    if (!ok) return std::nullopt;  // dropped, broken or short: nothing more to say
+    if (sum.hex() != md5) return wire::kStatusRefused;
 
     InstallOutcome outcome;
     {
@@ -308,9 +313,7 @@ class Session {
         link_.sendStatus(MsgType::PatchProgress, value);
       });
     }
-    std::int32_t result =
-        outcome.status == 0 ? device_.acceptPatch(outcome.version) : outcome.status;
-    return link_.sendStatus(MsgType::PatchResult, result);
+    return outcome.status == 0 ? device_.acceptPatch(outcome.version) : outcome.status;
   }
 
   Device& device_;

@@ -36,9 +36,9 @@ int main(int argc, char** argv) {
     StopRecvFile(id);
     ReleaseSocket(&handle);
   };
-  bench::comparePairs("RecvFile 256 MiB vs plain TCP copy", 9, size,
-                      [&] { bench::plainTcpCopy(source, target); }, subject,
-                      [&] { std::filesystem::remove(target); });
+  bench::comparePairs(
+      "RecvFile 256 MiB vs plain TCP copy", 9, size, [&] { bench::plainTcpCopy(source, target); },
+      subject, [&] { std::filesystem::remove(target); });
   lab.stop();
   return 0;
 }

@@ -47,10 +47,11 @@ int main(int argc, char** argv) {
     }));
   }
   double o = bench::median(one), n = bench::median(nine);
-  std::printf("Nine 32 MiB downloads at once vs one\n"
-              "  one: median %.3f s (%.0f MiB/s); nine: median %.3f s (%.0f MiB/s aggregate)\n"
-              "  ratio (aggregate nine / one) %.2f over 9 pairs\n",
-              o, size / o / bench::kMiB, n, 9 * size / n / bench::kMiB, (9 * size / n) / (size / o));
+  std::printf(
+      "Nine 32 MiB downloads at once vs one\n"
+      "  one: median %.3f s (%.0f MiB/s); nine: median %.3f s (%.0f MiB/s aggregate)\n"
+      "  ratio (aggregate nine / one) %.2f over 9 pairs\n",
+      o, size / o / bench::kMiB, n, 9 * size / n / bench::kMiB, (9 * size / n) / (size / o));
   lab.stop();
   return 0;
 }

@@ -38,10 +38,11 @@ int main(int argc, char** argv) {
     worstCount = std::min(worstCount, found);
   }
   double w = bench::median(window), s = bench::median(search);
-  std::printf("UdpSearch with 50 devices vs the bare %d ms window\n"
-              "  window median %.3f s, search median %.3f s, overhead %.1f ms (target <= 100 ms)\n"
-              "  fewest devices found in a search: %d of 50\n",
-              LORVEX_SEARCH_WINDOW_MS, w, s, (s - w) * 1000, worstCount);
+  std::printf(
+      "UdpSearch with 50 devices vs the bare %d ms window\n"
+      "  window median %.3f s, search median %.3f s, overhead %.1f ms (target <= 100 ms)\n"
+      "  fewest devices found in a search: %d of 50\n",
+      LORVEX_SEARCH_WINDOW_MS, w, s, (s - w) * 1000, worstCount);
   lab.stop();
   return worstCount == 50 ? 0 : 1;
 }

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
   auto subject = [&] {
     int32_t handle = ConnectServer("127.0.0.2", 9001);
     g_start = std::chrono::steady_clock::now();
-    if (SendUpdatePatch(patch.c_str(), md5.c_str(), &handle) != KESTRUM_SEND_DELIVERED) std::abort();
+    if (SendUpdatePatch(patch.c_str(), md5.c_str(), &handle) != KESTRUM_SEND_DELIVERED)
+      std::abort();
     uploadPhase.push_back(std::chrono::duration<double>(g_unpackStart - g_start).count());
     ReleaseSocket(&handle);
   };
@@ -55,7 +56,8 @@ int main(int argc, char** argv) {
   bench::comparePairs(
       "SendUpdatePatch 256 MiB (whole call) vs plain TCP copy", 9, size,
       [&] {
-        baseline.push_back(bench::seconds([&] { bench::plainTcpCopy(patch, work.path + "/copy"); }));
+        baseline.push_back(
+            bench::seconds([&] { bench::plainTcpCopy(patch, work.path + "/copy"); }));
       },
       subject, [&] { std::filesystem::remove(work.path + "/copy"); });
   double b = bench::median(baseline), u = bench::median(uploadPhase);

@@ -92,9 +92,10 @@ void comparePairs(const std::string& title, int pairs, std::uint64_t bytes,
     subj.push_back(seconds(subject));
   }
   double b = median(base), s = median(subj);
-  std::printf("%s\n  baseline median %.3f s (%.0f MiB/s), subject median %.3f s (%.0f MiB/s)\n"
-              "  ratio (subject/baseline throughput) %.2f over %d pairs\n",
-              title.c_str(), b, bytes / b / kMiB, s, bytes / s / kMiB, b / s, pairs);
+  std::printf(
+      "%s\n  baseline median %.3f s (%.0f MiB/s), subject median %.3f s (%.0f MiB/s)\n"
+      "  ratio (subject/baseline throughput) %.2f over %d pairs\n",
+      title.c_str(), b, bytes / b / kMiB, s, bytes / s / kMiB, b / s, pairs);
   std::fflush(stdout);
 }
 

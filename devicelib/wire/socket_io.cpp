@@ -165,7 +165,8 @@ Io recvSome(int fd, void* data, std::size_t maxSize, std::size_t* received, int 
     }
     if (n == 0) return Io::Closed;
     if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return errno == ECONNRESET ? Io::Closed : Io::Error;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+      return errno == ECONNRESET ? Io::Closed : Io::Error;
     Io w = waitReady(fd, POLLIN, timeoutMs, cancel);
     if (w != Io::Ok) return w;
   }

@@ -30,9 +30,9 @@ struct FormFixture {
     return s;
   }
   // Copies the shipped language packs and help texts into the test's
-  // program folder (they live beside the test binaries).
+  // program folder.
   void installLanguageData() {
-    const QString bin = QCoreApplication::applicationDirPath();
+    const QString bin = QStringLiteral(TOVARIN_SOURCE_DIR "/data");
     for (const QString sub : {QStringLiteral("language"), QStringLiteral("help")}) {
       QDir().mkpath(exeDir.filePath(sub));
       const QDir from(bin + "/" + sub);

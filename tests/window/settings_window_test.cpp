@@ -1,0 +1,184 @@
+// configs.ini, the Options page and the language packs, through the window.
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "form_fixture.h"
+#include "settings/message_lists.h"
+
+namespace {
+
+std::string readAll(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeText(const QString& path, const std::string& text) {
+  QDir().mkpath(QFileInfo(path).path());
+  std::ofstream(path.toStdString(), std::ios::binary) << text;
+}
+
+}  // namespace
+
+class SettingsWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void firstStartCreatesTheFileAndFoldersAndAppliesFiveHundred() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    const QString exe = fx.exeDir.path();
+    QVERIFY(QFileInfo::exists(exe + "/configs.ini"));
+    for (const char* sub : {"download", "cach", "patch"}) QVERIFY(QFileInfo(exe + "/" + sub).isDir());
+    QCOMPARE(f.DownloadSavePath_Edit->text(), exe + "/download");
+    QCOMPARE(f.PatchSavePath_Edit->text(), exe + "/patch");
+    QCOMPARE(f.DownloadSpeedLimit_Edit->value(), 500);
+    QCOMPARE(fx.device.flowCtrl, std::vector<int32_t>{500});
+    QVERIFY(!f.DSLApply_Btn->isEnabled());
+    const std::string ini = readAll(exe + "/configs.ini");
+    QVERIFY(ini.find("speedlimit") == std::string::npos);
+    QVERIFY(ini.find("downloadsavepath") < ini.find("cachpath"));
+    QVERIFY(ini.find("cachpath") < ini.find("patchsavepath"));
+  }
+
+  void hugeStoredLimitIsAppliedWhileTheFieldShowsItsMaximum() {
+    FormFixture fx;
+    writeText(fx.exeDir.path() + "/configs.ini", "[CONFIGS]\nspeedlimit=20000\n");
+    TMainForm& f = fx.create();
+    QCOMPARE(fx.device.flowCtrl, std::vector<int32_t>{20000});
+    QCOMPARE(f.SpeedLimit, 20000);
+    QCOMPARE(f.DownloadSpeedLimit_Edit->value(), 9999);
+    f.DownloadSpeedLimit_Edit->setValue(100);
+    QVERIFY(f.DSLApply_Btn->isEnabled());
+    f.DSL_BtnClick(f.DSLCancel_Btn);
+    QCOMPARE(f.DownloadSpeedLimit_Edit->value(), 9999);
+    QVERIFY(!f.DSLApply_Btn->isEnabled());
+  }
+
+  void defaultAndApplyWriteTheLimitAndHandItToTheLibrary() {
+    FormFixture fx;
+    writeText(fx.exeDir.path() + "/configs.ini", "[CONFIGS]\nspeedlimit=0x1F4\n");
+    TMainForm& f = fx.create();
+    QCOMPARE(f.SpeedLimit, 500);
+    f.DSL_BtnClick(f.DSLDefault_Btn);  // already 500: no change, Apply stays off
+    QVERIFY(!f.DSLApply_Btn->isEnabled());
+    f.DownloadSpeedLimit_Edit->setValue(42);
+    QVERIFY(f.DSLApply_Btn->isEnabled());
+    QTest::mouseClick(f.DSLApply_Btn, Qt::LeftButton);
+    QCOMPARE(fx.device.flowCtrl.back(), 42);
+    QCOMPARE(f.SpeedLimit, 42);
+    QVERIFY(!f.DSLApply_Btn->isEnabled());
+    QVERIFY(readAll(fx.exeDir.path() + "/configs.ini").find("speedlimit=42") != std::string::npos);
+  }
+
+  void browseWritesTheChosenFolderAndCancelChangesNothing() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    const std::string before = readAll(fx.exeDir.path() + "/configs.ini");
+    f.DownloadSavePathBrows_BtnClick(f.PatchSavePathBrows_Btn);  // cancelled
+    QCOMPARE(readAll(fx.exeDir.path() + "/configs.ini"), before);
+    QCOMPARE(fx.dialogs.folderTitles, QStringList{QString::fromUtf8("请选择目录")});
+    fx.dialogs.folders.push_back("/srv/patches");
+    f.DownloadSavePathBrows_BtnClick(f.PatchSavePathBrows_Btn);
+    QCOMPARE(f.PatchSavePath_Edit->text(), QString("/srv/patches"));
+    QVERIFY(readAll(fx.exeDir.path() + "/configs.ini").find("patchsavepath=/srv/patches") !=
+            std::string::npos);
+  }
+
+  void aRefusedWriteIsReportedAndStartUpGoesOn() {
+    FormFixture fx;
+    // A folder where the settings file should be: every write is refused.
+    QDir().mkpath(fx.exeDir.path() + "/configs.ini");
+    TMainForm& f = fx.create();
+    const QString expected = "Unable to write to " + fx.exeDir.path() + "/configs.ini";
+    QVERIFY(!fx.dialogs.boxes().empty());
+    QCOMPARE(fx.dialogs.boxes()[0].kind, ShownBox::Error);
+    QCOMPARE(fx.dialogs.boxes()[0].text, expected);
+    // The rest of creation ran.
+    QCOMPARE(f.windowTitle(), QString("Tovarin - No Connect"));
+    QVERIFY(fx.device.curProgress != nullptr);
+    fx.dialogs.clear();
+    f.DownloadSpeedLimit_Edit->setValue(77);
+    f.DSL_BtnClick(f.DSLApply_Btn);
+    QCOMPARE(fx.dialogs.texts(), QStringList{expected});
+    QCOMPARE(fx.device.flowCtrl.back(), 77);
+  }
+
+  void chineseByDefaultThenEnglishFromTheConsole() {
+    FormFixture fx;
+    fx.installLanguageData();
+    TMainForm& f = fx.create();
+    QCOMPARE(f.LanguageBox_ComboBox->count(), 2);
+    QCOMPARE(f.LanguageBox_ComboBox->currentText(), QString::fromUtf8("简体中文"));
+    QCOMPARE(f.Login_SBtn->text(), QString::fromUtf8("登录"));
+    QVERIFY(!f.ManuallyUpdateHelp_Memo->toPlainText().isEmpty());
+    const int userLabelLeftZh = f.UserName_Label->x();
+    QCOMPARE(f.UserName_Label->x() + f.UserName_Label->width() + 2, f.UserName_Edit->x());
+
+    f.Command_Edit->setText("language:english");
+    f.CheckCommand(f.Command_Edit);
+    QCOMPARE(f.Login_SBtn->text(), QString("Login"));
+    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)),
+             QString("Device reboot!"));
+    QCOMPARE(f.Pages_PageControl->pageCaption(f.FirmwareUpdate_Page), QString("FirmwareUpdate"));
+    // The layout ran again for the new caption widths.
+    QCOMPARE(f.UserName_Label->x() + f.UserName_Label->width() + 2, f.UserName_Edit->x());
+    QVERIFY(f.UserName_Label->x() != userLabelLeftZh);
+    QVERIFY(!f.LanguageChange_Btn->isEnabled());
+    QVERIFY(readAll(fx.exeDir.path() + "/language/language.ext").find("language=English") !=
+            std::string::npos);
+    // Asking for the language in use changes nothing.
+    f.Command_Edit->setText("language:english");
+    f.CheckCommand(f.Command_Edit);
+    QCOMPARE(f.Login_SBtn->text(), QString("Login"));
+  }
+
+  void packsApplyByComponentKindAndKeepEarlierTexts() {
+    FormFixture fx;
+    const QString lang = fx.exeDir.path() + "/language/";
+    writeText(lang + "language.ext",
+              "[CONFIGS]\nlanguage=A\n[LANGUAGELIST]\nlistcount=3\nindex0=A\nfile0=a.lng\n"
+              "index2=B\nfile2=b.lng\n");
+    writeText(lang + "a.lng",
+              "[StringList]\nFWHints_strlist6=reboot A\nFWHints_strlist1=fail A\n"
+              "FWTipLabel_strlist12=beyond\nDevSearch_strlist0=\n"
+              "[Caption]\nTargetHarward_Label=HW A\nDevList_TreeView=not a caption kind\n"
+              "Login_SBtn=Enter\n"
+              "[HintsandText]\nIPAddress_Edit=10.0.0.1\nDevListPanel_Panel=hint A\n");
+    writeText(lang + "b.lng", "[StringList]\nFWHints_strlist6=reboot B\nLoginButton_strlist0=\xff\xfe\n");
+    TMainForm& f = fx.create();
+    QCOMPARE(f.LanguageBox_ComboBox->count(), 2);
+    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)), QString("reboot A"));
+    QCOMPARE(messageLists().countOf(MsgList::FWTipLabel), 12);
+    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::DevSearch, 0)), QString("Search"));
+    QCOMPARE(f.TargetHarward_Label->text(), QString("HW A"));
+    QCOMPARE(f.Login_SBtn->text(), QString("Enter"));  // the caption wins over the list
+    QCOMPARE(f.IPAddress_Edit->text(), QString("10.0.0.1"));
+    QCOMPARE(f.DevListPanel_Panel->toolTip(), QString("hint A"));
+
+    f.LanguageBox_ComboBox->setCurrentIndex(1);
+    f.LanguageBox_ComboBoxChange();
+    QVERIFY(f.LanguageChange_Btn->isEnabled());
+    f.LanguageChange_BtnClick(f.LanguageChange_Btn);
+    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)), QString("reboot B"));
+    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 1)), QString("fail A"));
+    // Invalid UTF-8 becomes an empty text, applied all the same.
+    QCOMPARE(f.Login_SBtn->text(), QString());
+    QCOMPARE(f.TargetHarward_Label->text(), QString("HW A"));
+  }
+
+  void aConfiguredNameThatMatchesNothingTakesTheFirstLanguage() {
+    FormFixture fx;
+    const QString lang = fx.exeDir.path() + "/language/";
+    writeText(lang + "language.ext",
+              "[CONFIGS]\nlanguage=Klingon\n[LANGUAGELIST]\nlistcount=2\nindex0=A\nfile0=a.lng\n"
+              "index1=B\nfile1=b.lng\n");
+    writeText(lang + "a.lng", "[Caption]\nTargetHarward_Label=HW A\n");
+    TMainForm& f = fx.create();
+    QCOMPARE(f.LanguageBox_ComboBox->currentIndex(), 0);
+    QCOMPARE(f.TargetHarward_Label->text(), QString("HW A"));
+    QVERIFY(readAll(lang + "language.ext").find("language=Klingon") != std::string::npos);
+  }
+};
+
+QTEST_MAIN(SettingsWindowTest)
+#include "settings_window_test.moc"
