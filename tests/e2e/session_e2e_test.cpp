@@ -1,0 +1,172 @@
+// Finding, choosing and logging in to cameras, end to end: the real window,
+// the real device libraries and a device lab on this namespace's loopback.
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "app/mainform.h"
+#include "app/ui_thread.h"
+#include "device_lab.h"
+#include "devicelink/kestrum_device_link.h"
+#include "scripted_services.h"
+#include "session/device_session.h"
+#include "session/discovery.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+devsim::DeviceConfig camera(const std::string& id, const std::string& address,
+                            const std::string& hardware, int version,
+                            std::vector<std::pair<std::string, std::string>> accounts,
+                            const fs::path& templates) {
+  devsim::DeviceConfig d;
+  d.identifier = id;
+  d.address = address;
+  d.hardware = hardware;
+  d.version = version;
+  d.accounts = std::move(accounts);
+  d.storageTemplate = (templates / id / "sdcard").string();
+  fs::create_directories(d.storageTemplate);
+  return d;
+}
+
+}  // namespace
+
+class SessionE2eTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir work_;
+  std::unique_ptr<devsim::DeviceLab> lab_;
+  ScriptedDialogs dialogs_;
+  RecordingSleeper sleeper_;
+  FixedClock clock_;
+  ScriptedRandom random_;
+  KestrumDeviceLink link_;
+  QTemporaryDir exeDir_;
+  std::unique_ptr<TMainForm> form_;
+
+  TMainForm& f() { return *form_; }
+
+  bool searchDone() {
+    return QTest::qWaitFor([&] { return !deviceSearchRunning() && f().DevSearch_Btn->isEnabled(); },
+                           10000);
+  }
+
+  QTreeWidgetItem* node(const QString& text) {
+    for (int i = 0; i < f().DevList_TreeView->topLevelItemCount(); ++i)
+      if (f().DevList_TreeView->topLevelItem(i)->text(0) == text)
+        return f().DevList_TreeView->topLevelItem(i);
+    return nullptr;
+  }
+
+ private slots:
+  void initTestCase() {
+    initUiThread();
+    const fs::path templates = fs::path(work_.path().toStdString()) / "templates";
+    devsim::LabConfig config;
+    config.devices = {
+        camera("CAM0001A", "127.0.0.2", "47RKT", 2010, {{"admin", ""}}, templates),
+        camera("CAM0002B", "127.0.0.3", "47RKT", 2009,
+               {{"admin", "secret"}, {"operator", "op123"}}, templates),
+        camera("CAM0003C", "127.0.0.4", "52HQX", 3001, {{"admin", ""}}, templates)};
+    config.rebootSeconds = 0.3;
+    lab_ = std::make_unique<devsim::DeviceLab>(config);
+    std::string error;
+    QVERIFY2(lab_->start(&error), error.c_str());
+
+    AppServices services{&dialogs_, &sleeper_, &clock_, &random_, &link_};
+    services.exeFolder = exeDir_.path();
+    form_ = std::make_unique<TMainForm>(services);
+    f().show();  // the first showing searches
+    QVERIFY(searchDone());
+  }
+
+  void cleanupTestCase() {
+    waitOnUiThread([] { return !deviceSearchRunning(); });
+    form_.reset();
+    lab_->stop();
+  }
+
+  void theSearchListsEveryCamera() {
+    QCOMPARE(f().DevList_TreeView->topLevelItemCount(), 3);
+    QVERIFY(node("QJCAM0001A"));
+    QVERIFY(node("QJCAM0002B"));
+    QVERIFY(node("QJCAM0003C"));
+  }
+
+  void doubleClickThenLoginWithTheDefaultAccount() {
+    f().DevList_TreeView->setCurrentItem(node("QJCAM0001A"));
+    f().DevList_TreeViewDblClick();
+    QCOMPARE(f().IPAddress_Edit->text(), QString("127.0.0.2"));
+    QCOMPARE(f().DeviceID_Edit->text(), QString("CAM0001A"));
+    f().Login_SBtn->click();
+    QCOMPARE(f().Login_SBtn->text(), QString("ChangeDev"));
+    QCOMPARE(f().TargetHarward_Val->text(), QString("47RKT"));
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
+    QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.0.0.2"));
+    QVERIFY(!f().loginPanelOpen());
+    QVERIFY(deviceSession().CommandConnection < 1);
+    QVERIFY(dialogs_.texts().isEmpty());
+  }
+
+  void changeDevToACameraThatNeedsTheTypedAccount() {
+    f().DevList_TreeView->setCurrentItem(node("QJCAM0002B"));
+    f().DevList_TreeViewDblClick();
+    f().UserName_Edit->setText("operator");
+    f().Password_Edit->setText("op123");
+    f().Login_SBtn->click();  // "ChangeDev"
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2009"));
+    QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.0.0.3"));
+    QVERIFY(dialogs_.texts().isEmpty());
+  }
+
+  void wrongPasswordAndUnknownUser() {
+    f().IPAddress_Edit->setText("127.0.0.3");
+    f().UserName_Edit->setText("operator");
+    f().Password_Edit->setText("nope");
+    f().Login_SBtn->click();
+    f().UserName_Edit->setText("ghost");
+    f().Login_SBtn->click();
+    QCOMPARE(dialogs_.texts(), (QStringList{"Password error", "User not exists!"}));
+    // Refused: the caption keeps the address; the earlier device stays shown.
+    QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.0.0.3"));
+    QCOMPARE(f().Login_SBtn->text(), QString("ChangeDev"));
+    dialogs_.clear();
+  }
+
+  void anUnreachableAddressTwice() {
+    f().IPAddress_Edit->setText("127.0.0.77");
+    f().Login_SBtn->click();
+    f().Login_SBtn->click();
+    QCOMPARE(dialogs_.texts(), (QStringList{"Connect to Device Failed, Please Check!",
+                                            "Connection Abnormal or Device not support!"}));
+    QCOMPARE(f().windowTitle(), QString("Tovarin - No Connect"));
+    QCOMPARE(deviceSession().CommandConnection, -1);
+    dialogs_.clear();
+  }
+
+  void rebootThenTheNewSearchFindsItAgain() {
+    f().IPAddress_Edit->setText("127.0.0.2");
+    f().UserName_Edit->setText("admin");
+    f().Password_Edit->clear();
+    f().Login_SBtn->click();
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
+    f().RebootDevice();
+    QCOMPARE(dialogs_.texts(), QStringList{"Device reboot!"});
+    QVERIFY(f().loginPanelOpen());
+    QVERIFY(!f().PanelSpreader_Btn->isEnabled());
+    QVERIFY(searchDone());
+    QVERIFY(lab_->waitOnline("CAM0001A", std::chrono::seconds(5)));
+    f().DevSearch_Btn->click();
+    QVERIFY(searchDone());
+    QVERIFY(node("QJCAM0001A"));
+    f().Login_SBtn->click();  // still "ChangeDev": logs in again
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
+    QVERIFY(!f().loginPanelOpen());
+  }
+};
+
+QTEST_MAIN(SessionE2eTest)
+#include "session_e2e_test.moc"
