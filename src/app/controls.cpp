@@ -197,5 +197,25 @@ QIcon cameraIcon() {
 
 }  // namespace
 
+QIcon makeBackArrowIcon() {
+  QPixmap pm(16, 16);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor("#f08a24"));
+  QPainterPath arrow;
+  arrow.moveTo(2, 8);
+  arrow.lineTo(8, 2);
+  arrow.lineTo(8, 5.5);
+  arrow.lineTo(14, 5.5);
+  arrow.lineTo(14, 10.5);
+  arrow.lineTo(8, 10.5);
+  arrow.lineTo(8, 14);
+  arrow.closeSubpath();
+  p.drawPath(arrow);
+  return QIcon(pm);
+}
+
 QVector<QIcon> makeTovarinImages() { return {folderIcon(), filmIcon(), documentIcon()}; }
 QVector<QIcon> makePanelImages() { return {cameraIcon()}; }

@@ -107,3 +107,5 @@ int imageIndex(const QListWidgetItem* item);
 // The window's two image lists of 32 x 32 pictures.
 QVector<QIcon> makeTovarinImages();  // folder, film strip, document
 QVector<QIcon> makePanelImages();    // camera
+// The Up button's orange back arrow.
+QIcon makeBackArrowIcon();

@@ -7,7 +7,9 @@
 void applySkin(QApplication& app) {
   Q_INIT_RESOURCE(skin);
   app.setStyle("Fusion");
-  QFont font = app.font();
+  // The family is set once here: naming it in the style sheet makes every
+  // control resolve it again, which doubles the start-up time.
+  QFont font("Noto Sans CJK SC");
   font.setPointSize(9);
   app.setFont(font);
   QFile sheet(":/skin/tovarin.qss");

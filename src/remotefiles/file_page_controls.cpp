@@ -1,5 +1,4 @@
 #include <QMenu>
-#include <QStyle>
 
 #include "app/control_builders.h"
 #include "app/control_helpers.h"
@@ -14,7 +13,7 @@ void buildFilePageControls(TMainForm& f) {
   f.Path_SEdit = build::edit(f, panel, "Path_SEdit", "/sdcard", 64, 0, 330, 19);
   f.Path_SEdit->setReadOnly(true);
   f.Backdir_Btn = build::button(f, panel, "Backdir_Btn", "", 408, 0, 19, 19);
-  f.Backdir_Btn->setIcon(f.style()->standardIcon(QStyle::SP_ArrowBack));
+  f.Backdir_Btn->setIcon(makeBackArrowIcon());
   f.Backdir_Btn->setProperty("role", "back");
   f.FileList_LV = f.reg(new QListWidget(panel), "FileList_LV", skin::kOther);
   f.FileList_LV->setGeometry(0, 19, 427, 438);
