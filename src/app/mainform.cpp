@@ -140,6 +140,8 @@ void TMainForm::FormCreate() {
        {Files2Patch_LV, Patch2Send_LV, UpdateRuleFile_LV, FileList_LV, MUPresult_Listview}) {
     list->setViewMode(QListView::IconMode);
     list->setIconSize(QSize(32, 32));
+    list->setWordWrap(true);
+    list->setTextElideMode(Qt::ElideMiddle);
   }
   // 15-16: no session connection yet; the device library's callbacks.
   deviceSession().CommandConnection = -1;

@@ -50,6 +50,10 @@ class IRandom {
 
 // Everything the main window receives. Not owned by the window.
 struct AppServices {
+  AppServices() = default;
+  AppServices(IDialogs* d, ISleeper* s, IClock* c, IRandom* r, IDeviceLink* link)
+      : dialogs(d), sleeper(s), clock(c), random(r), device(link) {}
+
   IDialogs* dialogs = nullptr;
   ISleeper* sleeper = nullptr;
   IClock* clock = nullptr;

@@ -8,8 +8,6 @@ void buildLoginPanelControls(TMainForm& f) {
                              TMainForm::kClientHeight);
   f.Login_Panel = panel;
   panel->setProperty("role", "loginPanel");
-  // The panel's skin fills every pixel, so nothing under it needs painting.
-  panel->setAttribute(Qt::WA_OpaquePaintEvent);
 
   f.PanelSpreader_Btn = build::button(f, panel, "PanelSpreader_Btn", "<<", 0, 0, 17, 480);
 

@@ -16,6 +16,7 @@
 #include "patchformat.h"
 #include "scripted_services.h"
 #include "session/device_session.h"
+#include "session/discovery.h"
 
 namespace fs = std::filesystem;
 
@@ -124,7 +125,7 @@ class FirmwareE2eTest : public QObject {
   void cleanup() {
     // Nothing may outlive the window: the run, and the search a reboot starts.
     QVERIFY(runEnded());
-    QTest::qWaitFor([&] { return f().DevSearch_Btn->isEnabled(); }, 10000);
+    waitOnUiThread([] { return !deviceSearchRunning(); });
     form_.reset();
     lab_->stop();
     lab_.reset();

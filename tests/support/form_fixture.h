@@ -33,7 +33,7 @@ struct FormFixture {
   // program folder.
   void installLanguageData() {
     const QString bin = QStringLiteral(TOVARIN_SOURCE_DIR "/data");
-    for (const QString sub : {QStringLiteral("language"), QStringLiteral("help")}) {
+    for (const QString& sub : {QStringLiteral("language"), QStringLiteral("help")}) {
       QDir().mkpath(exeDir.filePath(sub));
       const QDir from(bin + "/" + sub);
       for (const QString& name : from.entryList(QDir::Files))

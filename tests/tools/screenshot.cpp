@@ -10,6 +10,7 @@
 //   user:NAME password:TEXT   fill the login fields before a login
 //   dblclick:N     double-clicks device N of the device list (after the search)
 //   wait:MS        lets the event loop run for MS milliseconds
+//   fold           clicks the login panel's fold button
 //   hover:BUTTON   moves the pointer over a firmware button (help memo)
 //   patch:FILE     puts FILE in the patch area as the file dialog would
 // Message boxes are answered at once and printed on stderr.
@@ -64,7 +65,7 @@ int main(int argc, char* argv[]) {
   TMainForm form(services);
   form.show();
   form.activateWindow();
-  QTest::qWaitForWindowActive(&form, 2000);
+  if (!QTest::qWaitForWindowActive(&form, 2000)) std::fprintf(stderr, "window not active\n");
   QTest::qWait(200);
   // Keys go where the operator's keys go: to the control with the focus.
   auto keyTarget = [&form]() -> QWidget* {
@@ -91,12 +92,15 @@ int main(int argc, char* argv[]) {
       if (!value.isEmpty()) form.IPAddress_Edit->setText(value);
       form.Login_SBtnClick();
     } else if (step.startsWith("dblclick:")) {
-      QTest::qWaitFor([&] { return form.DevList_TreeView->topLevelItemCount() > value.toInt(); },
-                      5000);
+      if (!QTest::qWaitFor(
+              [&] { return form.DevList_TreeView->topLevelItemCount() > value.toInt(); }, 5000))
+        std::fprintf(stderr, "no device %d in the list\n", value.toInt());
       if (auto* node = form.DevList_TreeView->topLevelItem(value.toInt())) {
         form.DevList_TreeView->setCurrentItem(node);
         form.DevList_TreeViewDblClick();
       }
+    } else if (step == "fold") {
+      form.PanelSpreader_Btn->click();
     } else if (step.startsWith("wait:")) {
       QTest::qWait(value.toInt());
     } else if (step.startsWith("hover:")) {
