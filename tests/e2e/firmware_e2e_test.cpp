@@ -11,6 +11,7 @@
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "device_lab.h"
+#include "lab_camera.h"
 #include "devicelink/kestrum_device_link.h"
 #include "firmware/fw_update_thread.h"
 #include "patchformat.h"
@@ -24,20 +25,6 @@ namespace {
 
 constexpr const char* kCamera = "127.0.0.2";     // 47RKT, firmware 2010
 constexpr const char* kOldCamera = "127.0.0.3";  // 47RKT, firmware 2010, 2009 before it
-
-devsim::DeviceConfig camera(const std::string& id, const std::string& address, int version,
-                            int previous, const fs::path& templates) {
-  devsim::DeviceConfig d;
-  d.identifier = id;
-  d.address = address;
-  d.hardware = "47RKT";
-  d.version = version;
-  d.previousVersion = previous;
-  d.accounts = {{"admin", ""}};
-  d.storageTemplate = (templates / id / "sdcard").string();
-  fs::create_directories(d.storageTemplate);
-  return d;
-}
 
 }  // namespace
 
@@ -103,8 +90,8 @@ class FirmwareE2eTest : public QObject {
   void init() {
     const fs::path templates = fs::path(work_.path().toStdString()) / "templates";
     devsim::LabConfig config;
-    config.devices = {camera("CAM0001A", kCamera, 2010, 0, templates),
-                      camera("CAM0002B", kOldCamera, 2010, 2009, templates)};
+    config.devices = {LabCamera{"CAM0001A", kCamera}.config(templates),
+                      LabCamera{"CAM0002B", kOldCamera, "47RKT", 2010, 2009}.config(templates)};
     config.rebootSeconds = 0.3;
     lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;

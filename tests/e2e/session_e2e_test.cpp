@@ -8,6 +8,7 @@
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "device_lab.h"
+#include "lab_camera.h"
 #include "devicelink/kestrum_device_link.h"
 #include "scripted_services.h"
 #include "session/device_session.h"
@@ -15,24 +16,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-devsim::DeviceConfig camera(const std::string& id, const std::string& address,
-                            const std::string& hardware, int version,
-                            std::vector<std::pair<std::string, std::string>> accounts,
-                            const fs::path& templates) {
-  devsim::DeviceConfig d;
-  d.identifier = id;
-  d.address = address;
-  d.hardware = hardware;
-  d.version = version;
-  d.accounts = std::move(accounts);
-  d.storageTemplate = (templates / id / "sdcard").string();
-  fs::create_directories(d.storageTemplate);
-  return d;
-}
-
-}  // namespace
 
 class SessionE2eTest : public QObject {
   Q_OBJECT
@@ -67,10 +50,11 @@ class SessionE2eTest : public QObject {
     const fs::path templates = fs::path(work_.path().toStdString()) / "templates";
     devsim::LabConfig config;
     config.devices = {
-        camera("CAM0001A", "127.0.0.2", "47RKT", 2010, {{"admin", ""}}, templates),
-        camera("CAM0002B", "127.0.0.3", "47RKT", 2009,
-               {{"admin", "secret"}, {"operator", "op123"}}, templates),
-        camera("CAM0003C", "127.0.0.4", "52HQX", 3001, {{"admin", ""}}, templates)};
+        LabCamera{"CAM0001A", "127.0.0.2"}.config(templates),
+        LabCamera{"CAM0002B", "127.0.0.3", "47RKT", 2009, 0,
+                  {{"admin", "secret"}, {"operator", "op123"}}}
+            .config(templates),
+        LabCamera{"CAM0003C", "127.0.0.4", "52HQX", 3001}.config(templates)};
     config.rebootSeconds = 0.3;
     lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;
