@@ -7,6 +7,7 @@
 #include "app/skin.h"
 #include "app/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
+#include "session/discovery.h"
 
 int main(int argc, char* argv[]) {
   initProcessLocale();
@@ -25,5 +26,9 @@ int main(int argc, char* argv[]) {
   TMainForm mainForm(services);
   dialogs.setParentWindow(&mainForm);
   mainForm.show();
-  return app.exec();
+  const int result = app.exec();
+  // A device search started just before closing still reports to the
+  // window; let it finish (it lasts one search window at most).
+  waitOnUiThread([] { return !deviceSearchRunning(); });
+  return result;
 }
