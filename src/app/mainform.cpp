@@ -31,6 +31,15 @@ TMainForm::TMainForm(const AppServices& services, QWidget* parent)
 
 TMainForm::~TMainForm() {
   StopAllThreads();
+  qApp->removeEventFilter(this);
+  // Helpers that are not controls (event filters, timers) go first, then the
+  // controls, all while the window is still whole: the last events controls
+  // send on their way out must not reach a filter that reads this window.
+  const QObjectList helpers = children();
+  for (QObject* child : helpers)
+    if (!child->isWidgetType()) delete child;
+  const QObjectList controls = children();
+  for (QObject* child : controls) delete child;
   if (MainForm == this) MainForm = nullptr;
 }
 
