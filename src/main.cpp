@@ -1,4 +1,5 @@
-// Program entry: fixes the thread locale, creates the main window and runs the message loop until the main window closes.
+// Program entry: fixes the thread locale, creates the main window and runs the message loop until
+// the main window closes.
 #include <QApplication>
 
 #include "app/mainform.h"

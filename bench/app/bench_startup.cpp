@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
   const std::string subject = dir + "/bench_startup_window >/dev/null 2>&1";
   const std::string baseline =
       dir + "/bench_startup_bare " + std::to_string(widgets) + " >/dev/null 2>&1";
-  const PairResult r = runPairs(11, [&] { runAndWait(subject); }, [&] { runAndWait(baseline); });
+  const PairResult r = runPairs(
+      11, [&] { runAndWait(subject); }, [&] { runAndWait(baseline); });
   std::printf("widgets in the main window: %d\n", widgets);
   std::printf("main window to first paint: median %.3f s\n", r.subjectMedian);
   std::printf("bare window to first paint: median %.3f s\n", r.baselineMedian);

@@ -1,11 +1,11 @@
 // The baseline for the start-up benchmark: a bare Qt window with the given
 // number of child widgets, quitting at its first paint.
+#include <unistd.h>
 #include <QApplication>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QTimer>
 #include <QWidget>
-#include <unistd.h>
 
 namespace {
 class QuitOnPaint : public QObject {

@@ -40,8 +40,8 @@ extern "C" {
 #define KESTRUM_REQ_REBOOT 80
 
 /* RecvData statuses. */
-#define KESTRUM_RECV_LIST 1      /* listing: *count entries are in the buffer; 0 ends */
-#define KESTRUM_RECV_GO_ON 2     /* download: call RecvData again (this library waits instead) */
+#define KESTRUM_RECV_LIST 1       /* listing: *count entries are in the buffer; 0 ends */
+#define KESTRUM_RECV_GO_ON 2      /* download: call RecvData again (this library waits instead) */
 #define KESTRUM_RECV_SIZE_KNOWN 3 /* download: *size holds the file size, call RecvFile */
 
 /* LoginServer results. */

@@ -86,8 +86,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       if (!atTarget) break;
       const QString text = key->text();
       if (!text.isEmpty()) FormKeyPress(text.at(0));
-      if (widget == Command_Edit &&
-          (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+      if (widget == Command_Edit && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
         Command_EditKeyPress(QChar('\r'));
         return true;
       }

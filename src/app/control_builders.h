@@ -4,11 +4,11 @@
 
 class TMainForm;
 
-void buildLoginPanelControls(TMainForm& form);     // session/
-void buildFilePageControls(TMainForm& form);       // remotefiles/
-void buildFirmwarePageControls(TMainForm& form);   // firmware/
-void buildOptionsPageControls(TMainForm& form);    // settings/
-void buildPatchMakerPageControls(TMainForm& form); // patchmaker/
+void buildLoginPanelControls(TMainForm& form);      // session/
+void buildFilePageControls(TMainForm& form);        // remotefiles/
+void buildFirmwarePageControls(TMainForm& form);    // firmware/
+void buildOptionsPageControls(TMainForm& form);     // settings/
+void buildPatchMakerPageControls(TMainForm& form);  // patchmaker/
 
 void connectSessionHandlers(TMainForm& form);
 void connectFirmwareHandlers(TMainForm& form);

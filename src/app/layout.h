@@ -22,7 +22,7 @@ using RectMap = std::map<std::string, Rect>;
 struct LayoutFrame {
   int clientWidth = 640;
   int clientHeight = 480;
-  int pageWidth = 0;   // size of one page of the page control
+  int pageWidth = 0;  // size of one page of the page control
   int pageHeight = 0;
   int panelCaptionHeight = 19;  // caption strip of a captioned panel
 };

@@ -202,7 +202,8 @@ RectMap TMainForm::collectRects() const {
       // A label anchored on its right keeps its right edge as it grows.
       const int right = label->geometry().right();
       label->adjustSize();
-      if (label->property("anchorRight").toBool()) label->move(right - label->width() + 1, label->y());
+      if (label->property("anchorRight").toBool())
+        label->move(right - label->width() + 1, label->y());
     }
     const QRect g = w->geometry();
     rects[w->objectName().toStdString()] = Rect{g.x(), g.y(), g.width(), g.height()};
@@ -267,7 +268,8 @@ void TMainForm::StopAllThreads() {
 }
 
 void TMainForm::PanelSpreader_BtnClick() {
-  const std::vector<int> widths = panelFoldWidths(kClientWidth, PanelSpreader_Btn->width(), panelOpen_);
+  const std::vector<int> widths =
+      panelFoldWidths(kClientWidth, PanelSpreader_Btn->width(), panelOpen_);
   for (std::size_t i = 0; i + 1 < widths.size(); ++i) {
     Login_Panel->resize(widths[i], Login_Panel->height());
     Login_Panel->repaint();

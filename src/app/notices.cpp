@@ -17,8 +17,8 @@ void TMainForm::ThreadMessager_EditChange(QLineEdit* sender) {
     if (text == notice::kUpdateWillFinish) {
       RebootDevice();
     } else if (text == notice::kCheckForNextUpdate) {
-      dialogs().showMessage(kMessageBoxTitle, QString::fromStdString(
-                                               messageLists().textOf(MsgList::FWHints, 12)));
+      dialogs().showMessage(kMessageBoxTitle,
+                            QString::fromStdString(messageLists().textOf(MsgList::FWHints, 12)));
     }
   } else if (sender == DevSearchMessageEdit_Edit) {
     if (text == notice::kSearchFinished) FillDeviceList();

@@ -11,9 +11,7 @@ void QtDialogs::showMessage(const QString& title, const QString& text) {
   box.exec();
 }
 
-void QtDialogs::showError(const QString& text) {
-  QMessageBox::critical(parent_, "Error", text);
-}
+void QtDialogs::showError(const QString& text) { QMessageBox::critical(parent_, "Error", text); }
 
 bool QtDialogs::askYesNo(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent_);

@@ -18,8 +18,8 @@ void CurProgressCallback(int32_t value, uint16_t channel) {
     } else if (channel == KESTRUM_CHANNEL_SEND_PATCH) {
       form->UpdateProgress_Gauge->setValue(value);
       if (value == KESTRUM_SEND_UNPACK_STAGE)
-        form->UpdateProgress_Gauge->setProgressText(QString::fromStdString(
-            messageLists().textOf(MsgList::UpdateProgressGauge, 1)));
+        form->UpdateProgress_Gauge->setProgressText(
+            QString::fromStdString(messageLists().textOf(MsgList::UpdateProgressGauge, 1)));
     }
   });
 }

@@ -33,14 +33,18 @@ void buildFirmwarePageControls(TMainForm& f) {
 
   f.UpdateProgress_Gauge = f.reg(new TTextGauge(page), "UpdateProgress_Gauge", skin::kOther);
   f.UpdateProgress_Gauge->setGeometry(67, 193, 169, 17);
-  f.PatchDownloadProcess_Gauge = f.reg(new TTextGauge(page), "PatchDownloadProcess_Gauge", skin::kOther);
+  f.PatchDownloadProcess_Gauge =
+      f.reg(new TTextGauge(page), "PatchDownloadProcess_Gauge", skin::kOther);
   f.PatchDownloadProcess_Gauge->setGeometry(199, 193, 113, 17);
 
-  f.FirmwareUpdate_Btn = build::button(f, page, "FirmwareUpdate_Btn", "FirmwareUpdate", 3, 215, 89, 25);
+  f.FirmwareUpdate_Btn =
+      build::button(f, page, "FirmwareUpdate_Btn", "FirmwareUpdate", 3, 215, 89, 25);
   f.FirmwareUpdate_Btn->setProperty("role", "primary");
   f.UpdateCancel_Btn = build::button(f, page, "UpdateCancel_Btn", "UpdateCancel", 107, 215, 89, 25);
-  f.CheckForUpdate_Btn = build::button(f, page, "CheckForUpdate_Btn", "CheckForUpdate", 211, 215, 89, 25);
-  f.FirmwareBacktrack_Btn = build::button(f, page, "FirmwareBacktrack_Btn", "VersionBacktrack", 107, 255, 89, 25);
+  f.CheckForUpdate_Btn =
+      build::button(f, page, "CheckForUpdate_Btn", "CheckForUpdate", 211, 215, 89, 25);
+  f.FirmwareBacktrack_Btn =
+      build::button(f, page, "FirmwareBacktrack_Btn", "VersionBacktrack", 107, 255, 89, 25);
   f.FirmwareBacktrack_Btn->setToolTip("Firmware Backtrack to  last version");
   f.FirmwareBacktrack_Btn->hide();
   f.DeviceReboot_Btn = build::button(f, page, "DeviceReboot_Btn", "DeviceReboot", 107, 290, 89, 25);
@@ -59,7 +63,8 @@ void buildFirmwarePageControls(TMainForm& f) {
   f.PatchMessage_Memo->setGeometry(323, 40, 318, 330);
   f.PatchMessage_Memo->setReadOnly(true);
   f.PatchMessage_Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  f.PatchMessage_Scroll = f.reg(new QScrollBar(Qt::Vertical, page), "PatchMessage_Scroll", skin::kOther);
+  f.PatchMessage_Scroll =
+      f.reg(new QScrollBar(Qt::Vertical, page), "PatchMessage_Scroll", skin::kOther);
   f.PatchMessage_Scroll->setGeometry(634, 41, 17, 328);
   // The page's own scroll bar drives the history memo.
   QObject::connect(f.PatchMessage_Memo->verticalScrollBar(), &QScrollBar::rangeChanged,

@@ -23,8 +23,8 @@ void versionRow(TMainForm& f, QWidget* parent, int top, const char* frameName, c
   bg->setFrame(false);
   for (int i = 0; i < 4; ++i) {
     const QByteArray name = QByteArray(partStem) + QByteArray::number(i + 1) + "_Edit";
-    parts[i] = plainEdit(f, parent, name.constData(), "00", 102 + 18 * i, top + 2, 14, 13,
-                         skin::kOther);
+    parts[i] =
+        plainEdit(f, parent, name.constData(), "00", 102 + 18 * i, top + 2, 14, 13, skin::kOther);
     parts[i]->setMaxLength(2);
     parts[i]->setFrame(false);
     parts[i]->setProperty("role", "versionPart");
@@ -43,9 +43,11 @@ void buildPatchMakerPageControls(TMainForm& f) {
   f.Files2Patch_Panel->setShowCaption(true);
   f.Files2Patch_LV = f.reg(new QListWidget(f.Files2Patch_Panel), "Files2Patch_LV", skin::kOther);
   f.Files2Patch_LV->setGeometry(0, 19, 310, 357);
-  f.UpdateRuleFile_LV = f.reg(new QListWidget(f.Files2Patch_Panel), "UpdateRuleFile_LV", skin::kOther);
+  f.UpdateRuleFile_LV =
+      f.reg(new QListWidget(f.Files2Patch_Panel), "UpdateRuleFile_LV", skin::kOther);
   f.UpdateRuleFile_LV->setGeometry(0, 376, 89, 81);
-  f.MakeUpdatePatch_BtnPanel = build::panel(f, f.Files2Patch_Panel, "MakeUpdatePatch_BtnPanel", 89, 376, 221, 81);
+  f.MakeUpdatePatch_BtnPanel =
+      build::panel(f, f.Files2Patch_Panel, "MakeUpdatePatch_BtnPanel", 89, 376, 221, 81);
   QWidget* bp = f.MakeUpdatePatch_BtnPanel;
   f.RuleFile_Btn = build::button(f, bp, "RuleFile_Btn", "AddRuleFile", 4, 10, 88, 25);
   f.MakeUpdatePatch_Btn = build::button(f, bp, "MakeUpdatePatch_Btn", "Make", 4, 46, 88, 25);
@@ -63,11 +65,13 @@ void buildPatchMakerPageControls(TMainForm& f) {
   f.MakeUpdatePatchProgress_Gauge->setTextVisible(false);
 
   f.MUPcontrols_Panel = build::panel(f, page, "MUPcontrols_Panel", 310, 0, 330, 456);
-  f.MUPresult_Listview = f.reg(new QListWidget(f.MUPcontrols_Panel), "MUPresult_Listview", skin::kOther);
+  f.MUPresult_Listview =
+      f.reg(new QListWidget(f.MUPcontrols_Panel), "MUPresult_Listview", skin::kOther);
   f.MUPresult_Listview->setGeometry(120, 100, 89, 81);
   f.MUPresult_Listview->setCursor(Qt::PointingHandCursor);
   f.MUPresult_Listview->setToolTip("PatchFileArea");
   f.MUPmd5out_Edit = plainEdit(f, f.MUPcontrols_Panel, "MUPmd5out_Edit", "md5", 30, 191, 270, 20);
   f.MUPmd5out_Edit->setReadOnly(true);
-  f.MUPGetmd5_Btn = build::button(f, f.MUPcontrols_Panel, "MUPGetmd5_Btn", "Get Md5", 128, 221, 75, 25);
+  f.MUPGetmd5_Btn =
+      build::button(f, f.MUPcontrols_Panel, "MUPGetmd5_Btn", "Get Md5", 128, 221, 75, 25);
 }

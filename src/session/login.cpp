@@ -63,8 +63,8 @@ void TMainForm::Login_SBtnClick() {
   session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
   if (session.CommandConnection < 1) {
     ++session.ConnectFailures;
-    dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWTipLabel,
-                                                session.ConnectFailures == 1 ? 5 : 11));
+    dialogs().showMessage(kMessageBoxTitle,
+                          msg(MsgList::FWTipLabel, session.ConnectFailures == 1 ? 5 : 11));
     setWindowTitle("Tovarin - No Connect");
     session.CommandConnection = -1;
     return finish();
@@ -77,9 +77,9 @@ void TMainForm::Login_SBtnClick() {
   session.BacktrackAvailable = 0;
   char hardwareName[17] = {};
   int32_t version = 0;
-  int32_t result = link.LoginServer(hardwareName, &version, &session.UpdatePending,
-                                    &session.BacktrackAvailable, session.UserName,
-                                    session.Password, &session.CommandConnection);
+  int32_t result =
+      link.LoginServer(hardwareName, &version, &session.UpdatePending, &session.BacktrackAvailable,
+                       session.UserName, session.Password, &session.CommandConnection);
   if (result != 0) {
     link.ReleaseSocket(&session.CommandConnection);
     session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);

@@ -4,8 +4,8 @@
 #include "app/control_helpers.h"
 
 void buildLoginPanelControls(TMainForm& f) {
-  auto* panel = build::panel(f, &f, "Login_Panel", 0, 0, TMainForm::kClientWidth,
-                             TMainForm::kClientHeight);
+  auto* panel =
+      build::panel(f, &f, "Login_Panel", 0, 0, TMainForm::kClientWidth, TMainForm::kClientHeight);
   f.Login_Panel = panel;
   panel->setProperty("role", "loginPanel");
 
@@ -18,16 +18,20 @@ void buildLoginPanelControls(TMainForm& f) {
   f.DevList_Label->setGeometry(0, 0, 161, 25);
   f.DevList_Label->setAlignment(Qt::AlignCenter);
   f.DevList_Label->setProperty("role", "caption");
-  f.DevList_TreeView = f.reg(new QTreeWidget(f.DevListPanel_Panel), "DevList_TreeView", skin::kOther);
+  f.DevList_TreeView =
+      f.reg(new QTreeWidget(f.DevListPanel_Panel), "DevList_TreeView", skin::kOther);
   f.DevList_TreeView->setGeometry(0, 26, 161, 278);
   f.DevList_TreeView->setHeaderHidden(true);
   f.DevList_TreeView->setRootIsDecorated(false);
   f.DevList_TreeView->setIndentation(4);
   f.DevList_TreeView->setIconSize(QSize(32, 32));
   f.DevList_TreeView->setToolTip("DoubleClick to Add Device Info");
-  f.DevListBtnPanel_Panel = build::panel(f, f.DevListPanel_Panel, "DevListBtnPanel_Panel", 1, 304, 159, 41);
-  f.DevSearch_Btn = build::button(f, f.DevListBtnPanel_Panel, "DevSearch_Btn", "Search", 47, 8, 65, 25);
-  f.DevSearchMessageEdit_Edit = f.reg(new QLineEdit(panel), "DevSearchMessageEdit_Edit", skin::kOther);
+  f.DevListBtnPanel_Panel =
+      build::panel(f, f.DevListPanel_Panel, "DevListBtnPanel_Panel", 1, 304, 159, 41);
+  f.DevSearch_Btn =
+      build::button(f, f.DevListBtnPanel_Panel, "DevSearch_Btn", "Search", 47, 8, 65, 25);
+  f.DevSearchMessageEdit_Edit =
+      f.reg(new QLineEdit(panel), "DevSearchMessageEdit_Edit", skin::kOther);
   f.DevSearchMessageEdit_Edit->setGeometry(0, 0, 10, 10);
   f.DevSearchMessageEdit_Edit->hide();
 
@@ -48,8 +52,8 @@ void buildLoginPanelControls(TMainForm& f) {
   f.LoginHint_Label->hide();
 
   f.Tips_Bevel = build::bevel(f, panel, "Tips_Bevel", 210, 430, 425, 9);
-  f.TutorShow_Btn = build::button(f, panel, "TutorShow_Btn", QString::fromUtf8("使用说明 (instructions)"),
-                                  490, 435, 145, 25);
+  f.TutorShow_Btn = build::button(f, panel, "TutorShow_Btn",
+                                  QString::fromUtf8("使用说明 (instructions)"), 490, 435, 145, 25);
   f.Tips_Label = build::label(f, panel, "Tips_Label",
                               QString::fromUtf8("注意：本程序只在局域网下有效"), 300, 437);
   f.Tips_Label->setProperty("role", "note");

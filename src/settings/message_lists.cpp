@@ -82,21 +82,30 @@ void MessageLists::release() {
 
 const char* MessageLists::nameOf(MsgList list) {
   switch (list) {
-    case MsgList::FWTipLabel: return "FWTipLabel_strlist";
-    case MsgList::FWHints: return "FWHints_strlist";
-    case MsgList::UpdateProgressGauge: return "UpdateProgressGauge_strlist";
-    case MsgList::LoginButton: return "LoginButton_strlist";
-    case MsgList::DevSearch: return "DevSearch_strlist";
-    case MsgList::FlieListMenu: return "FlieListMenu_strlist";
-    case MsgList::SampleMessages: return "SampleMessages_strlist";
+    case MsgList::FWTipLabel:
+      return "FWTipLabel_strlist";
+    case MsgList::FWHints:
+      return "FWHints_strlist";
+    case MsgList::UpdateProgressGauge:
+      return "UpdateProgressGauge_strlist";
+    case MsgList::LoginButton:
+      return "LoginButton_strlist";
+    case MsgList::DevSearch:
+      return "DevSearch_strlist";
+    case MsgList::FlieListMenu:
+      return "FlieListMenu_strlist";
+    case MsgList::SampleMessages:
+      return "SampleMessages_strlist";
   }
   return "";
 }
 
 const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
   static const std::array<MsgList, kMsgListCount> order = {
-      MsgList::LoginButton,  MsgList::FWTipLabel,     MsgList::FWHints,  MsgList::UpdateProgressGauge,
-      MsgList::FlieListMenu, MsgList::SampleMessages, MsgList::DevSearch};
+      MsgList::LoginButton,  MsgList::FWTipLabel,
+      MsgList::FWHints,      MsgList::UpdateProgressGauge,
+      MsgList::FlieListMenu, MsgList::SampleMessages,
+      MsgList::DevSearch};
   return order;
 }
 

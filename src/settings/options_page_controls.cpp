@@ -41,8 +41,9 @@ void buildOptionsPageControls(TMainForm& f) {
     edit->setReadOnly(true);
     button = build::button(f, panel, buttonName, "Browse", 516, 26, 80, 25);
   };
-  row("OptionPanel2_Panel", f.OptionPanel2_Panel, 148, "CachPath_Label", "Current CachPath:",
-      f.CachPath_Label, "CachPath_Edit", f.CachPath_Edit, "CachPathBrows_Btn", f.CachPathBrows_Btn);
+  row("OptionPanel2_Panel", f.OptionPanel2_Panel, 148, "CachPath_Label",
+      "Current CachPath:", f.CachPath_Label, "CachPath_Edit", f.CachPath_Edit, "CachPathBrows_Btn",
+      f.CachPathBrows_Btn);
   row("OptionPanel3_Panel", f.OptionPanel3_Panel, 211, "PatchSavePath_Label",
       "Current PatchSavePath:", f.PatchSavePath_Label, "PatchSavePath_Edit", f.PatchSavePath_Edit,
       "PatchSavePathBrows_Btn", f.PatchSavePathBrows_Btn);

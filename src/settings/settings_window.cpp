@@ -109,8 +109,8 @@ void TMainForm::ApplyLanguagePack() {
       SelectedLanguageIndex >= static_cast<int>(LanguageFileList.size()) ||
       LanguageFileList[SelectedLanguageIndex].empty())
     return;
-  const auto pack =
-      LanguagePack::load(languageFolder(pathOf(exeFolder())) / LanguageFileList[SelectedLanguageIndex]);
+  const auto pack = LanguagePack::load(languageFolder(pathOf(exeFolder())) /
+                                       LanguageFileList[SelectedLanguageIndex]);
   if (!pack) return;
 
   StringListHooks hooks;
@@ -131,7 +131,8 @@ void TMainForm::ApplyLanguagePack() {
   for (QWidget* component : components()) {
     const QByteArray kind = component->property("skinKind").toByteArray();
     const bool isEdit = kind == skin::kEdit;
-    const bool takesHint = kind == skin::kPanel || kind == skin::kExpandPanel || kind == skin::kButton;
+    const bool takesHint =
+        kind == skin::kPanel || kind == skin::kExpandPanel || kind == skin::kButton;
     if (!isEdit && !takesHint) continue;
     auto value = pack->hintOrText(component->objectName().toStdString());
     if (!value) continue;
@@ -152,10 +153,11 @@ void TMainForm::LoadHelpText(QPlainTextEdit* memo) {
   const fs::path file = helpFilePath(pathOf(exeFolder()), fileName);
   std::error_code ec;
   if (!fs::exists(file, ec)) return;
-  const std::string packFile = SelectedLanguageIndex >= 0 &&
-                                       SelectedLanguageIndex < static_cast<int>(LanguageFileList.size())
-                                   ? LanguageFileList[SelectedLanguageIndex]
-                                   : std::string();
+  const std::string packFile =
+      SelectedLanguageIndex >= 0 &&
+              SelectedLanguageIndex < static_cast<int>(LanguageFileList.size())
+          ? LanguageFileList[SelectedLanguageIndex]
+          : std::string();
   if (auto text = loadHelpText(file, packFile)) memo->setPlainText(fromLocal(*text));
 }
 
@@ -177,7 +179,8 @@ void TMainForm::LanguageChange_BtnClick(QWidget*) {
 }
 
 void connectSettingsHandlers(TMainForm& f) {
-  for (QPushButton* browse : {f.DownloadSavePathBrows_Btn, f.CachPathBrows_Btn, f.PatchSavePathBrows_Btn})
+  for (QPushButton* browse :
+       {f.DownloadSavePathBrows_Btn, f.CachPathBrows_Btn, f.PatchSavePathBrows_Btn})
     QObject::connect(browse, &QPushButton::clicked, &f,
                      [&f, browse] { f.DownloadSavePathBrows_BtnClick(browse); });
   for (QPushButton* button : {f.DSLDefault_Btn, f.DSLCancel_Btn, f.DSLApply_Btn})

@@ -8,14 +8,13 @@
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "device_lab.h"
-#include "lab_camera.h"
 #include "devicelink/kestrum_device_link.h"
+#include "lab_camera.h"
 #include "scripted_services.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
 
 namespace fs = std::filesystem;
-
 
 class SessionE2eTest : public QObject {
   Q_OBJECT
@@ -51,8 +50,8 @@ class SessionE2eTest : public QObject {
     devsim::LabConfig config;
     config.devices = {
         LabCamera{"CAM0001A", "127.0.0.2"}.config(templates),
-        LabCamera{"CAM0002B", "127.0.0.3", "47RKT", 2009, 0,
-                  {{"admin", "secret"}, {"operator", "op123"}}}
+        LabCamera{
+            "CAM0002B", "127.0.0.3", "47RKT", 2009, 0, {{"admin", "secret"}, {"operator", "op123"}}}
             .config(templates),
         LabCamera{"CAM0003C", "127.0.0.4", "52HQX", 3001}.config(templates)};
     config.rebootSeconds = 0.3;

@@ -11,8 +11,8 @@
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "scripted_device_link.h"
-#include "session/discovery.h"
 #include "scripted_services.h"
+#include "session/discovery.h"
 
 struct FormFixture {
   ScriptedDialogs dialogs;

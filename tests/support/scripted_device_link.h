@@ -38,13 +38,13 @@ class ScriptedDeviceLink final : public IDeviceLink {
   };
 
   // --- Scripts --------------------------------------------------------------
-  std::deque<int32_t> connectResults;  // empty: a new handle each time
+  std::deque<int32_t> connectResults;    // empty: a new handle each time
   std::deque<LoginAnswer> loginAnswers;  // empty: LoginAnswer{}
   std::deque<int32_t> searchDirResults;  // empty: 0
   std::function<int32_t(const char*, const char*, int32_t*)> onSend;  // default: 7
-  std::function<void(const char*)> onConnect;  // runs inside ConnectServer
-  std::vector<DeviceSearchRecord> searchRecords;  // UdpSearch links these
-  std::function<void()> onSearch;                 // runs inside UdpSearch
+  std::function<void(const char*)> onConnect;                         // runs inside ConnectServer
+  std::vector<DeviceSearchRecord> searchRecords;                      // UdpSearch links these
+  std::function<void()> onSearch;                                     // runs inside UdpSearch
 
   // --- Records --------------------------------------------------------------
   std::vector<std::string> connectAddresses;
@@ -88,8 +88,8 @@ class ScriptedDeviceLink final : public IDeviceLink {
     *handle = -1;
   }
   int32_t LoginServer(char hardwareName[17], int32_t* version, int32_t* updatePending,
-                      int32_t* backtrackAvailable, const char userName[65],
-                      const char password[65], int32_t* handle) override {
+                      int32_t* backtrackAvailable, const char userName[65], const char password[65],
+                      int32_t* handle) override {
     std::lock_guard lock(mutex_);
     calls.push_back("LoginServer");
     logins.push_back({std::string(userName, strnlen(userName, 65)),
@@ -113,8 +113,8 @@ class ScriptedDeviceLink final : public IDeviceLink {
                     int32_t* handle) override {
     std::lock_guard lock(mutex_);
     calls.push_back("SearchDir");
-    searchDirs.push_back({pathOrNull ? pathOrNull : "", pathOrNull == nullptr, requestCode,
-                          *transferId, *handle});
+    searchDirs.push_back(
+        {pathOrNull ? pathOrNull : "", pathOrNull == nullptr, requestCode, *transferId, *handle});
     if (searchDirResults.empty()) return 0;
     int32_t r = searchDirResults.front();
     searchDirResults.pop_front();
@@ -148,7 +148,9 @@ class ScriptedDeviceLink final : public IDeviceLink {
     }
     return onSend ? onSend(patchPath, md5Hex, handle) : 7;
   }
-  void set_callback_curprogress(kestrum_curprogress_fn callback) override { curProgress = callback; }
+  void set_callback_curprogress(kestrum_curprogress_fn callback) override {
+    curProgress = callback;
+  }
   void set_callback_getfile2patch(kestrum_getfile2patch_fn callback) override {
     getFile2Patch = callback;
   }

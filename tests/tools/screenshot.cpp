@@ -82,7 +82,8 @@ int main(int argc, char* argv[]) {
       QTest::keyClick(form.Command_Edit, Qt::Key_Return);
       QTest::keyClick(keyTarget(), '`');
     } else if (step.startsWith("page:")) {
-      if (auto* page = form.findChild<QWidget*>(value)) form.Pages_PageControl->setCurrentPage(page);
+      if (auto* page = form.findChild<QWidget*>(value))
+        form.Pages_PageControl->setCurrentPage(page);
     } else if (step.startsWith("user:")) {
       form.UserName_Edit->setText(value);
     } else if (step.startsWith("password:")) {

@@ -14,8 +14,8 @@ namespace {
 struct TempDir {
   fs::path path;
   TempDir() {
-    path = fs::temp_directory_path() / ("tovarin-test-" + std::to_string(::getpid()) + "-" +
-                                        std::to_string(counter++));
+    path = fs::temp_directory_path() /
+           ("tovarin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     fs::create_directories(path);
   }
   ~TempDir() { fs::remove_all(path); }

@@ -66,7 +66,8 @@ class ConsoleTest : public QObject {
     QTest::keyClick(focused(), '`');
     f->Command_Edit->clear();
     type("make update patch");
-    QCOMPARE(historyLines(*f), (QStringList{kHint, "make update patch", "make update patch page get!"}));
+    QCOMPARE(historyLines(*f),
+             (QStringList{kHint, "make update patch", "make update patch page get!"}));
     QVERIFY(f->Pages_PageControl->isTabVisible(f->MakeUpdatePatch_Page));
     QVERIFY(!f->Pages_PageControl->isTabVisible(f->Tovarin_Page));
     QVERIFY(f->Command_Edit->text().isEmpty());

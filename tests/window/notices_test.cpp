@@ -32,8 +32,9 @@ class NoticesTest : public QObject {
   void unknownOrNearlyEqualTextsAreIgnoredAndEmptied() {
     FormFixture fx;
     TMainForm& f = fx.create();
-    for (const QString text : {QString("hello"), QString("Update Will Finish After Reboot"),
-                               QString("Update will finish after reboot "), QString("Search Finished!")}) {
+    for (const QString text :
+         {QString("hello"), QString("Update Will Finish After Reboot"),
+          QString("Update will finish after reboot "), QString("Search Finished!")}) {
       f.ThreadMessager_Edit->setText(text);
       f.DevSearchMessageEdit_Edit->setText(text);
       QVERIFY(f.ThreadMessager_Edit->text().isEmpty());
@@ -48,7 +49,8 @@ class NoticesTest : public QObject {
     TMainForm& f = fx.create();
     f.ThreadMessager_Edit->setText("Check For Next Update");
     QCOMPARE(fx.dialogs.texts().size(), 1);
-    QVERIFY(fx.dialogs.texts()[0].startsWith("Device has updated. Checking for next update, if \""));
+    QVERIFY(
+        fx.dialogs.texts()[0].startsWith("Device has updated. Checking for next update, if \""));
     QVERIFY(f.ThreadMessager_Edit->text().isEmpty());
   }
 

@@ -102,7 +102,8 @@ class SessionTest : public QObject {
     f.Password_Edit->setText("secret");
     bool hintVisibleDuringConnect = false;
     fx.device.onConnect = [&](const char*) {
-      if (fx.device.connectAddresses.empty()) hintVisibleDuringConnect = f.LoginHint_Label->isVisible();
+      if (fx.device.connectAddresses.empty())
+        hintVisibleDuringConnect = f.LoginHint_Label->isVisible();
     };
     fx.device.loginAnswers = {accepted("47RKT", 2010, 0, 1)};
     f.Login_SBtnClick();

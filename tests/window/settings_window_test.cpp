@@ -28,7 +28,8 @@ class SettingsWindowTest : public QObject {
     TMainForm& f = fx.create();
     const QString exe = fx.exeDir.path();
     QVERIFY(QFileInfo::exists(exe + "/configs.ini"));
-    for (const char* sub : {"download", "cach", "patch"}) QVERIFY(QFileInfo(exe + "/" + sub).isDir());
+    for (const char* sub : {"download", "cach", "patch"})
+      QVERIFY(QFileInfo(exe + "/" + sub).isDir());
     QCOMPARE(f.DownloadSavePath_Edit->text(), exe + "/download");
     QCOMPARE(f.PatchSavePath_Edit->text(), exe + "/patch");
     QCOMPARE(f.DownloadSpeedLimit_Edit->value(), 500);
@@ -144,12 +145,15 @@ class SettingsWindowTest : public QObject {
               "[Caption]\nTargetHarward_Label=HW A\nDevList_TreeView=not a caption kind\n"
               "Login_SBtn=Enter\n"
               "[HintsandText]\nIPAddress_Edit=10.0.0.1\nDevListPanel_Panel=hint A\n");
-    writeText(lang + "b.lng", "[StringList]\nFWHints_strlist6=reboot B\nLoginButton_strlist0=\xff\xfe\n");
+    writeText(lang + "b.lng",
+              "[StringList]\nFWHints_strlist6=reboot B\nLoginButton_strlist0=\xff\xfe\n");
     TMainForm& f = fx.create();
     QCOMPARE(f.LanguageBox_ComboBox->count(), 2);
-    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)), QString("reboot A"));
+    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)),
+             QString("reboot A"));
     QCOMPARE(messageLists().countOf(MsgList::FWTipLabel), 12);
-    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::DevSearch, 0)), QString("Search"));
+    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::DevSearch, 0)),
+             QString("Search"));
     QCOMPARE(f.TargetHarward_Label->text(), QString("HW A"));
     QCOMPARE(f.Login_SBtn->text(), QString("Enter"));  // the caption wins over the list
     QCOMPARE(f.IPAddress_Edit->text(), QString("10.0.0.1"));
@@ -159,7 +163,8 @@ class SettingsWindowTest : public QObject {
     f.LanguageBox_ComboBoxChange();
     QVERIFY(f.LanguageChange_Btn->isEnabled());
     f.LanguageChange_BtnClick(f.LanguageChange_Btn);
-    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)), QString("reboot B"));
+    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)),
+             QString("reboot B"));
     QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 1)), QString("fail A"));
     // Invalid UTF-8 becomes an empty text, applied all the same.
     QCOMPARE(f.Login_SBtn->text(), QString());

@@ -41,11 +41,13 @@ class StartupTest : public QObject {
     FormFixture fx;
     TMainForm& f = fx.create();
     for (const char* name :
-         {"Pages_PageControl", "Login_Panel", "PanelSpreader_Btn", "DevList_TreeView",
-          "DevSearch_Btn", "Login_SBtn", "LoginHint_Label", "ThreadMessager_Edit",
-          "DevSearchMessageEdit_Edit", "Speed1_Label", "KBperSec4_Label", "FirmwareUpdate_Btn",
-          "UpdateProgress_Gauge", "Patch2Send_LV", "PatchVersionEdit4_Edit", "OldVersionEdit1_Edit",
-          "MUPGetmd5_Btn", "LanguageBox_ComboBox", "Command_Edit", "CommandHistory_Memo"}) {
+         {"Pages_PageControl",    "Login_Panel",         "PanelSpreader_Btn",
+          "DevList_TreeView",     "DevSearch_Btn",       "Login_SBtn",
+          "LoginHint_Label",      "ThreadMessager_Edit", "DevSearchMessageEdit_Edit",
+          "Speed1_Label",         "KBperSec4_Label",     "FirmwareUpdate_Btn",
+          "UpdateProgress_Gauge", "Patch2Send_LV",       "PatchVersionEdit4_Edit",
+          "OldVersionEdit1_Edit", "MUPGetmd5_Btn",       "LanguageBox_ComboBox",
+          "Command_Edit",         "CommandHistory_Memo"}) {
       QVERIFY2(f.findChild<QWidget*>(name) != nullptr, name);
     }
   }

@@ -121,7 +121,9 @@ class WorkerWaitTest : public QObject {
     struct SelfFreeing : TThread {
       SelfFreeing() { setFreeOnTerminate(true); }
       ~SelfFreeing() override { ++destroyed; }
-      void Execute() override { runOnUiThread([] {}); }
+      void Execute() override {
+        runOnUiThread([] {});
+      }
     };
     (new SelfFreeing)->Start();
     QVERIFY(waitUntil([] { return destroyed.load() == 1; }));
