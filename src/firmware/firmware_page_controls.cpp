@@ -21,6 +21,8 @@ void buildFirmwarePageControls(TMainForm& f) {
   f.Patch2Send_LV->setProperty("role", "dropArea");
   f.Patch2Send_LV->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   f.Patch2Send_LV->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // One patch fills the area: its name may wrap onto a second line.
+  f.Patch2Send_LV->setGridSize(QSize(85, 77));
 
   f.FirmwareWpdateTip_Label =
       build::label(f, page, "FirmwareWpdateTip_Label",
