@@ -21,6 +21,7 @@ void versionRow(TMainForm& f, QWidget* parent, int top, const char* frameName, c
   bg = plainEdit(f, parent, bgName, "     .     .     .    ", 100, top + 2, 77, 14, skin::kOther);
   bg->setEnabled(false);
   bg->setFrame(false);
+  bg->setProperty("role", "versionRow");
   for (int i = 0; i < 4; ++i) {
     const QByteArray name = QByteArray(partStem) + QByteArray::number(i + 1) + "_Edit";
     parts[i] =
@@ -32,6 +33,7 @@ void versionRow(TMainForm& f, QWidget* parent, int top, const char* frameName, c
   label = plainEdit(f, parent, labelName, labelText, 170, top, 40, 18);
   label->setReadOnly(true);
   label->setAlignment(Qt::AlignCenter);
+  label->setProperty("role", "versionRow");
 }
 
 }  // namespace
