@@ -31,6 +31,17 @@ TMainForm::TMainForm(const AppServices& services, QWidget* parent)
 
 TMainForm::~TMainForm() {
   StopAllThreads();
+  // A worker that was asked to stop earlier keeps its slot through
+  // StopAllThreads; none may outlive the window it reports to.
+  auto finish = [](TThread*& thread) {
+    if (!thread) return;
+    thread->Terminate();
+    thread->WaitFor();
+    delete thread;
+    thread = nullptr;
+  };
+  finish(ListingThread);
+  for (TThread*& mission : DownloadMissions) finish(mission);
   qApp->removeEventFilter(this);
   // Helpers that are not controls (event filters, timers) go first, then the
   // controls, all while the window is still whole: the last events controls

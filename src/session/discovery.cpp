@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "app/mainform.h"
@@ -63,6 +64,11 @@ void TMainForm::DevSearch_BtnClick() {
   IDeviceLink* link = &device();
   ++g_searchWorkers;
   std::thread([form, link] {
+    // One search at a time: the library frees the previous search's records
+    // when the next search starts, so a search waits until the one before it
+    // has been listed.
+    static std::mutex serial;
+    std::lock_guard oneAtATime(serial);
     // Each window change runs on the window's thread, in order; the guard
     // skips it if the window has gone meanwhile.
     auto onWindow = [form](auto change) {
@@ -76,11 +82,14 @@ void TMainForm::DevSearch_BtnClick() {
           QString::fromStdString(messageLists().textOf(MsgList::DevSearch, 1)));
     });
     onWindow([form] { form->DevList_TreeView->clear(); });
-    g_searchResult = nullptr;
-    g_searchResult = link->UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT);
+    // Forgotten on the window's thread, before the library frees the records.
+    runOnUiThread([] { g_searchResult = nullptr; });
+    DeviceSearchRecord* found = link->UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT);
+    runOnUiThread([found] { g_searchResult = found; });
     onWindow([form] { form->DevSearchMessageEdit_Edit->setText("search finished!"); });
-    --g_searchWorkers;
-    wakeUiWaiters();
+    // The last word is the window thread's, so nothing here runs once the
+    // program has seen the search end.
+    runOnUiThread([] { --g_searchWorkers; });
   }).detach();
 }
 

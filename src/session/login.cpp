@@ -57,7 +57,6 @@ void TMainForm::Login_SBtnClick() {
   // 5. The hint must be on screen during the blocking connect.
   LoginHint_Label->show();
   LoginHint_Label->repaint();
-  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
   // 6-7. Connect.
   session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);

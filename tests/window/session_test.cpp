@@ -1,5 +1,7 @@
 // Discovery, login and reboot against the scripted device link.
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 #include "form_fixture.h"
 #include "session/device_session.h"
@@ -63,6 +65,29 @@ class SessionTest : public QObject {
     f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(2));
     f.DevList_TreeViewDblClick();
     QCOMPARE(f.IPAddress_Edit->text(), QString("127.0.0.3"));
+  }
+
+  void searchesStartedTogetherRunOneAfterTheOther() {
+    // The link frees the previous search's records when the next search
+    // starts (as the discovery library does): a second search must not
+    // start while the first one's records are still to be listed.
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    fx.device.searchRecords = {ScriptedDeviceLink::record("127.0.0.2", "CAM1"),
+                               ScriptedDeviceLink::record("127.0.0.3", "CAM2")};
+    std::atomic<int> inside{0}, overlaps{0};
+    fx.device.onSearch = [&] {
+      if (++inside > 1) ++overlaps;
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      --inside;
+    };
+    f.DevSearch_BtnClick();
+    f.RebootDevice();  // fails to connect or not, it searches too
+    f.DevSearch_BtnClick();
+    QVERIFY(waitUntil([&] { return !deviceSearchRunning(); }));
+    QCOMPARE(overlaps.load(), 0);
+    QCOMPARE(f.DevList_TreeView->topLevelItemCount(), 2);
+    QVERIFY(fx.device.searches >= 3);
   }
 
   void fullWidthIdentifierIsShownWholeAndStillMatches() {
