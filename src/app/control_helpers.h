@@ -13,8 +13,7 @@ inline QLabel* label(TMainForm& f, QWidget* parent, const char* name, const QStr
                      int top) {
   auto* l = f.reg(new QLabel(text, parent), name, skin::kLabel);
   l->setProperty("autoSize", true);
-  l->move(left, top);
-  l->adjustSize();
+  l->move(left, top);  // sized to its caption when the layout runs
   return l;
 }
 
