@@ -4,10 +4,9 @@
 
 #include "app/mainform.h"
 #include "app/platform_locale.h"
-#include "app/real_services.h"
+#include "app/program_services.h"
 #include "app/skin.h"
 #include "app/ui_thread.h"
-#include "devicelink/kestrum_device_link.h"
 #include "session/discovery.h"
 
 int main(int argc, char* argv[]) {
@@ -17,15 +16,9 @@ int main(int argc, char* argv[]) {
   initUiThread();
   applySkin(app);
 
-  QtDialogs dialogs;
-  RealSleeper sleeper;
-  SystemClock clock;
-  StdRandom random;
-  KestrumDeviceLink device;
-  AppServices services{&dialogs, &sleeper, &clock, &random, &device};
-
-  TMainForm mainForm(services);
-  dialogs.setParentWindow(&mainForm);
+  ProgramServices program;
+  TMainForm mainForm(program.services());
+  program.dialogs.setParentWindow(&mainForm);
   mainForm.show();
   const int result = app.exec();
   // A device search started just before closing still reports to the

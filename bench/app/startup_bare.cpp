@@ -7,17 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
-namespace {
-class QuitOnPaint : public QObject {
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    // The window's update request paints every visible control; quit once
-    // it has been handled.
-    if (event->type() == QEvent::UpdateRequest) QTimer::singleShot(0, qApp, [] { ::_exit(0); });
-    return QObject::eventFilter(watched, event);
-  }
-};
-}  // namespace
+#include "quit_on_paint.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -28,7 +18,7 @@ int main(int argc, char* argv[]) {
     auto* label = new QLabel(QString("label %1").arg(i), &window);
     label->setGeometry((i * 37) % 600, (i * 23) % 460, 60, 16);
   }
-  QuitOnPaint quit;
+  QuitOnFirstPaint quit;
   window.installEventFilter(&quit);
   window.show();
   return app.exec();

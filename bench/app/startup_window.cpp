@@ -10,22 +10,11 @@
 
 #include "app/mainform.h"
 #include "app/platform_locale.h"
-#include "app/real_services.h"
+#include "app/program_services.h"
 #include "app/skin.h"
 #include "app/ui_thread.h"
-#include "devicelink/kestrum_device_link.h"
 
-namespace {
-class QuitOnPaint : public QObject {
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    // The window's update request paints every visible control; quit once
-    // it has been handled.
-    if (event->type() == QEvent::UpdateRequest) QTimer::singleShot(0, qApp, [] { ::_exit(0); });
-    return QObject::eventFilter(watched, event);
-  }
-};
-}  // namespace
+#include "quit_on_paint.h"
 
 int main(int argc, char* argv[]) {
   initProcessLocale();
@@ -33,19 +22,15 @@ int main(int argc, char* argv[]) {
   initUiThread();
   applySkin(app);
   QTemporaryDir exeDir;
-  QtDialogs dialogs;
-  RealSleeper sleeper;
-  SystemClock clock;
-  StdRandom random;
-  KestrumDeviceLink device;
-  AppServices services{&dialogs, &sleeper, &clock, &random, &device};
+  ProgramServices program;
+  AppServices services = program.services();
   services.exeFolder = exeDir.path();
   TMainForm form(services);
   if (argc > 1) {
     std::printf("%lld\n", static_cast<long long>(form.findChildren<QWidget*>().size()));
     return 0;
   }
-  QuitOnPaint quit;
+  QuitOnFirstPaint quit;
   form.installEventFilter(&quit);
   form.show();
   return app.exec();

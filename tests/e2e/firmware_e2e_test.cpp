@@ -12,6 +12,7 @@
 #include "app/ui_thread.h"
 #include "device_lab.h"
 #include "devicelink/kestrum_device_link.h"
+#include "e2e_window.h"
 #include "firmware/fw_update_thread.h"
 #include "lab_camera.h"
 #include "patchformat.h"
@@ -33,16 +34,10 @@ class FirmwareE2eTest : public QObject {
 
   QTemporaryDir work_;
   std::unique_ptr<devsim::DeviceLab> lab_;
-  ScriptedDialogs dialogs_;
-  RecordingSleeper sleeper_;
-  FixedClock clock_;
-  ScriptedRandom random_;
-  KestrumDeviceLink link_;
-  QTemporaryDir exeDir_;
-  std::unique_ptr<TMainForm> form_;
+  E2eWindow win_;
   int searchesFinished_ = 0;
 
-  TMainForm& f() { return *form_; }
+  TMainForm& f() { return *win_.form; }
 
   QString writePatch(const std::string& hardware, int version) {
     const fs::path dir = fs::path(work_.path().toStdString()) / "patches";
@@ -66,8 +61,8 @@ class FirmwareE2eTest : public QObject {
 
   // Chooses the patch in the area's dialog and answers Yes to the question.
   void sendPatch(const QString& patch) {
-    dialogs_.files.push_back(patch);
-    dialogs_.answers.push_back(true);
+    win_.dialogs.files.push_back(patch);
+    win_.dialogs.answers.push_back(true);
     f().FirmwareUpdate_Btn->click();
   }
 
@@ -98,22 +93,19 @@ class FirmwareE2eTest : public QObject {
     QVERIFY2(lab_->start(&error), error.c_str());
 
     deviceSession() = DeviceSessionRecord{};
-    AppServices services{&dialogs_, &sleeper_, &clock_, &random_, &link_};
-    services.exeFolder = exeDir_.path();
-    form_ = std::make_unique<TMainForm>(services);
+    win_.create();
     searchesFinished_ = 0;
-    QObject::connect(f().DevSearchMessageEdit_Edit, &QLineEdit::textChanged, form_.get(),
+    QObject::connect(f().DevSearchMessageEdit_Edit, &QLineEdit::textChanged, win_.form.get(),
                      [this](const QString& text) {
                        if (text == "search finished!") ++searchesFinished_;
                      });
-    dialogs_.clear();
+    win_.dialogs.clear();
   }
 
   void cleanup() {
     // Nothing may outlive the window: the run, and the search a reboot starts.
     QVERIFY(runEnded());
-    waitOnUiThread([] { return !deviceSearchRunning(); });
-    form_.reset();
+    win_.destroy();
     lab_->stop();
     lab_.reset();
   }
@@ -124,7 +116,7 @@ class FirmwareE2eTest : public QObject {
     QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
 
     std::vector<std::pair<int, QString>> gauge;
-    QObject::connect(f().UpdateProgress_Gauge, &QProgressBar::valueChanged, form_.get(),
+    QObject::connect(f().UpdateProgress_Gauge, &QProgressBar::valueChanged, win_.form.get(),
                      [&](int value) {
                        gauge.push_back({value, f().UpdateProgress_Gauge->text()});
                      });
@@ -148,7 +140,7 @@ class FirmwareE2eTest : public QObject {
     QVERIFY(f().FirmwareWpdateTip_Label->isHidden());
 
     // The notice rebooted the device and started a new search.
-    QVERIFY(dialogs_.texts().contains("Device reboot!"));
+    QVERIFY(win_.dialogs.texts().contains("Device reboot!"));
     QVERIFY(f().loginPanelOpen());
     QVERIFY(!f().FirmwareUpdate_Btn->isEnabled());
     QVERIFY(!f().CheckForUpdate_Btn->isEnabled());
@@ -169,7 +161,7 @@ class FirmwareE2eTest : public QObject {
     QVERIFY(f().UpdateProgress_Gauge->isHidden());
     QVERIFY(f().FirmwareUpdate_Btn->isEnabled());
     QCOMPARE(lab_->device("CAM0001A")->status().version, 2010);
-    QVERIFY(!dialogs_.texts().contains("Device reboot!"));
+    QVERIFY(!win_.dialogs.texts().contains("Device reboot!"));
   }
 
   void busyDeviceAsksForPatience() {
@@ -187,15 +179,15 @@ class FirmwareE2eTest : public QObject {
   void backtrackThenRebootBringsThePreviousVersionBack() {
     QVERIFY(login(kOldCamera));
     QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
-    dialogs_.answers.push_back(true);
+    win_.dialogs.answers.push_back(true);
     f().FirmwareBacktrack_Btn->click();
-    QCOMPARE(dialogs_.texts().last(), QString("Device will backtrack after reboot"));
+    QCOMPARE(win_.dialogs.texts().last(), QString("Device will backtrack after reboot"));
     QVERIFY(!f().FirmwareBacktrack_Btn->isEnabled());
 
     const int searches = searchesFinished_;
-    dialogs_.answers.push_back(true);
+    win_.dialogs.answers.push_back(true);
     f().DeviceReboot_Btn->click();
-    QCOMPARE(dialogs_.texts().last(), QString("Device reboot!"));
+    QCOMPARE(win_.dialogs.texts().last(), QString("Device reboot!"));
     QVERIFY(rebootedAndBack("CAM0002B", searches));
 
     QVERIFY(login(kOldCamera));

@@ -9,6 +9,7 @@
 #include "app/ui_thread.h"
 #include "device_lab.h"
 #include "devicelink/kestrum_device_link.h"
+#include "e2e_window.h"
 #include "lab_camera.h"
 #include "scripted_services.h"
 #include "session/device_session.h"
@@ -21,15 +22,9 @@ class SessionE2eTest : public QObject {
 
   QTemporaryDir work_;
   std::unique_ptr<devsim::DeviceLab> lab_;
-  ScriptedDialogs dialogs_;
-  RecordingSleeper sleeper_;
-  FixedClock clock_;
-  ScriptedRandom random_;
-  KestrumDeviceLink link_;
-  QTemporaryDir exeDir_;
-  std::unique_ptr<TMainForm> form_;
+  E2eWindow win_;
 
-  TMainForm& f() { return *form_; }
+  TMainForm& f() { return *win_.form; }
 
   bool searchDone() {
     return QTest::qWaitFor([&] { return !deviceSearchRunning() && f().DevSearch_Btn->isEnabled(); },
@@ -59,16 +54,13 @@ class SessionE2eTest : public QObject {
     std::string error;
     QVERIFY2(lab_->start(&error), error.c_str());
 
-    AppServices services{&dialogs_, &sleeper_, &clock_, &random_, &link_};
-    services.exeFolder = exeDir_.path();
-    form_ = std::make_unique<TMainForm>(services);
+    win_.create();
     f().show();  // the first showing searches
     QVERIFY(searchDone());
   }
 
   void cleanupTestCase() {
-    waitOnUiThread([] { return !deviceSearchRunning(); });
-    form_.reset();
+    win_.destroy();
     lab_->stop();
   }
 
@@ -91,7 +83,7 @@ class SessionE2eTest : public QObject {
     QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.0.0.2"));
     QVERIFY(!f().loginPanelOpen());
     QVERIFY(deviceSession().CommandConnection < 1);
-    QVERIFY(dialogs_.texts().isEmpty());
+    QVERIFY(win_.dialogs.texts().isEmpty());
   }
 
   void changeDevToACameraThatNeedsTheTypedAccount() {
@@ -102,7 +94,7 @@ class SessionE2eTest : public QObject {
     f().Login_SBtn->click();  // "ChangeDev"
     QCOMPARE(f().TargetVersion_Val->text(), QString("2009"));
     QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.0.0.3"));
-    QVERIFY(dialogs_.texts().isEmpty());
+    QVERIFY(win_.dialogs.texts().isEmpty());
   }
 
   void wrongPasswordAndUnknownUser() {
@@ -112,22 +104,22 @@ class SessionE2eTest : public QObject {
     f().Login_SBtn->click();
     f().UserName_Edit->setText("ghost");
     f().Login_SBtn->click();
-    QCOMPARE(dialogs_.texts(), (QStringList{"Password error", "User not exists!"}));
+    QCOMPARE(win_.dialogs.texts(), (QStringList{"Password error", "User not exists!"}));
     // Refused: the caption keeps the address; the earlier device stays shown.
     QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.0.0.3"));
     QCOMPARE(f().Login_SBtn->text(), QString("ChangeDev"));
-    dialogs_.clear();
+    win_.dialogs.clear();
   }
 
   void anUnreachableAddressTwice() {
     f().IPAddress_Edit->setText("127.0.0.77");
     f().Login_SBtn->click();
     f().Login_SBtn->click();
-    QCOMPARE(dialogs_.texts(), (QStringList{"Connect to Device Failed, Please Check!",
-                                            "Connection Abnormal or Device not support!"}));
+    QCOMPARE(win_.dialogs.texts(), (QStringList{"Connect to Device Failed, Please Check!",
+                                                "Connection Abnormal or Device not support!"}));
     QCOMPARE(f().windowTitle(), QString("Tovarin - No Connect"));
     QCOMPARE(deviceSession().CommandConnection, -1);
-    dialogs_.clear();
+    win_.dialogs.clear();
   }
 
   void rebootThenTheNewSearchFindsItAgain() {
@@ -137,7 +129,7 @@ class SessionE2eTest : public QObject {
     f().Login_SBtn->click();
     QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
     f().RebootDevice();
-    QCOMPARE(dialogs_.texts(), QStringList{"Device reboot!"});
+    QCOMPARE(win_.dialogs.texts(), QStringList{"Device reboot!"});
     QVERIFY(f().loginPanelOpen());
     QVERIFY(!f().PanelSpreader_Btn->isEnabled());
     QVERIFY(searchDone());

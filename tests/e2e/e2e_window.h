@@ -1,0 +1,34 @@
+// The real window on the real device libraries, with scripted dialogs and
+// no sleeping, for end-to-end tests against a device lab.
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/mainform.h"
+#include "app/ui_thread.h"
+#include "devicelink/kestrum_device_link.h"
+#include "scripted_services.h"
+#include "session/discovery.h"
+
+struct E2eWindow {
+  ScriptedDialogs dialogs;
+  RecordingSleeper sleeper;
+  FixedClock clock;
+  ScriptedRandom random;
+  KestrumDeviceLink link;
+  QTemporaryDir exeDir;  // the program's folder: configs.ini and no language packs
+  std::unique_ptr<TMainForm> form;
+
+  TMainForm& create() {
+    AppServices services{&dialogs, &sleeper, &clock, &random, &link};
+    services.exeFolder = exeDir.path();
+    form = std::make_unique<TMainForm>(services);
+    return *form;
+  }
+  // A search may still be reporting to the window: let it finish first.
+  void destroy() {
+    waitOnUiThread([] { return !deviceSearchRunning(); });
+    form.reset();
+  }
+};
