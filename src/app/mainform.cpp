@@ -30,9 +30,9 @@ TMainForm::TMainForm(const AppServices& services, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
-  StopAllThreads();
-  // A worker that was asked to stop earlier keeps its slot through
-  // StopAllThreads; none may outlive the window it reports to.
+  // Every worker the window holds is stopped, waited for and freed, also one
+  // that was asked to stop earlier (StopAllThreads leaves those alone): none
+  // may outlive the window it reports to.
   auto finish = [](TThread*& thread) {
     if (!thread) return;
     thread->Terminate();
