@@ -258,6 +258,25 @@ class SessionTest : public QObject {
     QVERIFY(!f.FirmwareBacktrack_Btn->isHidden());
   }
 
+  void refusedChangeDevLeavesTheDeviceButtonsOffUntilALogin() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    const std::vector<QPushButton*> buttons = {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn,
+                                               f.DeviceReboot_Btn, f.FirmwareBacktrack_Btn};
+    f.IPAddress_Edit->setText("127.0.0.2");
+    f.Login_SBtnClick();
+    f.IPAddress_Edit->setText("127.0.0.3");
+    fx.device.loginAnswers = {refused(KESTRUM_LOGIN_WRONG_PASSWORD),
+                              refused(KESTRUM_LOGIN_WRONG_PASSWORD)};
+    f.Login_SBtnClick();
+    for (QPushButton* b : buttons) QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    fx.device.connectResults = {-1};
+    f.Login_SBtnClick();
+    for (QPushButton* b : buttons) QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    f.Login_SBtnClick();
+    for (QPushButton* b : buttons) QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+  }
+
   void rebootReopensThePanelAndSearchesAgain() {
     FormFixture fx;
     TMainForm& f = fx.create();
@@ -267,7 +286,7 @@ class SessionTest : public QObject {
     f.RebootDevice();
     QCOMPARE(fx.dialogs.texts(), QStringList{"Device reboot!"});
     QVERIFY(f.loginPanelOpen());
-    QVERIFY(!f.PanelSpreader_Btn->isEnabled());
+    QVERIFY(f.PanelSpreader_Btn->isEnabled());
     QVERIFY(waitUntil([&] { return fx.device.searches == searchesBefore + 1; }));
     QCOMPARE(f.Login_SBtn->text(), QString("ChangeDev"));
     QCOMPARE(f.windowTitle(), QString("Tovarin - IP: 127.0.0.2"));
