@@ -23,10 +23,6 @@ QString hardwareNameText(const char (&buffer)[17]) {
   return QString::fromUtf8(buffer, static_cast<qsizetype>(length));
 }
 
-}  // namespace
-
-namespace {
-
 const QString kRunStillActive =
     QStringLiteral("An update is running. Change the device once it has ended.");
 
