@@ -75,6 +75,7 @@ class TMainForm : public QWidget {
   void FillDeviceList();
   void DevList_TreeViewDblClick();
   void Login_SBtnClick();
+  // Reboots the current device, or during an update run the run's device.
   void RebootDevice();
   void StartPatchHistoryFetch(const QString& hardwareName);
   // Lists the storage root over the session connection (file page shown).
@@ -96,6 +97,9 @@ class TMainForm : public QWidget {
   // Whether an update run is between its start and its end step.
   bool updateRunActive() const { return updateRunActive_; }
   void setUpdateRunActive(bool active) { updateRunActive_ = active; }
+  // The device the current (or last) run updates: its reboot goes there.
+  const std::string& updateRunAddress() const { return updateRunAddress_; }
+  void setUpdateRunAddress(std::string address) { updateRunAddress_ = std::move(address); }
 
   // --- Online update service ------------------------------------------------
   void StartWebMessageFetch();
@@ -304,6 +308,7 @@ class TMainForm : public QWidget {
   int panelCounter_ = 10;
   bool shownOnce_ = false;
   bool updateRunActive_ = false;
+  std::string updateRunAddress_;
 };
 
 // The one main window of the process (the callbacks of the device library

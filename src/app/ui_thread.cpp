@@ -87,7 +87,9 @@ void runOnUiThread(const std::function<void()>& fn) {
   if (task->error) std::rethrow_exception(task->error);
 }
 
-void waitOnUiThread(const std::function<bool()>& done) {
+void waitOnUiThread(const std::function<bool()>& done) { waitOnUiThread(done, {}); }
+
+void waitOnUiThread(const std::function<bool()>& done, const std::function<void()>& meanwhile) {
   if (!isUiThread()) {
     std::unique_lock lock(g_mutex);
     while (!done()) g_changed.wait_for(lock, std::chrono::milliseconds(20));
@@ -95,6 +97,7 @@ void waitOnUiThread(const std::function<bool()>& done) {
   }
   for (;;) {
     runPending();
+    if (meanwhile) meanwhile();
     std::unique_lock lock(g_mutex);
     if (done()) return;
     // The timeout only guards against a condition changed without a wake.

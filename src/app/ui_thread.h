@@ -24,5 +24,9 @@ void runOnUiThread(const std::function<void()>& fn);
 // done() true should call wakeUiWaiters() so the wait notices at once.
 void waitOnUiThread(const std::function<bool()>& done);
 
+// The same wait on the window's thread, which also calls `meanwhile` at least
+// every 20 ms (to keep the window painting during a long wait, say).
+void waitOnUiThread(const std::function<bool()>& done, const std::function<void()>& meanwhile);
+
 // Wakes every waitOnUiThread so that it checks its condition again.
 void wakeUiWaiters();

@@ -1,6 +1,8 @@
 // Wires the firmware page's events to the window's handlers, and decides
 // what closing the window during an update run does.
+#include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QMouseEvent>
 
 #include "app/control_builders.h"
@@ -52,6 +54,9 @@ void connectFirmwareHandlers(TMainForm& f) {
 }
 
 bool confirmCloseDuringUpdate(TMainForm& f) {
+  // A second close while the first one waits: the first one closes.
+  static bool waitingToClose = false;
+  if (waitingToClose) return false;
   if (f.updateRunActive()) {
     // Closing mid-run would cut the device off while it takes the patch.
     const QString text =
@@ -60,7 +65,11 @@ bool confirmCloseDuringUpdate(TMainForm& f) {
     if (!f.dialogs().askYesNo(QStringLiteral("Warning"), text)) return false;
   }
   // Until the run's end hook has released its connection; the run's window
-  // changes are carried out meanwhile.
-  waitOnUiThread([] { return firmwareRunsHoldingConnection() == 0; });
+  // changes are carried out meanwhile, and the window keeps painting (the
+  // gauge moves on) without taking the operator's input.
+  waitingToClose = true;
+  waitOnUiThread([] { return firmwareRunsHoldingConnection() == 0; },
+                 [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  waitingToClose = false;
   return true;
 }

@@ -21,12 +21,6 @@ std::atomic<int> g_runsHoldingConnection{0};
 
 const QString kUpdateNotice = QStringLiteral("Update will finish after reboot");
 
-void setDeviceButtonsEnabled(TMainForm& f, bool enabled) {
-  for (QPushButton* button :
-       {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn, f.DeviceReboot_Btn, f.FirmwareBacktrack_Btn})
-    button->setEnabled(enabled);
-}
-
 // The online update's work folder: the patch folder followed by "autotmp".
 std::string workFolderOf(const QString& patchFolder) {
   constexpr char sep = std::filesystem::path::preferred_separator;
@@ -35,11 +29,20 @@ std::string workFolderOf(const QString& patchFolder) {
 
 }  // namespace
 
+void setDeviceButtonsEnabled(TMainForm& f, bool enabled) {
+  for (QPushButton* button :
+       {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn, f.DeviceReboot_Btn, f.FirmwareBacktrack_Btn})
+    button->setEnabled(enabled);
+}
+
 int firmwareRunsHoldingConnection() { return g_runsHoldingConnection.load(); }
 
 void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin) {
   if (form.updateRunActive()) return;  // one run at a time
   form.setUpdateRunActive(true);
+  // Login refuses a device change while the run is active, so the run's
+  // device stays the session's; kept apart all the same for its reboot.
+  form.setUpdateRunAddress(deviceSession().DeviceAddress);
   setDeviceButtonsEnabled(form, false);
   auto* run = new TFWUpdateThread(form, origin);
   run->setFreeOnTerminate(true);
@@ -77,7 +80,7 @@ void TFWUpdateThread::sendPatch() {
   std::string address;
   onWindow([&](TMainForm& f) {
     if (f.Patch2Send_LV->count() > 0) patchPath = listitem::subItem(f.Patch2Send_LV->item(0));
-    address = deviceSession().DeviceAddress;
+    address = f.updateRunAddress();
   });
   const std::string path = patchPath.toStdString();
   std::string md5;

@@ -47,5 +47,9 @@ class TFWUpdateThread final : public TThread {
 // first step.
 void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin);
 
+// The firmware page's four device buttons: update, online update, reboot and
+// backtrack.
+void setDeviceButtonsEnabled(TMainForm& form, bool enabled);
+
 // Runs started whose end hook has not yet released the connection.
 int firmwareRunsHoldingConnection();

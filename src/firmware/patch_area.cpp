@@ -17,7 +17,8 @@ void TMainForm::Patch2Send_LVClick() {
   Patch2Send_LV->clear();
   listitem::add(Patch2Send_LV, QFileInfo(path).fileName(), path, kPatchImage,
                 TovarinImages_ImageList);
-  // Also when a pending update had left the button disabled.
-  FirmwareUpdate_Btn->setEnabled(true);
+  // Also when a pending update had left the button disabled; but during a run
+  // the device buttons wait for the run's end step.
+  if (!updateRunActive()) FirmwareUpdate_Btn->setEnabled(true);
   FirmwareWpdateTip_Label->setText(fwText(MsgList::FWTipLabel, fwmsg::kTipReady));
 }

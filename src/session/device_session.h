@@ -18,6 +18,6 @@ struct DeviceSessionRecord {
 
 DeviceSessionRecord& deviceSession();
 
-// Copies text into a 65-byte credential field: at most 64 characters, the
-// rest zero-filled.
+// Copies UTF-8 text into a 65-byte credential field: the whole characters that
+// fit in 64 bytes, the rest zero-filled.
 void setCredentialField(char (&field)[65], const std::string& text);

@@ -48,15 +48,15 @@ ChosenDevice& chosenDevice() {
   return chosen;
 }
 
-bool findDeviceByNodeText(const QString& nodeText) {
-  for (DeviceSearchRecord* r = g_searchResult.load(); r; r = r->next) {
-    if (deviceNodeText(*r) != nodeText) continue;
-    ChosenDevice& chosen = chosenDevice();
-    chosen.data.fill(0);
-    std::memcpy(chosen.data.data(), r, LORVEX_RECORD_DATA_SIZE);
-    return true;
-  }
-  return false;
+bool chooseDeviceAt(int position, const QString& nodeText) {
+  if (position < 0) return false;
+  DeviceSearchRecord* r = g_searchResult.load();
+  for (int i = 0; r && i < position; ++i) r = r->next;
+  if (!r || deviceNodeText(*r) != nodeText) return false;
+  ChosenDevice& chosen = chosenDevice();
+  chosen.data.fill(0);
+  std::memcpy(chosen.data.data(), r, LORVEX_RECORD_DATA_SIZE);
+  return true;
 }
 
 void TMainForm::DevSearch_BtnClick() {
@@ -105,7 +105,7 @@ void TMainForm::FillDeviceList() {
 void TMainForm::DevList_TreeViewDblClick() {
   QTreeWidgetItem* node = DevList_TreeView->currentItem();
   if (!node || !node->isSelected()) return;
-  if (!findDeviceByNodeText(node->text(0))) return;
+  if (!chooseDeviceAt(DevList_TreeView->indexOfTopLevelItem(node), node->text(0))) return;
   DeviceID_Edit->setText(chosenDevice().identifier());
   IPAddress_Edit->setText(chosenDevice().address());
 }

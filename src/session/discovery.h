@@ -26,6 +26,8 @@ struct ChosenDevice {
 };
 ChosenDevice& chosenDevice();
 
-// Walks the latest result for the first record whose tree text equals
-// nodeText; on a match copies it into the chosen device and returns true.
-bool findDeviceByNodeText(const QString& nodeText);
+// Takes the record at `position` in the latest result (the tree lists the
+// records in order), provided its tree text is still nodeText: copies it into
+// the chosen device and returns true. Texts alone cannot tell devices apart,
+// as different identifiers can decode to the same text.
+bool chooseDeviceAt(int position, const QString& nodeText);

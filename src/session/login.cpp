@@ -6,6 +6,7 @@
 #include "app/control_builders.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
+#include "firmware/fw_update_thread.h"
 #include "session/device_session.h"
 #include "settings/message_lists.h"
 
@@ -22,11 +23,21 @@ QString hardwareNameText(const char (&buffer)[17]) {
   return QString::fromUtf8(buffer, static_cast<qsizetype>(length));
 }
 
+const QString kRunStillActive =
+    QStringLiteral("An update is running. Change the device once it has ended.");
+
 }  // namespace
 
 void TMainForm::Login_SBtnClick() {
   DeviceSessionRecord& session = deviceSession();
   IDeviceLink& link = device();
+
+  // The run reports to the page and reboots its device at the end: another
+  // device must not take the session meanwhile.
+  if (updateRunActive()) {
+    dialogs().showMessage(kMessageBoxTitle, kRunStillActive);
+    return;
+  }
 
   // 1. Pressed as "ChangeDev": stop the current device's work first.
   if (Login_SBtn->text() == msg(MsgList::LoginButton, 1)) {
@@ -51,6 +62,9 @@ void TMainForm::Login_SBtnClick() {
   session.DeviceAddress = IPAddress_Edit->text().toStdString();
   setCredentialField(session.UserName, "admin");
   setCredentialField(session.Password, "");
+  // Until a login succeeds the page still shows the previous device, which
+  // its buttons must no longer reach.
+  setDeviceButtonsEnabled(*this, false);
   link.ReleaseSocket(&session.CommandConnection);
   if (session.CommandConnection >= 1) return finish();
 
@@ -103,6 +117,7 @@ void TMainForm::Login_SBtnClick() {
   TargetHarward_Val->setText(hardwareNameText(hardwareName));
   TargetVersion_Val->adjustSize();
   TargetHarward_Val->adjustSize();
+  setDeviceButtonsEnabled(*this, true);
   if (session.BacktrackAvailable != 0) {
     FirmwareBacktrack_Btn->setVisible(session.UpdatePending != 0);
   } else {
@@ -130,7 +145,8 @@ void TMainForm::Login_SBtnClick() {
 void TMainForm::RebootDevice() {
   DeviceSessionRecord& session = deviceSession();
   IDeviceLink& link = device();
-  int32_t connection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
+  const std::string& address = updateRunActive() ? updateRunAddress() : session.DeviceAddress;
+  int32_t connection = link.ConnectServer(address.c_str(), kDevicePort);
   if (connection < 1) {
     dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 1));
     return;
@@ -144,8 +160,10 @@ void TMainForm::RebootDevice() {
   }
   link.ReleaseSocket(&connection);
   dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 6));
-  PanelSpreader_BtnClick();
-  PanelSpreader_Btn->setEnabled(false);
+  // The panel ends open, with its fold button usable, whether or not the
+  // operator opened it meanwhile: the device list and Login stay in reach.
+  if (!loginPanelOpen()) PanelSpreader_BtnClick();
+  PanelSpreader_Btn->setEnabled(true);
   DevSearch_BtnClick();
 }
 

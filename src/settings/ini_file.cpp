@@ -6,10 +6,7 @@
 #include <set>
 #include <system_error>
 
-// SimpleIni reads; raw bytes in and out, implementation compiled here only.
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
+#include "atomic_file.h"
 
 namespace {
 
@@ -27,38 +24,82 @@ std::string_view trim(std::string_view s) {
   return s.substr(first, last - first + 1);
 }
 
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
 bool equalsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
   return true;
 }
 
-// How the writer sees one line of the file; mirrors the reader's rules.
+bool isQuoted(std::string_view v) { return v.size() >= 2 && v.front() == '"' && v.back() == '"'; }
+
+// The one set of line rules, used by the reader and the writer alike: blank
+// lines and lines starting with ';' or '#' are comments; "[name]" opens a
+// section (text after the ']' is ignored); "key=value" splits at the first
+// '='; names and values are trimmed and a value in double quotes loses them.
+// Anything else is ignored. Bytes are bytes: a NUL is part of the text.
 struct LineKind {
   enum { kOther, kSection, kKey } kind = kOther;
-  std::string_view name;  // section or key name, trimmed
+  std::string_view name;   // section or key name, trimmed
+  std::string_view value;  // key lines only
 };
 
 LineKind classify(std::string_view line) {
-  const std::string_view t = trim(line);
+  std::string_view t = trim(line);
+  if (t.starts_with("\xEF\xBB\xBF")) t = trim(t.substr(3));  // a byte-order mark
   if (t.empty() || t.front() == ';' || t.front() == '#') return {};
   if (t.front() == '[') {
     const auto close = t.find(']');
     if (close == std::string_view::npos) return {};
-    return {LineKind::kSection, trim(t.substr(1, close - 1))};
+    return {LineKind::kSection, trim(t.substr(1, close - 1)), {}};
   }
   const auto eq = t.find('=');
   if (eq == std::string_view::npos) return {};
-  return {LineKind::kKey, trim(t.substr(0, eq))};
+  std::string_view value = trim(t.substr(eq + 1));
+  if (isQuoted(value)) value = value.substr(1, value.size() - 2);
+  return {LineKind::kKey, trim(t.substr(0, eq)), value};
+}
+
+// Splits text into lines, each keeping its own line end.
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (size_t pos = 0; pos < text.size();) {
+    const auto nl = text.find('\n', pos);
+    const size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end;
+  }
+  return lines;
+}
+
+// How a value is stored so that the rules above give it back unchanged:
+// in double quotes when it has surrounding blanks or quotes of its own.
+std::string storedValue(std::string_view value) {
+  if (trim(value) != value || isQuoted(value)) return "\"" + std::string(value) + "\"";
+  return std::string(value);
 }
 
 }  // namespace
 
 struct IniFile::Data {
-  CSimpleIniA ini{/*utf8*/ false, /*multiKey*/ true, /*multiLine*/ false};
+  struct Entry {
+    std::string section, key, value;
+  };
+  std::vector<Entry> entries;  // file order; keys before any header have section ""
+
+  static Data parse(std::string_view text) {
+    Data data;
+    std::string section;
+    for (std::string_view line : splitLines(text)) {
+      const LineKind kind = classify(line);
+      if (kind.kind == LineKind::kSection) section = kind.name;
+      if (kind.kind == LineKind::kKey)
+        data.entries.push_back({section, std::string(kind.name), std::string(kind.value)});
+    }
+    return data;
+  }
 };
 
 IniFile::IniFile(std::unique_ptr<Data> data) : data_(std::move(data)) {}
@@ -67,21 +108,20 @@ IniFile& IniFile::operator=(IniFile&&) noexcept = default;
 IniFile::~IniFile() = default;
 
 IniFile IniFile::load(const std::filesystem::path& file) {
-  auto data = std::make_unique<Data>();
   std::error_code ec;
   std::string bytes;
-  if (std::filesystem::is_regular_file(file, ec) && readWholeFile(file, bytes)) {
-    data->ini.LoadData(bytes.data(), bytes.size());
-  }
-  return IniFile(std::move(data));
+  if (!std::filesystem::is_regular_file(file, ec) || !readWholeFile(file, bytes)) bytes.clear();
+  return IniFile(std::make_unique<Data>(Data::parse(bytes)));
+}
+
+IniFile IniFile::fromText(std::string_view text) {
+  return IniFile(std::make_unique<Data>(Data::parse(text)));
 }
 
 std::optional<std::string> IniFile::find(std::string_view section, std::string_view key) const {
-  // With multiple keys allowed, GetValue gives the first of equal keys.
-  const char* value =
-      data_->ini.GetValue(std::string(section).c_str(), std::string(key).c_str(), nullptr);
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
+  for (const Data::Entry& e : data_->entries)
+    if (equalsNoCase(e.section, section) && equalsNoCase(e.key, key)) return e.value;
+  return std::nullopt;
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key,
@@ -102,15 +142,13 @@ int IniFile::readInt(std::string_view section, std::string_view key, int fallbac
 }
 
 std::vector<std::string> IniFile::keysOf(std::string_view section) const {
-  CSimpleIniA::TNamesDepend keys;
-  data_->ini.GetAllKeys(std::string(section).c_str(), keys);
-  keys.sort(CSimpleIniA::Entry::LoadOrder());
   std::vector<std::string> names;
   std::set<std::string> seen;
-  for (const auto& entry : keys) {
-    std::string lowered = entry.pItem;
-    for (char& c : lowered) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    if (seen.insert(lowered).second) names.emplace_back(entry.pItem);
+  for (const Data::Entry& e : data_->entries) {
+    if (!equalsNoCase(e.section, section)) continue;
+    std::string lowered = e.key;
+    for (char& c : lowered) c = lowerAscii(c);
+    if (seen.insert(lowered).second) names.push_back(e.key);
   }
   return names;
 }
@@ -118,16 +156,8 @@ std::vector<std::string> IniFile::keysOf(std::string_view section) const {
 std::string setIniKey(std::string_view text, std::string_view section, std::string_view key,
                       std::string_view value) {
   const std::string_view eol = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
-  const std::string newLine = std::string(key) + "=" + std::string(value);
-
-  // Split into lines, each keeping its own line end.
-  std::vector<std::string_view> lines;
-  for (size_t pos = 0; pos < text.size();) {
-    const auto nl = text.find('\n', pos);
-    const size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end;
-  }
+  const std::string newLine = std::string(key) + "=" + storedValue(value);
+  const std::vector<std::string_view> lines = splitLines(text);
 
   // Lines before any section header belong to the unnamed section.
   bool inSection = section.empty();
@@ -195,9 +225,8 @@ bool IniFile::writeKey(const std::filesystem::path& file, std::string_view secti
     if (!std::filesystem::is_regular_file(file, ec) || !readWholeFile(file, bytes)) return false;
   }
   const std::string updated = setIniKey(bytes, section, key, value);
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
-  out.close();
-  return !out.fail();
+  // A value the reader would not give back (a key that is no key, say) is
+  // a failed write, not a silently different setting.
+  if (IniFile::fromText(updated).find(section, key) != value) return false;
+  return replaceFileContents(file, updated);
 }

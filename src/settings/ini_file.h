@@ -1,7 +1,9 @@
 // One INI file in the platform's profile format: "[section]" lines followed by
 // key=value lines. Sections and keys compare without regard to ASCII case;
 // values are raw bytes, no text conversion. When a key appears twice the first
-// one counts, for reading and for writing alike.
+// one counts. Reader and writer share one set of line rules (ini_file.cpp), and
+// a value with surrounding blanks or quotes is stored in double quotes, so
+// every value written reads back as it was.
 #pragma once
 
 #include <filesystem>
@@ -15,6 +17,8 @@ class IniFile {
  public:
   // Reads the whole file. A missing or unreadable file reads as empty.
   static IniFile load(const std::filesystem::path& file);
+  // Reads INI text held in memory.
+  static IniFile fromText(std::string_view text);
 
   IniFile(IniFile&&) noexcept;
   IniFile& operator=(IniFile&&) noexcept;
@@ -33,7 +37,9 @@ class IniFile {
 
   // Sets one key in the file and keeps every other line as it stands (other
   // keys, comments, blank lines). Creates the file, but not its folder, when it
-  // is missing. False when the file cannot be read back or written.
+  // is missing. The file is replaced as a whole (see atomic_file.h). False,
+  // with the file unchanged, when it cannot be read or written or when the
+  // value would not read back as given.
   static bool writeKey(const std::filesystem::path& file, std::string_view section,
                        std::string_view key, std::string_view value);
 

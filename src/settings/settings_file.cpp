@@ -58,7 +58,8 @@ StartupSettings readStartupSettings(const std::filesystem::path& exeDir) {
     settings.*folder.field = fallback;
     std::error_code ec;
     std::filesystem::create_directories(fallback, ec);  // failure: the path is used anyway
-    if (!writeFolderKey(exeDir, folder.key, fallback))
+    // One report per file: the operator learns nothing from a second box.
+    if (!writeFolderKey(exeDir, folder.key, fallback) && settings.writeErrors.empty())
       settings.writeErrors.push_back(file.string());
   }
 
@@ -101,11 +102,12 @@ std::optional<int> parseWholeNumber(std::string_view text) {
   std::uint64_t magnitude = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  // Bounded before the sign is applied: negating a magnitude of 2^63 or more
+  // would overflow.
+  if (magnitude > (std::uint64_t{1} << 32)) return std::nullopt;
   const std::int64_t value =
       negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
-  if (magnitude > (std::uint64_t{1} << 32) || value < INT32_MIN || value > INT32_MAX) {
-    return std::nullopt;
-  }
+  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
   return static_cast<int>(value);
 }
 

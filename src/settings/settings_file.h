@@ -22,8 +22,8 @@ struct StartupSettings {
   std::string patchFolder;
   int speedLimit = kDefaultSpeedLimit;       // as read; handed to the device library
   int speedLimitField = kDefaultSpeedLimit;  // the Options field's value, 0..9999
-  // Full path of the settings file once per write it refused, in order; the
-  // window reports each as unableToWriteText(path) and carries on.
+  // Full path of the settings file once when it refused a write (however
+  // many); the window reports each as unableToWriteText(path) and carries on.
   std::vector<std::string> writeErrors;
 };
 

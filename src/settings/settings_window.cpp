@@ -11,6 +11,7 @@
 #include "settings/language_index.h"
 #include "settings/language_pack.h"
 #include "settings/message_lists.h"
+#include "settings/platform_files.h"
 #include "settings/settings_file.h"
 
 namespace fs = std::filesystem;
@@ -49,7 +50,12 @@ void TMainForm::InitParamFromIni() {
 void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
   const QString folder = dialogs().browseFolder(QString::fromUtf8("请选择目录"));
   if (folder.isEmpty()) return;
-  const QString chosen = folder.left(260);
+  // Taken whole: a cut path names another folder, or none.
+  const QString chosen = folder;
+  if (!pathFitsPlatform(chosen.toStdString())) {
+    dialogs().showError(QStringLiteral("Folder path too long: ") + chosen);
+    return;
+  }
   QLineEdit* edit = nullptr;
   std::string_view key;
   if (sender == DownloadSavePathBrows_Btn) {

@@ -2,7 +2,9 @@
 // no sleeping, for end-to-end tests against a device lab.
 #pragma once
 
+#include <QAbstractButton>
 #include <QTemporaryDir>
+#include <QtGlobal>
 #include <memory>
 
 #include "app/mainform.h"
@@ -25,6 +27,17 @@ struct E2eWindow {
     services.exeFolder = exeDir.path();
     form = std::make_unique<TMainForm>(services);
     return *form;
+  }
+  // Clicks a button as an operator can: a hidden or disabled one is refused
+  // (QAbstractButton::click() would press it all the same). Use in QVERIFY.
+  [[nodiscard]] bool click(QAbstractButton* button) {
+    if (!button->isVisibleTo(button->window()) || !button->isEnabled()) {
+      qWarning("operator cannot click %s: %s", qPrintable(button->objectName()),
+               button->isEnabled() ? "hidden" : "disabled");
+      return false;
+    }
+    button->click();
+    return true;
   }
   // A search may still be reporting to the window: let it finish first.
   void destroy() {

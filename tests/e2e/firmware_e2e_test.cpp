@@ -27,6 +27,15 @@ namespace {
 constexpr const char* kCamera = "127.0.0.2";     // 47RKT, firmware 2010
 constexpr const char* kOldCamera = "127.0.0.3";  // 47RKT, firmware 2010, 2009 before it
 
+// The camera at kOldCamera holds a delivered update that waits for a reboot:
+// the state in which login shows the operator the backtrack button.
+devsim::DeviceConfig pendingCamera(const fs::path& templates) {
+  devsim::DeviceConfig camera =
+      LabCamera{"CAM0002B", kOldCamera, "47RKT", 2010, 2009}.config(templates);
+  camera.updatePending = true;
+  return camera;
+}
+
 }  // namespace
 
 class FirmwareE2eTest : public QObject {
@@ -54,16 +63,18 @@ class FirmwareE2eTest : public QObject {
   }
 
   bool login(const char* address) {
+    // The login fields are behind the fold once a login has folded it.
+    if (!f().loginPanelOpen() && !win_.click(f().PanelSpreader_Btn)) return false;
     f().IPAddress_Edit->setText(address);
-    f().Login_SBtn->click();
-    return f().Login_SBtn->text() == "ChangeDev" && !f().loginPanelOpen();
+    return win_.click(f().Login_SBtn) && f().Login_SBtn->text() == "ChangeDev" &&
+           !f().loginPanelOpen();
   }
 
   // Chooses the patch in the area's dialog and answers Yes to the question.
-  void sendPatch(const QString& patch) {
+  bool sendPatch(const QString& patch) {
     win_.dialogs.files.push_back(patch);
     win_.dialogs.answers.push_back(true);
-    f().FirmwareUpdate_Btn->click();
+    return win_.click(f().FirmwareUpdate_Btn);
   }
 
   bool runEnded() {
@@ -85,8 +96,7 @@ class FirmwareE2eTest : public QObject {
   void init() {
     const fs::path templates = fs::path(work_.path().toStdString()) / "templates";
     devsim::LabConfig config;
-    config.devices = {LabCamera{"CAM0001A", kCamera}.config(templates),
-                      LabCamera{"CAM0002B", kOldCamera, "47RKT", 2010, 2009}.config(templates)};
+    config.devices = {LabCamera{"CAM0001A", kCamera}.config(templates), pendingCamera(templates)};
     config.rebootSeconds = 0.3;
     lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;
@@ -121,7 +131,7 @@ class FirmwareE2eTest : public QObject {
                        gauge.push_back({value, f().UpdateProgress_Gauge->text()});
                      });
     const int searches = searchesFinished_;
-    sendPatch(writePatch("47RKT", 2011));
+    QVERIFY(sendPatch(writePatch("47RKT", 2011)));
     QVERIFY(runEnded());
 
     // Channel 91: uploading up to 40, unpacking after it, never backwards.
@@ -154,7 +164,7 @@ class FirmwareE2eTest : public QObject {
 
   void patchForOtherHardwareIsRefused() {
     QVERIFY(login(kCamera));
-    sendPatch(writePatch("52HQX", 3002));
+    QVERIFY(sendPatch(writePatch("52HQX", 3002)));
     QVERIFY(runEnded());
     QCOMPARE(f().FirmwareWpdateTip_Label->text(), QString("Patch not Match, Please Check!"));
     QVERIFY(!f().FirmwareWpdateTip_Label->isHidden());
@@ -169,7 +179,7 @@ class FirmwareE2eTest : public QObject {
     devsim::Faults busy;
     busy.busy = true;
     lab_->device("CAM0001A")->setFaults(busy);
-    sendPatch(writePatch("47RKT", 2011));
+    QVERIFY(sendPatch(writePatch("47RKT", 2011)));
     QVERIFY(runEnded());
     QCOMPARE(f().FirmwareWpdateTip_Label->text(), QString("Device Busy, Please wait then Retry!"));
     QVERIFY(f().UpdateProgress_Gauge->isHidden());
@@ -180,13 +190,13 @@ class FirmwareE2eTest : public QObject {
     QVERIFY(login(kOldCamera));
     QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
     win_.dialogs.answers.push_back(true);
-    f().FirmwareBacktrack_Btn->click();
+    QVERIFY(win_.click(f().FirmwareBacktrack_Btn));
     QCOMPARE(win_.dialogs.texts().last(), QString("Device will backtrack after reboot"));
     QVERIFY(!f().FirmwareBacktrack_Btn->isEnabled());
 
     const int searches = searchesFinished_;
     win_.dialogs.answers.push_back(true);
-    f().DeviceReboot_Btn->click();
+    QVERIFY(win_.click(f().DeviceReboot_Btn));
     QCOMPARE(win_.dialogs.texts().last(), QString("Device reboot!"));
     QVERIFY(rebootedAndBack("CAM0002B", searches));
 

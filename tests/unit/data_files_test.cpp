@@ -12,7 +12,9 @@
 namespace {
 
 // data/ has the layout of the program's folder.
-const std::filesystem::path kDataDir = std::filesystem::path(__FILE__).parent_path() / "../../data";
+// (__FILE__ can be relative to the build folder, e.g. under ccache's base_dir,
+// so the source folder comes from the build.)
+const std::filesystem::path kDataDir = std::filesystem::path(TOVARIN_SOURCE_DIR) / "data";
 
 // Components whose caption, hint or text a pack may set. Edits that hold the
 // operator's data, and labels that show the device's or the server's data,

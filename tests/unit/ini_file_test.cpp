@@ -60,3 +60,63 @@ TEST(IniFileTest, RefusedWritesReturnFalseAndChangeNothing) {
   EXPECT_FALSE(IniFile::writeKey(file, "S", "k", "line\n[S]\nk2=injected"));
   EXPECT_EQ(readFile(file), "[S]\nk=v\n");
 }
+
+TEST(IniFileTest, EveryValueWrittenReadsBackUnchanged) {
+  TempFolder dir;
+  const auto file = dir.path() / "a.ini";
+  writeFile(file, "; kept\n[CONFIGS]\nother = 1\n");
+  const std::vector<std::string> values = {"/folder ",
+                                           " /folder",
+                                           "\t",
+                                           "a=b=c",
+                                           ";not a comment",
+                                           "#x",
+                                           "[CONFIGS]",
+                                           "\"quoted\"",
+                                           "\"",
+                                           "\" \"",
+                                           std::string("before\0after", 12),
+                                           std::string(5000, 'v'),
+                                           "",
+                                           "plain"};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::string key = "key" + std::to_string(i);
+    ASSERT_TRUE(IniFile::writeKey(file, "configs", key, values[i])) << i;
+    // Written twice: replacing a key must give it back as well.
+    ASSERT_TRUE(IniFile::writeKey(file, "configs", key, values[i])) << i;
+  }
+  const IniFile ini = IniFile::load(file);
+  for (std::size_t i = 0; i < values.size(); ++i)
+    EXPECT_EQ(ini.find("CONFIGS", "key" + std::to_string(i)), values[i]) << i;
+  EXPECT_EQ(ini.readString("CONFIGS", "other", "-"), "1");
+}
+
+TEST(IniFileTest, MalformedLinesReadAsTheWriterSeesThem) {
+  TempFolder dir;
+  const auto file = dir.path() / "a.ini";
+  // A '[' line without its ']' is no header; a NUL does not end the file.
+  const char text[] = "[\n[CONFIGS]\nx=\0y\nspeedlimit=123\n";
+  writeFile(file, std::string(text, sizeof text - 1));
+  IniFile ini = IniFile::load(file);
+  EXPECT_EQ(ini.readString("CONFIGS", "speedlimit", "-"), "123");
+  EXPECT_EQ(ini.find("CONFIGS", "x"), std::string("\0y", 2));
+  ASSERT_TRUE(IniFile::writeKey(file, "CONFIGS", "patchsavepath", "/p"));
+  ini = IniFile::load(file);
+  EXPECT_EQ(ini.readString("CONFIGS", "patchsavepath", "-"), "/p");
+  EXPECT_EQ(ini.readString("CONFIGS", "speedlimit", "-"), "123");
+}
+
+TEST(IniFileTest, WriteThatWouldNotReadBackFailsAndChangesNothing) {
+  TempFolder dir;
+  const auto file = dir.path() / "a.ini";
+  writeFile(file, "[S]\nk=v\n");
+  EXPECT_FALSE(IniFile::writeKey(file, "S", "a=b", "v"));
+  EXPECT_FALSE(IniFile::writeKey(file, "S", ";k", "v"));
+  EXPECT_FALSE(IniFile::writeKey(file, "S]x", "k", "v"));
+  EXPECT_EQ(readFile(file), "[S]\nk=v\n");
+  // The whole file is replaced: nothing is left beside it.
+  ASSERT_TRUE(IniFile::writeKey(file, "S", "k", "w"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}

@@ -340,6 +340,109 @@ class FirmwareRunTest : public QObject {
     QVERIFY(!f.updateRunActive());
   }
 
+  void changeDevDuringARunIsRefusedAndTheRunRebootsItsOwnDevice() {
+    FirmwareFixture fx;
+    TMainForm& f = *fx.f;
+    f.Login_SBtn->setText(listText(MsgList::LoginButton, 1));  // "ChangeDev", as a login leaves it
+    SendGate gate;
+    fx.device.onSend = [&](const char*, const char*, int32_t*) {
+      gate.pass();
+      return 7;
+    };
+    fx.startOperatorRun();
+    QVERIFY(waitUntil([&] { return gate.entered(); }));
+    f.IPAddress_Edit->setText("127.0.0.3");
+    f.Login_SBtnClick();
+    QVERIFY(fx.dialogs.texts().last().contains("update is running"));
+    QCOMPARE(deviceSession().DeviceAddress, std::string("127.0.0.2"));
+    gate.open();
+    QVERIFY(fx.waitRunEnded());
+    // The run's connection and the reboot's both went to the updated device.
+    QCOMPARE(fx.device.connectAddresses, (std::vector<std::string>{"127.0.0.2", "127.0.0.2"}));
+    QCOMPARE(fx.device.searchDirs.at(0).code, 80);
+    QVERIFY(fx.waitSearchesEnded());
+  }
+
+  void panelOpenedDuringARunEndsOpenWithItsFoldButtonUsable() {
+    FirmwareFixture fx;
+    TMainForm& f = *fx.f;
+    f.PanelSpreader_BtnClick();  // folded, as a login leaves it
+    f.PanelSpreader_Btn->setEnabled(true);
+    SendGate gate;
+    fx.device.onSend = [&](const char*, const char*, int32_t*) {
+      gate.pass();
+      return 7;
+    };
+    fx.startOperatorRun();
+    QVERIFY(waitUntil([&] { return gate.entered(); }));
+    f.PanelSpreader_BtnClick();  // the operator opens it during the send
+    QVERIFY(f.loginPanelOpen());
+    gate.open();
+    QVERIFY(fx.waitRunEnded());
+    QVERIFY(fx.dialogs.texts().contains("Device reboot!"));
+    QVERIFY(f.loginPanelOpen());
+    QVERIFY(f.PanelSpreader_Btn->isEnabled());
+    QCOMPARE(f.Login_Panel->width(), TMainForm::kClientWidth);
+    QVERIFY(fx.waitSearchesEnded());
+  }
+
+  void choosingAPatchDuringARunLeavesTheUpdateButtonOff() {
+    FirmwareFixture fx;
+    TMainForm& f = *fx.f;
+    SendGate gate;
+    fx.device.onSend = [&](const char*, const char*, int32_t*) {
+      gate.pass();
+      return -5;
+    };
+    fx.startOperatorRun();
+    QVERIFY(waitUntil([&] { return gate.entered(); }));
+    fx.choosePatch("another.patch");
+    QCOMPARE(f.Patch2Send_LV->count(), 1);
+    QVERIFY(!f.FirmwareUpdate_Btn->isEnabled());
+    gate.open();
+    QVERIFY(fx.waitRunEnded());
+    QVERIFY(f.FirmwareUpdate_Btn->isEnabled());  // the end step's word
+  }
+
+  void closingDuringARunKeepsTheWindowAlive() {
+    FirmwareFixture fx;
+    TMainForm& f = *fx.f;
+    f.PanelSpreader_BtnClick();  // the pages, and the gauge, in sight
+    f.show();
+    SendGate gate;
+    fx.device.onSend = [&](const char*, const char*, int32_t*) {
+      gate.pass();
+      return -5;
+    };
+    fx.startOperatorRun();
+    QVERIFY(waitUntil([&] { return gate.entered(); }));
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+
+    struct PaintCounter : QObject {
+      int paints = 0;
+      bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+      }
+    } counter;
+    f.UpdateProgress_Gauge->installEventFilter(&counter);
+    int paintsWhileWaiting = 0;
+    bool timerRan = false;
+    // Runs only if the event loop turns while the close waits for the run.
+    QTimer::singleShot(50, &f, [&] {
+      timerRan = true;
+      f.UpdateProgress_Gauge->setValue(55);
+      QTimer::singleShot(100, &f, [&] {
+        paintsWhileWaiting = counter.paints;
+        gate.open();
+      });
+    });
+    fx.dialogs.answers.push_back(true);
+    QVERIFY(f.close());
+    QVERIFY(timerRan);
+    QVERIFY(paintsWhileWaiting > 0);
+  }
+
   void closingWithoutARunAsksNothing() {
     FirmwareFixture fx;
     QVERIFY(confirmCloseDuringUpdate(*fx.f));

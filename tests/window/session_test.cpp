@@ -35,7 +35,7 @@ void search(FormFixture& fx, TMainForm& f) {
 class SessionTest : public QObject {
   Q_OBJECT
  private slots:
-  void searchFillsTheTreeAndDoubleClickTakesTheFirstMatch() {
+  void searchFillsTheTreeAndDoubleClickTakesTheClickedRecord() {
     FormFixture fx;
     TMainForm& f = fx.create();
     fx.device.searchRecords = {ScriptedDeviceLink::record("127.0.0.2", "CAM1"),
@@ -57,10 +57,10 @@ class SessionTest : public QObject {
     QCOMPARE(f.DevSearch_Btn->text(), QString("Search"));
     QCOMPARE(f.DevList_TreeView->topLevelItemCount(), 3);
     QCOMPARE(f.DevList_TreeView->topLevelItem(1)->text(0), QString("QJCAM1"));
-    // Either of the two equal nodes takes the address of the first record.
+    // Of two equal nodes, each takes the address of its own record.
     f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(1));
     f.DevList_TreeViewDblClick();
-    QCOMPARE(f.IPAddress_Edit->text(), QString("127.0.0.2"));
+    QCOMPARE(f.IPAddress_Edit->text(), QString("127.0.0.9"));
     QCOMPARE(f.DeviceID_Edit->text(), QString("CAM1"));
     f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(2));
     f.DevList_TreeViewDblClick();
@@ -88,6 +88,20 @@ class SessionTest : public QObject {
     QCOMPARE(overlaps.load(), 0);
     QCOMPARE(f.DevList_TreeView->topLevelItemCount(), 2);
     QVERIFY(fx.device.searches >= 3);
+  }
+
+  void identifiersThatDecodeAlikeStillPickTheirOwnDevice() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    // Two 8-bit identifiers that are not UTF-8 give the same node text.
+    fx.device.searchRecords = {ScriptedDeviceLink::record("127.0.0.2", "\xb4\xf3\xc3\xc5"),
+                               ScriptedDeviceLink::record("127.0.0.3", "\xba\xf3\xc3\xc5")};
+    search(fx, f);
+    QCOMPARE(f.DevList_TreeView->topLevelItem(0)->text(0),
+             f.DevList_TreeView->topLevelItem(1)->text(0));
+    f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(1));
+    f.DevList_TreeViewDblClick();
+    QCOMPARE(f.IPAddress_Edit->text(), QString("127.0.0.3"));
   }
 
   void fullWidthIdentifierIsShownWholeAndStillMatches() {
@@ -244,6 +258,25 @@ class SessionTest : public QObject {
     QVERIFY(!f.FirmwareBacktrack_Btn->isHidden());
   }
 
+  void refusedChangeDevLeavesTheDeviceButtonsOffUntilALogin() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    const std::vector<QPushButton*> buttons = {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn,
+                                               f.DeviceReboot_Btn, f.FirmwareBacktrack_Btn};
+    f.IPAddress_Edit->setText("127.0.0.2");
+    f.Login_SBtnClick();
+    f.IPAddress_Edit->setText("127.0.0.3");
+    fx.device.loginAnswers = {refused(KESTRUM_LOGIN_WRONG_PASSWORD),
+                              refused(KESTRUM_LOGIN_WRONG_PASSWORD)};
+    f.Login_SBtnClick();
+    for (QPushButton* b : buttons) QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    fx.device.connectResults = {-1};
+    f.Login_SBtnClick();
+    for (QPushButton* b : buttons) QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    f.Login_SBtnClick();
+    for (QPushButton* b : buttons) QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+  }
+
   void rebootReopensThePanelAndSearchesAgain() {
     FormFixture fx;
     TMainForm& f = fx.create();
@@ -253,7 +286,7 @@ class SessionTest : public QObject {
     f.RebootDevice();
     QCOMPARE(fx.dialogs.texts(), QStringList{"Device reboot!"});
     QVERIFY(f.loginPanelOpen());
-    QVERIFY(!f.PanelSpreader_Btn->isEnabled());
+    QVERIFY(f.PanelSpreader_Btn->isEnabled());
     QVERIFY(waitUntil([&] { return fx.device.searches == searchesBefore + 1; }));
     QCOMPARE(f.Login_SBtn->text(), QString("ChangeDev"));
     QCOMPARE(f.windowTitle(), QString("Tovarin - IP: 127.0.0.2"));

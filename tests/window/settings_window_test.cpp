@@ -83,6 +83,28 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(f.PatchSavePath_Edit->text(), QString("/srv/patches"));
     QVERIFY(readAll(fx.exeDir.path() + "/configs.ini").find("patchsavepath=/srv/patches") !=
             std::string::npos);
+    // Each Browse writes its own key and no other.
+    const QString download = f.DownloadSavePath_Edit->text();
+    fx.dialogs.folders.push_back("/srv/cache");
+    f.CachPathBrows_Btn->click();
+    QCOMPARE(f.CachPath_Edit->text(), QString("/srv/cache"));
+    const std::string ini = readAll(fx.exeDir.path() + "/configs.ini");
+    QVERIFY(ini.find("cachpath=/srv/cache") != std::string::npos);
+    QVERIFY(ini.find("downloadsavepath=" + download.toStdString() + "\n") != std::string::npos);
+    QCOMPARE(f.DownloadSavePath_Edit->text(), download);
+  }
+
+  void browseKeepsALongFolderWhole() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    QString folder = fx.exeDir.path();
+    while (folder.size() < 352) folder += "/" + QString(40, 'd');
+    QVERIFY(QDir().mkpath(folder));
+    fx.dialogs.folders.push_back(folder);
+    f.DownloadSavePathBrows_Btn->click();
+    QCOMPARE(f.DownloadSavePath_Edit->text(), folder);
+    QVERIFY(readAll(fx.exeDir.path() + "/configs.ini")
+                .find("downloadsavepath=" + folder.toStdString() + "\n") != std::string::npos);
   }
 
   void aRefusedWriteIsReportedAndStartUpGoesOn() {
@@ -131,6 +153,23 @@ class SettingsWindowTest : public QObject {
     f.Command_Edit->setText("language:english");
     f.CheckCommand(f.Command_Edit);
     QCOMPARE(f.Login_SBtn->text(), QString("Login"));
+    // And back: the Chinese pack is found by its listed name.
+    f.Command_Edit->setText("language:chinese");
+    f.CheckCommand(f.Command_Edit);
+    QCOMPARE(f.Login_SBtn->text(), QString::fromUtf8("登录"));
+    QVERIFY(readAll(fx.exeDir.path() + "/language/language.ext").find("language=简体中文") !=
+            std::string::npos);
+  }
+
+  void choosingALanguageInTheBoxOffersTheChange() {
+    FormFixture fx;
+    fx.installLanguageData();
+    TMainForm& f = fx.create();
+    f.LanguageChange_Btn->setEnabled(false);  // as after the last change
+    // The operator picks the other entry with the keyboard.
+    QTest::keyClick(f.LanguageBox_ComboBox,
+                    f.LanguageBox_ComboBox->currentIndex() == 0 ? Qt::Key_Down : Qt::Key_Up);
+    QVERIFY(f.LanguageChange_Btn->isEnabled());
   }
 
   void packsApplyByComponentKindAndKeepEarlierTexts() {

@@ -63,6 +63,21 @@ class WorkerWaitTest : public QObject {
     QVERIFY(fx.dialogs.texts().contains("from worker"));
   }
 
+  void closingTheWindowStopsItsWorkers() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    std::atomic<int> ended{0};
+    f.ListingThread = new BlockingWorker(f, false, ended);
+    f.ListingThread->Start();
+    f.DownloadMissions[4] = new BlockingWorker(f, false, ended);
+    f.DownloadMissions[4]->Start();
+    QVERIFY(waitUntil([&] { return f.SpeedLabels[0]->text() == "busy"; }));
+    QVERIFY(f.close());
+    QCOMPARE(ended.load(), 2);
+    QVERIFY(f.ListingThread == nullptr);
+    QVERIFY(f.DownloadMissions[4] == nullptr);
+  }
+
   void aWorkerWaitingOnAMessageBoxIsServedToo() {
     FormFixture fx;
     TMainForm& f = fx.create();
