@@ -18,6 +18,9 @@ extern "C" {
 #define LORVEX_ANSWER_PORT 10009 /* answers come back to this port */
 #define LORVEX_RECORD_DATA_SIZE 376
 #define LORVEX_SEARCH_WINDOW_MS 1000 /* UdpSearch collects answers this long, then returns */
+/* UdpSearch lists at most this many records; when it holds this many it ends
+ * at once, so a list of exactly this length may be missing devices. */
+#define LORVEX_MAX_RECORDS 65536
 
 /* One device that answered. The first 376 bytes are the record's data; the
  * link to the next record follows them. Records belong to the library and
