@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -57,7 +58,8 @@ TEST_F(DiscoveryAtScale, SixSearchesInARowEachFindAllSixHundredCameras) {
     Found f = search(&count);
     found.push_back(f.size());
     records.push_back(count);
-    EXPECT_EQ(f, expected) << "search " << i + 1;
+    EXPECT_TRUE(std::includes(expected.begin(), expected.end(), f.begin(), f.end()))
+        << "search " << i + 1 << " listed a camera the lab does not have";
   }
   EXPECT_EQ(found, std::vector<std::size_t>(6, kCameras));
   EXPECT_EQ(records, found);  // the repeated probe lists nobody twice
