@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
@@ -37,8 +38,9 @@ constexpr auto kRepeatProbeAfter =
 constexpr std::size_t kMaxRecords = LORVEX_MAX_RECORDS;
 constexpr std::size_t kDatagramMax = 1024;
 constexpr unsigned kBatch = 64;  // datagrams taken per receive call
-// Every device answers each of the two probes within milliseconds; a
-// thousand answers take about 2 MB of buffer, ten times the usual default.
+// Every device answers each of the two probes within milliseconds; the
+// kernel counts about a kilobyte per queued answer, so a thousand devices
+// need megabytes where the usual default is about 200 KB.
 constexpr int kReceiveBufferBytes = 8 << 20;
 
 // The search window; tests lengthen it through LORVEX_WINDOW_MS (100 to
@@ -149,13 +151,14 @@ class RecordList {
 };
 
 // Takes every datagram waiting on fd, a batch per call, until none is left,
-// the list is full or the window has ended.
-void drain(int fd, RecordList* records, Clock::time_point windowEnd) {
+// the list is full or it is time for what comes next (the repeated probe or
+// the window's end).
+void drain(int fd, RecordList* records, Clock::time_point until) {
   static std::uint8_t buffers[kBatch][kDatagramMax];  // only under g_mutex
   sockaddr_in from[kBatch];
   iovec parts[kBatch];
   mmsghdr messages[kBatch];
-  while (!records->full() && Clock::now() < windowEnd) {
+  while (!records->full() && Clock::now() < until) {
     for (unsigned i = 0; i < kBatch; ++i) {
       parts[i] = {buffers[i], kDatagramMax};
       messages[i] = {};
@@ -198,10 +201,10 @@ extern "C" LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t a
                  static_cast<std::uint16_t>(answerPort), nonce);
       repeated = true;
     }
-    auto until = repeated ? windowEnd : start + kRepeatProbeAfter;
+    auto until = repeated ? windowEnd : std::min(windowEnd, start + kRepeatProbeAfter);
     auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1;
     pollfd p{fd.get(), POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(waitMs)) > 0) drain(fd.get(), &records, windowEnd);
+    if (::poll(&p, 1, static_cast<int>(waitMs)) > 0) drain(fd.get(), &records, until);
   }
   return g_first;
 }
