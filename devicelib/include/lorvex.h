@@ -37,7 +37,8 @@ typedef struct DeviceSearchRecord {
  * every interface that is up, collects answers on answerPort for the search
  * window, drops duplicates and returns the first record, or null when nobody
  * answered. Frees the previous search's records. Blocks for the search
- * window (LORVEX_SEARCH_WINDOW_MS) and no longer. Two devices answering from
+ * window (LORVEX_SEARCH_WINDOW_MS) and no longer, or less when the list
+ * reaches LORVEX_MAX_RECORDS. Two devices answering from
  * the same address with the same identifier are listed once. */
 LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t answerPort);
 
