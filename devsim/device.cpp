@@ -4,8 +4,11 @@
 
 namespace devsim {
 
-Device::Device(DeviceConfig config, std::string folder)
-    : config_(std::move(config)), folder_(std::move(folder)), faults_(config_.faults) {
+Device::Device(DeviceConfig config, std::string folder, std::string sdcard)
+    : config_(std::move(config)),
+      folder_(std::move(folder)),
+      sdcard_(sdcard.empty() ? folder_ + "/sdcard" : std::move(sdcard)),
+      faults_(config_.faults) {
   status_.version = config_.version;
   status_.previousVersion = config_.previousVersion;
   status_.pendingVersion = config_.pendingVersion;

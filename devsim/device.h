@@ -31,11 +31,12 @@ struct LoginAnswer {
 
 class Device {
  public:
-  Device(DeviceConfig config, std::string folder);
+  // sdcard: the device's "/sdcard" folder; empty means folder + "/sdcard".
+  Device(DeviceConfig config, std::string folder, std::string sdcard = {});
 
   const DeviceConfig& config() const { return config_; }
   const std::string& folder() const { return folder_; }  // holds sdcard/, tmp/, mnt/mtd/
-  std::string sdcard() const { return folder_ + "/sdcard"; }
+  const std::string& sdcard() const { return sdcard_; }
   std::string tmp() const { return folder_ + "/tmp"; }
   std::string mtd() const { return folder_ + "/mnt/mtd"; }
 
@@ -60,6 +61,7 @@ class Device {
  private:
   const DeviceConfig config_;
   const std::string folder_;
+  const std::string sdcard_;
   mutable std::mutex mutex_;
   Faults faults_;
   DeviceStatus status_;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "device_session.h"
@@ -32,6 +34,16 @@ std::string folderName(const DeviceConfig& d, std::size_t index) {
                  return std::isalnum(c) || c == '-' || c == '_' || c == '.';
                });
   return plain ? d.identifier : "device" + std::to_string(index);
+}
+
+// Every device holds two sockets and every connection one more: a large
+// world needs more descriptors than the usual soft limit of 1024.
+void raiseDescriptorLimit(std::size_t devices) {
+  const rlim_t wanted = 2 * devices + kMaxLiveConnections + 64;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return;
+  limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);  // when it fails, opening a socket says so
 }
 }  // namespace
 
@@ -69,19 +81,30 @@ bool DeviceLab::prepareFolders(std::string* error) {
     stateDir_ = config_.stateDir;
     fs::create_directories(stateDir_, ec);
   }
+  std::map<std::string, std::string> sharedCopies;  // template -> its one copy
   for (std::size_t i = 0; i < config_.devices.size(); ++i) {
     const DeviceConfig& d = config_.devices[i];
     std::string folder = stateDir_ + "/" + folderName(d, i);
+    std::string sdcard = folder + "/sdcard";
+    bool copyTemplate = true;
+    if (d.sharedStorage) {
+      // The space keeps the name apart from every device's folder name.
+      auto [copy, isNew] =
+          sharedCopies.try_emplace(d.storageTemplate, stateDir_ + "/shared sdcard " +
+                                                          std::to_string(sharedCopies.size() + 1));
+      sdcard = copy->second;
+      copyTemplate = isNew;
+    }
     fs::remove_all(folder, ec);
-    fs::create_directories(folder + "/sdcard", ec);
+    if (copyTemplate) fs::create_directories(sdcard, ec);
     fs::create_directories(folder + "/tmp", ec);
     fs::create_directories(folder + "/mnt/mtd", ec);
     if (ec) {
       *error = folder + ": " + ec.message();
       return false;
     }
-    if (!d.storageTemplate.empty() && fs::is_directory(d.storageTemplate)) {
-      fs::copy(d.storageTemplate, folder + "/sdcard",
+    if (copyTemplate && !d.storageTemplate.empty() && fs::is_directory(d.storageTemplate)) {
+      fs::copy(d.storageTemplate, sdcard,
                fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
       if (ec) {
         *error = d.storageTemplate + ": " + ec.message();
@@ -89,7 +112,7 @@ bool DeviceLab::prepareFolders(std::string* error) {
       }
     }
     Slot slot;
-    slot.device = std::make_unique<Device>(d, folder);
+    slot.device = std::make_unique<Device>(d, folder, sdcard);
     slots_.push_back(std::move(slot));
   }
   return true;
@@ -113,6 +136,7 @@ bool DeviceLab::start(std::string* error) {
   if (!error) error = &ignored;
   if (started_) return true;
   if (!prepareFolders(error)) return false;
+  raiseDescriptorLimit(slots_.size());
   // Probes to the loopback broadcast address reach only a socket bound to it.
   broadcastUdp_ = wire::bindUdp("127.255.255.255", config_.probePort, error);
   if (!broadcastUdp_.valid()) return false;

@@ -30,6 +30,7 @@ struct DeviceConfig {
   bool applyNow = false;            // true: a patch is applied at once (result = new version)
   std::vector<std::pair<std::string, std::string>> accounts;  // user, password
   std::string storageTemplate;  // copied to the device's "/sdcard" at start
+  bool sharedStorage = false;   // one copy of the template serves every device sharing it
   Faults faults;
 };
 

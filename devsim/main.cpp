@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "camera_fleet.h"
 #include "device_lab.h"
 #include "lab_config.h"
 #ifdef TOVARIN_DEVSIM_HTTP
@@ -31,6 +32,11 @@ const char* kUsage =
     "  --http ADDRESS:PORT  update server address (default 127.0.0.1:8080)\n"
     "  --no-http            do not serve the update server\n"
     "  --reboot-ms N        how long a rebooting device stays offline (overrides the world)\n"
+    "  --cameras N          a large site instead of the world's devices: N cameras\n"
+    "                       CAM00001, CAM00002, ... modelled on the world's first device\n"
+    "                       and sharing its storage folder\n"
+    "  --first ADDRESS      address of the first of those cameras; the others follow it\n"
+    "                       (default 127.0.1.1)\n"
     "  --help               this text\n"
     "\n"
     "Runs until interrupted (Ctrl+C). Binds 127.x.y.z addresses only.\n";
@@ -65,7 +71,8 @@ bool splitHostPort(const std::string& text, std::string* host, int* port) {
 int main(int argc, char** argv) {
   std::string world = defaultWorld(), state, http = "127.0.0.1:8080";
   bool serveHttp = true;
-  long rebootMs = -1;
+  long rebootMs = -1, cameras = 0;
+  std::string firstCamera = "127.0.1.1";
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&]() -> std::string {
@@ -88,6 +95,14 @@ int main(int argc, char** argv) {
       serveHttp = false;
     } else if (arg == "--reboot-ms") {
       rebootMs = std::strtol(value().c_str(), nullptr, 10);
+    } else if (arg == "--cameras") {
+      cameras = std::strtol(value().c_str(), nullptr, 10);
+      if (cameras < 1 || cameras > devsim::kMaxFleetCameras) {
+        std::cerr << "--cameras wants 1 to " << devsim::kMaxFleetCameras << "\n";
+        return 2;
+      }
+    } else if (arg == "--first") {
+      firstCamera = value();
     } else {
       std::cerr << "unknown option " << arg << "\n" << kUsage;
       return 2;
@@ -102,6 +117,14 @@ int main(int argc, char** argv) {
   }
   if (!state.empty()) config.stateDir = state;
   if (rebootMs >= 0) config.rebootSeconds = static_cast<double>(rebootMs) / 1000.0;
+  if (cameras > 0) {
+    devsim::DeviceConfig model = config.devices.front();
+    config.devices.clear();
+    if (!devsim::addCameraFleet(&config, model, static_cast<int>(cameras), firstCamera, &error)) {
+      std::cerr << "tovarin-devsim: " << error << "\n";
+      return 2;
+    }
+  }
 
   struct sigaction sa {};
   sa.sa_handler = onSignal;
@@ -114,9 +137,14 @@ int main(int argc, char** argv) {
     std::cerr << "tovarin-devsim: " << error << "\n";
     return 1;
   }
+  if (cameras > 0)
+    std::cout << cameras << " cameras " << config.devices.front().identifier << " to "
+              << config.devices.back().identifier << " at " << config.devices.front().address
+              << " to " << config.devices.back().address << "\n";
   for (const auto& d : config.devices)
-    std::cout << "device " << d.identifier << " at " << d.address << ":" << config.tcpPort
-              << " hardware " << d.hardware << " version " << d.version << "\n";
+    if (cameras == 0)
+      std::cout << "device " << d.identifier << " at " << d.address << ":" << config.tcpPort
+                << " hardware " << d.hardware << " version " << d.version << "\n";
   std::cout << "state folder " << lab.stateDir() << "\n";
 
 #ifdef TOVARIN_DEVSIM_HTTP

@@ -18,6 +18,9 @@ extern "C" {
 #define LORVEX_ANSWER_PORT 10009 /* answers come back to this port */
 #define LORVEX_RECORD_DATA_SIZE 376
 #define LORVEX_SEARCH_WINDOW_MS 1000 /* UdpSearch collects answers this long, then returns */
+/* UdpSearch lists at most this many records; when it holds this many it ends
+ * at once, so a list of exactly this length may be missing devices. */
+#define LORVEX_MAX_RECORDS 65536
 
 /* One device that answered. The first 376 bytes are the record's data; the
  * link to the next record follows them. Records belong to the library and
@@ -34,7 +37,8 @@ typedef struct DeviceSearchRecord {
  * every interface that is up, collects answers on answerPort for the search
  * window, drops duplicates and returns the first record, or null when nobody
  * answered. Frees the previous search's records. Blocks for the search
- * window (LORVEX_SEARCH_WINDOW_MS) and no longer. Two devices answering from
+ * window (LORVEX_SEARCH_WINDOW_MS) and no longer, or less when the list
+ * reaches LORVEX_MAX_RECORDS. Two devices answering from
  * the same address with the same identifier are listed once. */
 LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t answerPort);
 

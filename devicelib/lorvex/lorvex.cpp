@@ -10,13 +10,16 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <random>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "frame.h"
@@ -30,11 +33,27 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kWindow = std::chrono::milliseconds(LORVEX_SEARCH_WINDOW_MS);
 constexpr auto kRepeatProbeAfter =
     std::chrono::milliseconds(250);  // one repeat for a lost datagram
-constexpr std::size_t kMaxRecords = 1024;
+constexpr std::size_t kMaxRecords = LORVEX_MAX_RECORDS;
 constexpr std::size_t kDatagramMax = 1024;
+constexpr unsigned kBatch = 64;  // datagrams taken per receive call
+// Every device answers each of the two probes within milliseconds; the
+// kernel counts about a kilobyte per queued answer, so a thousand devices
+// need megabytes where the usual default is about 200 KB.
+constexpr int kReceiveBufferBytes = 8 << 20;
+
+// The search window; tests lengthen it through LORVEX_WINDOW_MS (100 to
+// 600000), read at every search.
+std::chrono::milliseconds searchWindow() {
+  long ms = LORVEX_SEARCH_WINDOW_MS;
+  if (const char* text = std::getenv("LORVEX_WINDOW_MS")) {
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (*text && !*end && value >= 100 && value <= 600000) ms = value;
+  }
+  return std::chrono::milliseconds(ms);
+}
 
 std::mutex g_mutex;  // one search at a time; guards the list below
 DeviceSearchRecord* g_first = nullptr;
@@ -45,6 +64,14 @@ void freeRecords() {
     delete g_first;
     g_first = next;
   }
+}
+
+void enlargeReceiveBuffer(int fd) {
+  int bytes = kReceiveBufferBytes;
+  // As root the socket may exceed the system's ceiling (net.core.rmem_max);
+  // otherwise the kernel grants what that ceiling allows.
+  if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
 // 127.255.255.255 always (the loopback devices listen there), plus the
@@ -98,6 +125,57 @@ bool parseAnswer(const std::uint8_t* data, std::size_t size, std::uint32_t nonce
   return true;
 }
 
+// The records of one search, in the order their answers arrived.
+class RecordList {
+ public:
+  explicit RecordList(std::uint32_t nonce) : nonce_(nonce), tail_(&g_first) {}
+
+  // Lists the device behind one answer unless the answer is broken, forged
+  // or repeats an address and identifier already listed.
+  void add(const std::uint8_t* datagram, std::size_t size, const sockaddr_in& from) {
+    DeviceSearchRecord record{};
+    if (full() || !parseAnswer(datagram, size, nonce_, &record)) return;
+    ::inet_ntop(AF_INET, &from.sin_addr, record.address, sizeof record.address);
+    std::string key = std::string(record.address) + '\n' +
+                      std::string(record.identifier, strnlen(record.identifier, 128));
+    if (!seen_.insert(std::move(key)).second) return;
+    *tail_ = new DeviceSearchRecord(record);
+    tail_ = &(*tail_)->next;
+  }
+  bool full() const { return seen_.size() >= kMaxRecords; }
+
+ private:
+  std::uint32_t nonce_;
+  DeviceSearchRecord** tail_;
+  std::unordered_set<std::string> seen_;  // address and identifier of every record
+};
+
+// Takes every datagram waiting on fd, a batch per call, until none is left,
+// the list is full or it is time for what comes next (the repeated probe or
+// the window's end).
+void drain(int fd, RecordList* records, Clock::time_point until) {
+  static std::uint8_t buffers[kBatch][kDatagramMax];  // only under g_mutex
+  sockaddr_in from[kBatch];
+  iovec parts[kBatch];
+  mmsghdr messages[kBatch];
+  while (!records->full() && Clock::now() < until) {
+    for (unsigned i = 0; i < kBatch; ++i) {
+      parts[i] = {buffers[i], kDatagramMax};
+      messages[i] = {};
+      messages[i].msg_hdr.msg_name = &from[i];
+      messages[i].msg_hdr.msg_namelen = sizeof from[i];
+      messages[i].msg_hdr.msg_iov = &parts[i];
+      messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    int n = ::recvmmsg(fd, messages, kBatch, MSG_DONTWAIT, nullptr);
+    if (n <= 0) return;
+    for (int i = 0; i < n; ++i) {
+      if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) continue;  // larger than any answer
+      records->add(buffers[i], messages[i].msg_len, from[i]);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t answerPort) {
@@ -106,50 +184,27 @@ extern "C" LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t a
   if (probePort < 1 || probePort > 65535 || answerPort < 1 || answerPort > 65535) return nullptr;
   wire::Fd fd = wire::bindUdp("0.0.0.0", static_cast<std::uint16_t>(answerPort), nullptr);
   if (!fd.valid()) return nullptr;
+  enlargeReceiveBuffer(fd.get());
 
   std::uint32_t nonce = std::random_device{}();
   sendProbes(fd.get(), static_cast<std::uint16_t>(probePort),
              static_cast<std::uint16_t>(answerPort), nonce);
+  const auto start = Clock::now(), windowEnd = start + searchWindow();
   bool repeated = false;
-  auto start = Clock::now();
-  std::set<std::string> seen;  // address and identifier of every device listed
-  DeviceSearchRecord** tail = &g_first;
-  std::uint8_t datagram[kDatagramMax];
-
-  for (;;) {
-    auto elapsed = Clock::now() - start;
-    if (elapsed >= kWindow) break;
-    if (!repeated && elapsed >= kRepeatProbeAfter) {
+  RecordList records(nonce);
+  // A full list ends the search early; its length then tells the caller.
+  while (!records.full()) {
+    auto now = Clock::now();
+    if (now >= windowEnd) break;
+    if (!repeated && now - start >= kRepeatProbeAfter) {
       sendProbes(fd.get(), static_cast<std::uint16_t>(probePort),
                  static_cast<std::uint16_t>(answerPort), nonce);
       repeated = true;
     }
-    auto until = repeated ? kWindow : kRepeatProbeAfter;
-    auto waitMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(until - elapsed).count() + 1;
+    auto until = repeated ? windowEnd : std::min(windowEnd, start + kRepeatProbeAfter);
+    auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1;
     pollfd p{fd.get(), POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(waitMs)) <= 0) continue;
-
-    sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    ssize_t n = ::recvfrom(fd.get(), datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC,
-                           reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (n <= 0 || static_cast<std::size_t>(n) > sizeof datagram) continue;  // empty or cut off
-
-    auto record = new DeviceSearchRecord{};
-    if (!parseAnswer(datagram, static_cast<std::size_t>(n), nonce, record)) {
-      delete record;
-      continue;
-    }
-    ::inet_ntop(AF_INET, &from.sin_addr, record->address, sizeof record->address);
-    std::string key = std::string(record->address) + '\n' +
-                      std::string(record->identifier, strnlen(record->identifier, 128));
-    if (seen.size() >= kMaxRecords || !seen.insert(key).second) {
-      delete record;
-      continue;
-    }
-    *tail = record;
-    tail = &record->next;
+    if (::poll(&p, 1, static_cast<int>(waitMs)) > 0) drain(fd.get(), &records, until);
   }
   return g_first;
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "camera_fleet.h"
 #include "frame.h"
 #include "install_script.h"
 #include "lab_config.h"
@@ -139,6 +140,45 @@ TEST(World, SampleWorldDescribesTheThreeCameras) {
   EXPECT_EQ(c.devices[1].accounts.size(), 2u);
   EXPECT_EQ(c.devices[2].hardware, "52HQX");
   EXPECT_DOUBLE_EQ(c.rebootSeconds, 2.0);
+}
+
+TEST(CameraFleet, ConsecutiveAddressesModelledOnOneDevice) {
+  devsim::LabConfig c;
+  devsim::DeviceConfig model;
+  model.hardware = "47RKT";
+  model.version = 2010;
+  model.accounts = {{"admin", ""}};
+  model.storageTemplate = "/worlds/big/sdcard";
+  std::string error;
+  ASSERT_TRUE(devsim::addCameraFleet(&c, model, 300, "127.0.1.200", &error)) << error;
+  ASSERT_EQ(c.devices.size(), 300u);
+  EXPECT_EQ(c.devices[0].identifier, "CAM00001");
+  EXPECT_EQ(c.devices[0].address, "127.0.1.200");
+  EXPECT_EQ(c.devices[55].address, "127.0.1.255");
+  EXPECT_EQ(c.devices[56].address, "127.0.2.0");  // the next address, not a gap
+  EXPECT_EQ(c.devices[299].identifier, "CAM00300");
+  EXPECT_EQ(c.devices[299].address, "127.0.2.243");
+  for (const auto& d : c.devices) {
+    EXPECT_EQ(d.hardware, "47RKT");
+    EXPECT_EQ(d.accounts, model.accounts);
+    EXPECT_EQ(d.storageTemplate, model.storageTemplate);
+    EXPECT_TRUE(d.sharedStorage);
+  }
+}
+
+TEST(CameraFleet, RefusesCountsAndAddressesOutsideTheLab) {
+  devsim::LabConfig c;
+  devsim::DeviceConfig model;
+  std::string error;
+  EXPECT_FALSE(devsim::addCameraFleet(&c, model, 0, "127.0.1.1", &error));
+  EXPECT_FALSE(
+      devsim::addCameraFleet(&c, model, devsim::kMaxFleetCameras + 1, "127.0.1.1", &error));
+  EXPECT_FALSE(devsim::addCameraFleet(&c, model, 2, "192.168.1.1", &error));
+  EXPECT_FALSE(devsim::addCameraFleet(&c, model, 2, "127.255.255.254", &error));  // broadcast
+  EXPECT_TRUE(c.devices.empty());
+  EXPECT_TRUE(devsim::addCameraFleet(&c, model, 1, "127.255.255.254", &error));
+  EXPECT_FALSE(devsim::addCameraFleet(&c, model, 3, "127.255.255.252", &error));  // taken
+  EXPECT_EQ(c.devices.size(), 1u);
 }
 
 }  // namespace

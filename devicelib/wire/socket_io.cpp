@@ -98,6 +98,10 @@ Fd listenTcp(const std::string& address, std::uint16_t port, std::string* error)
     return {};
   }
   Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) {  // out of descriptors, most likely
+    if (error) *error = address + ":" + std::to_string(port) + ": " + std::strerror(errno);
+    return {};
+  }
   int one = 1;
   ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in sa = makeAddress(addr, port);
@@ -116,6 +120,10 @@ Fd bindUdp(const std::string& address, std::uint16_t port, std::string* error) {
     return {};
   }
   Fd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) {  // out of descriptors, most likely
+    if (error) *error = address + ":" + std::to_string(port) + ": " + std::strerror(errno);
+    return {};
+  }
   int one = 1;
   ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   ::setsockopt(fd.get(), SOL_SOCKET, SO_BROADCAST, &one, sizeof one);

@@ -94,10 +94,15 @@ void TMainForm::DevSearch_BtnClick() {
 }
 
 void TMainForm::FillDeviceList() {
+  // The nodes are made apart from the tree and handed over in one call, so
+  // that the tree hears of one insertion, not of one per device.
+  QList<QTreeWidgetItem*> nodes;
   for (DeviceSearchRecord* r = g_searchResult.load(); r; r = r->next) {
-    auto* node = new QTreeWidgetItem(DevList_TreeView, QStringList{deviceNodeText(*r)});
+    auto* node = new QTreeWidgetItem(QStringList{deviceNodeText(*r)});
     if (!PanelImages_ImageList.isEmpty()) node->setIcon(0, PanelImages_ImageList[0]);
+    nodes.append(node);
   }
+  DevList_TreeView->addTopLevelItems(nodes);
   DevSearch_Btn->setEnabled(true);
   DevSearch_Btn->setText(QString::fromStdString(messageLists().textOf(MsgList::DevSearch, 0)));
 }

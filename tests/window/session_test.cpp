@@ -57,6 +57,10 @@ class SessionTest : public QObject {
     QCOMPARE(f.DevSearch_Btn->text(), QString("Search"));
     QCOMPARE(f.DevList_TreeView->topLevelItemCount(), 3);
     QCOMPARE(f.DevList_TreeView->topLevelItem(1)->text(0), QString("QJCAM1"));
+    QCOMPARE(f.DevList_TreeView->topLevelItem(2)->text(0), QString("QJCAM2"));  // in list order
+    QVERIFY(!f.DevList_TreeView->topLevelItem(2)->icon(0).isNull());
+    QCOMPARE(f.DevList_TreeView->topLevelItem(2)->icon(0).cacheKey(),
+             f.PanelImages_ImageList.value(0).cacheKey());  // picture 0
     // Of two equal nodes, each takes the address of its own record.
     f.DevList_TreeView->setCurrentItem(f.DevList_TreeView->topLevelItem(1));
     f.DevList_TreeViewDblClick();
