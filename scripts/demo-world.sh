@@ -17,6 +17,9 @@ cat <<TXT
 Device lab running: CAM0001A 127.0.0.2 (47RKT 2010), CAM0002B 127.0.0.3
 (47RKT 2009, user operator / op123), CAM0003C 127.0.0.4 (52HQX 3001).
 Patches to try: $bin/world/patches/47RKT2011.patch, $bin/world/patches/52HQX3002.patch
+Online update: the lab's update server (127.0.0.1:8080) offers 47RKT firmware
+2011. Log in to CAM0001A and press CheckForUpdate: the new files download, are
+checked, packed and sent; the camera reboots into 2011.
 Console (backtick key): qelvomtr unlocks the hidden pages.
 TXT
 
@@ -30,5 +33,9 @@ else
   "$bin/tovarin-screenshot" "$out/1-devices.png" wait:1500
   "$bin/tovarin-screenshot" "$out/2-logged-in.png" wait:1500 dblclick:0 \
     login:127.0.0.2 wait:300
-  echo "Saved $out/1-devices.png and $out/2-logged-in.png"
+  echo "Online update of CAM0001A (47RKT 2010), the boxes it shows:"
+  "$bin/tovarin-screenshot" "$out/3-online-update.png" wait:1000 login:127.0.0.2 check wait:300
+  # The camera is back once its reboot time has passed.
+  "$bin/tovarin-screenshot" "$out/4-updated.png" wait:3000 login:127.0.0.2 wait:300
+  echo "Saved $out/1-devices.png .. $out/4-updated.png (4: CAM0001A now runs 2011)"
 fi

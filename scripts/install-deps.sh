@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libsimpleini-dev
-  iproute2 util-linux socat
+  iproute2 util-linux socat curl
   fonts-noto-cjk fonts-dejavu-core
 )
 

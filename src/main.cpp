@@ -1,6 +1,8 @@
 // Program entry: fixes the thread locale, creates the main window and runs the message loop until
 // the main window closes.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
 
 #include "app/mainform.h"
 #include "app/platform_locale.h"
@@ -8,6 +10,7 @@
 #include "app/skin.h"
 #include "app/ui_thread.h"
 #include "session/discovery.h"
+#include "updateservice/server_address.h"
 
 int main(int argc, char* argv[]) {
   initProcessLocale();
@@ -17,6 +20,29 @@ int main(int argc, char* argv[]) {
   applySkin(app);
 
   ProgramServices program;
+  // Operators who run their own update server name it here; nothing of it
+  // is kept in configs.ini.
+  QCommandLineParser options;
+  options.setApplicationDescription(
+      "Keeps the firmware of IP cameras on the local network current.");
+  options.addHelpOption();
+  const QCommandLineOption updateServer(
+      "update-server",
+      QString("Update server to ask, an IPv4 address with an optional port (built-in: %1).")
+          .arg(program.updateServer),
+      "HOST[:PORT]");
+  options.addOption(updateServer);
+  options.process(app);
+  if (options.isSet(updateServer)) {
+    const auto host = parseUpdateServer(options.value(updateServer).toStdString());
+    if (!host) {
+      std::fprintf(stderr,
+                   "tovarin: --update-server wants an IPv4 address and an optional port, "
+                   "such as 192.168.1.10 or 192.168.1.10:8080\n");
+      return 2;
+    }
+    program.updateServer = QString::fromStdString(*host);
+  }
   TMainForm mainForm(program.services());
   program.dialogs.setParentWindow(&mainForm);
   mainForm.show();

@@ -10,8 +10,9 @@
 namespace patchformat {
 namespace {
 
-// Every copy goes through one buffer of this size, whatever the file size.
-constexpr std::size_t kCopyBufferSize = 64 * 1024;
+// Every copy goes through one buffer of this size, whatever the file size:
+// large enough that the copy costs about what dd bs=1M does.
+constexpr std::size_t kCopyBufferSize = 1024 * 1024;
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -78,7 +79,7 @@ bool fail(std::string* error, const std::string& message) {
 // that turns out shorter or longer than measured is an error.
 bool copyFileData(std::FILE* in, std::FILE* out, std::uint64_t size, const std::string& source,
                   const std::function<void(std::size_t)>& wrote, std::string* error) {
-  std::array<unsigned char, kCopyBufferSize> buffer;
+  std::vector<unsigned char> buffer(kCopyBufferSize);  // too large for a worker's stack
   std::uint64_t left = size;
   while (left > 0) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
@@ -304,7 +305,7 @@ bool extractEntry(const std::string& patchPath, const EntryInfo& entry,
 
   File out = openFile(outputPath, "wb", error);
   if (!out) return false;
-  std::array<unsigned char, kCopyBufferSize> buffer;
+  std::vector<unsigned char> buffer(kCopyBufferSize);
   std::uint64_t left = entry.dataSize;
   bool ok = true;
   std::string localError;

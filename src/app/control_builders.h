@@ -13,6 +13,7 @@ void buildPatchMakerPageControls(TMainForm& form);  // patchmaker/
 void connectSessionHandlers(TMainForm& form);
 void connectFirmwareHandlers(TMainForm& form);
 void connectSettingsHandlers(TMainForm& form);
+void connectUpdateServiceHandlers(TMainForm& form);
 
 // Asked when the window is about to close: false keeps it open.
 bool confirmCloseDuringUpdate(TMainForm& form);

@@ -117,6 +117,7 @@ void TMainForm::connectHandlers() {
   connectSessionHandlers(*this);
   connectFirmwareHandlers(*this);
   connectSettingsHandlers(*this);
+  connectUpdateServiceHandlers(*this);
 }
 
 void TMainForm::FormCreate() {

@@ -1,9 +1,12 @@
 // The services the program runs with: Qt's dialogs, real sleeping, the
-// system clock and random source, and the device maker's libraries.
+// system clock and random source, the device maker's libraries and libcurl
+// for the update server.
 #pragma once
 
 #include "app/real_services.h"
 #include "devicelink/kestrum_device_link.h"
+#include "updateservice/curl_http_client.h"
+#include "updateservice/server_address.h"
 
 struct ProgramServices {
   QtDialogs dialogs;
@@ -11,6 +14,13 @@ struct ProgramServices {
   SystemClock clock;
   StdRandom random;
   KestrumDeviceLink device;
+  CurlHttpClient http;
+  QString updateServer = QString::fromStdString(defaultUpdateServer());
 
-  AppServices services() { return AppServices{&dialogs, &sleeper, &clock, &random, &device}; }
+  AppServices services() {
+    AppServices s{&dialogs, &sleeper, &clock, &random, &device};
+    s.http = &http;
+    s.updateServer = updateServer;
+    return s;
+  }
 };

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class IDeviceLink;
+class IHttpClient;
 
 // Message boxes, questions and file dialogs. Called on the window's thread
 // only; workers reach them through runOnUiThread.
@@ -59,6 +60,10 @@ struct AppServices {
   IClock* clock = nullptr;
   IRandom* random = nullptr;
   IDeviceLink* device = nullptr;
+  // Requests to the update server; none: every request fails.
+  IHttpClient* http = nullptr;
   // Folder of configs.ini, language/ and help/; empty: the program's own.
   QString exeFolder;
+  // The update server's "A.B.C.D[:PORT]".
+  QString updateServer;
 };

@@ -12,6 +12,7 @@
 #include "devicelink/kestrum_device_link.h"
 #include "scripted_services.h"
 #include "session/discovery.h"
+#include "updateservice/curl_http_client.h"
 
 struct E2eWindow {
   ScriptedDialogs dialogs;
@@ -19,12 +20,16 @@ struct E2eWindow {
   FixedClock clock;
   ScriptedRandom random;
   KestrumDeviceLink link;
+  CurlHttpClient http;
+  QString updateServer = "127.0.0.1:8080";  // tests with a server of their own set its address
   QTemporaryDir exeDir;  // the program's folder: configs.ini and no language packs
   std::unique_ptr<TMainForm> form;
 
   TMainForm& create() {
     AppServices services{&dialogs, &sleeper, &clock, &random, &link};
     services.exeFolder = exeDir.path();
+    services.http = &http;
+    services.updateServer = updateServer;
     form = std::make_unique<TMainForm>(services);
     return *form;
   }

@@ -11,6 +11,7 @@
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "scripted_device_link.h"
+#include "scripted_http_client.h"
 #include "scripted_services.h"
 #include "session/discovery.h"
 
@@ -23,10 +24,15 @@ struct FormFixture {
   std::unique_ptr<TMainForm> form;
   // The program's folder for this test: configs.ini, language/, help/.
   QTemporaryDir exeDir;
+  // The update server: answers as scripted, never a real request.
+  ScriptedHttpClient http;
+  static constexpr const char* kUpdateServer = "192.0.2.10:8080";
 
   AppServices services() {
     AppServices s{&dialogs, &sleeper, &clock, &random, &device};
     s.exeFolder = exeDir.path();
+    s.http = &http;
+    s.updateServer = kUpdateServer;
     return s;
   }
   // Copies the shipped language packs and help texts into the test's

@@ -13,11 +13,15 @@
 //   fold           clicks the login panel's fold button
 //   hover:BUTTON   moves the pointer over a firmware button (help memo)
 //   patch:FILE     puts FILE in the patch area as the file dialog would
+//   check          presses CheckForUpdate and waits for the update run to end
+//                  (the update server is the built-in one, or --update-server
+//                  HOST[:PORT] given before OUT.png)
 // Message boxes are answered at once and printed on stderr.
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <string>
 
 #include "app/mainform.h"
 #include "app/platform_locale.h"
@@ -25,6 +29,8 @@
 #include "app/skin.h"
 #include "app/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
+#include "updateservice/curl_http_client.h"
+#include "updateservice/server_address.h"
 
 namespace {
 
@@ -50,8 +56,15 @@ class LoggingDialogs final : public IDialogs {
 int main(int argc, char* argv[]) {
   initProcessLocale();
   QApplication app(argc, argv);
+  std::string updateServer = defaultUpdateServer();
+  if (argc > 2 && std::string(argv[1]) == "--update-server") {
+    updateServer = parseUpdateServer(argv[2]).value_or(updateServer);
+    argv += 2;
+    argc -= 2;
+  }
   if (argc < 2) {
-    std::fprintf(stderr, "usage: tovarin-screenshot OUT.png [STEP...]\n");
+    std::fprintf(stderr,
+                 "usage: tovarin-screenshot [--update-server HOST[:PORT]] OUT.png [STEP...]\n");
     return 2;
   }
   initUiThread();
@@ -61,7 +74,10 @@ int main(int argc, char* argv[]) {
   SystemClock clock;
   StdRandom random;
   KestrumDeviceLink device;
+  CurlHttpClient http;
   AppServices services{&dialogs, &sleeper, &clock, &random, &device};
+  services.http = &http;
+  services.updateServer = QString::fromStdString(updateServer);
   TMainForm form(services);
   form.show();
   form.activateWindow();
@@ -109,6 +125,9 @@ int main(int argc, char* argv[]) {
     } else if (step.startsWith("patch:")) {
       dialogs.nextFile = value;
       form.Patch2Send_LVClick();
+    } else if (step == "check") {
+      form.CheckForUpdate_BtnClick();
+      QTest::qWaitFor([&] { return !form.updateRunActive(); }, 60000);
     }
     QTest::qWait(50);
   }

@@ -1,0 +1,49 @@
+// The online update check, without widgets: fetch the hardware's catalogue,
+// download every file that is newer than the device into the work folder as
+// "0", "1", ..., check each against its MD5 and pack them into a patch. The
+// window shows what the check reports and starts the update run with the
+// packed patch.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class IHttpClient;
+
+// What the check shows; the window's firmware page implements it.
+class IUpdateCheckView {
+ public:
+  virtual ~IUpdateCheckView() = default;
+  // A message box with one OK button.
+  virtual void showMessage(const std::string& text) = 0;
+  // The firmware page's tip label.
+  virtual void setTip(const std::string& text) = 0;
+  // The download gauge, shown with its value, maximum and progress text; the
+  // window repaints so that the operator sees it move.
+  virtual void showGauge(std::uint64_t value, std::uint64_t maximum, const std::string& text) = 0;
+  virtual void hideGauge() = 0;
+};
+
+struct UpdateCheckRequest {
+  std::string serverHost;         // "A.B.C.D[:PORT]"
+  std::string hardwareName;       // as login showed it
+  std::string deviceVersionText;  // as login showed it
+  std::string workFolder;         // see updateWorkFolder
+};
+
+struct UpdateCheckOutcome {
+  enum Kind {
+    NoUpdate,  // nothing newer; the operator has been told
+    Failed,    // the operator has been told why
+    Packed,    // patchPath holds the patch to send
+  } kind = Failed;
+  std::string patchPath;
+};
+
+// The work folder: the patch folder, a separator, "autotmp", a separator.
+// Empty when the patch folder is empty (the folder would hang off the root).
+std::string updateWorkFolder(const std::string& patchFolder);
+
+// Runs the whole check on the calling thread.
+UpdateCheckOutcome runUpdateCheck(IHttpClient& http, const UpdateCheckRequest& request,
+                                  IUpdateCheckView& view);

@@ -1,0 +1,16 @@
+// Addresses on the update server: "http://" + host + "/IPC/" + a path built
+// from the device's hardware name and the catalogue's file names. Both come
+// from outside (the device, the server), so they are percent-encoded and can
+// never add a path segment or a query.
+#pragma once
+
+#include <string>
+
+// Every byte outside the unreserved set (letters, digits, "-", ".", "_",
+// "~") becomes "%" and two upper-case hex digits.
+std::string percentEncode(const std::string& text);
+
+std::string catalogueUrl(const std::string& serverHost, const std::string& hardwareName);
+// The server stores each file under its catalogue name with ".patch" added.
+std::string updateFileUrl(const std::string& serverHost, const std::string& hardwareName,
+                          const std::string& fileName);

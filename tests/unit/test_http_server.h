@@ -1,0 +1,36 @@
+// A small HTTP server on a loopback address for tests of the update
+// server's client: files by path, injected status codes, and bodies that
+// stall part way.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TestHttpServer {
+ public:
+  // Binds a free port on the loopback address and serves at once.
+  explicit TestHttpServer(const std::string& address = "127.0.0.1");
+  ~TestHttpServer();
+  TestHttpServer(const TestHttpServer&) = delete;
+  TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+  // "address:port", as the update server's host is given.
+  std::string host() const;
+
+  // Serves body at path (a request path such as "/IPC/47RKT/app.bin.patch").
+  void put(const std::string& path, const std::string& body);
+  // Answers path with the status and a short error page.
+  void fail(const std::string& path, int status);
+  // Announces the whole body of path but sends only its first bytes, then
+  // stops sending until the server is destroyed.
+  void stallAfter(const std::string& path, std::size_t bytes);
+
+  // Request paths in arrival order, as sent (still percent-encoded).
+  std::vector<std::string> requests() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};

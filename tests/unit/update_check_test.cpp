@@ -1,0 +1,231 @@
+// The online update check against a loopback update server: what it fetches,
+// what it stores in the work folder, what it tells the operator and when it
+// packs.
+#include <gtest/gtest.h>
+
+#include <openssl/evp.h>
+
+#include "patchformat.h"
+#include "settings/message_lists.h"
+#include "temp_folder.h"
+#include "test_http_server.h"
+#include "updateservice/curl_http_client.h"
+#include "updateservice/update_check.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kServerFailed = "Connect to Updateserver failed : code : ";
+const std::string kNoUpdate = "Device has no available update version!";
+
+std::string md5Of(const std::string& bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < length; ++i) {
+    hex += kHex[digest[i] >> 4];
+    hex += kHex[digest[i] & 15];
+  }
+  return hex;
+}
+
+struct RecordingView final : IUpdateCheckView {
+  void showMessage(const std::string& text) override { messages.push_back(text); }
+  void setTip(const std::string& text) override { tips.push_back(text); }
+  void showGauge(std::uint64_t, std::uint64_t, const std::string& text) override {
+    gaugeVisible = true;
+    gaugeTexts.push_back(text);
+  }
+  void hideGauge() override { gaugeVisible = false; }
+
+  std::vector<std::string> messages, tips, gaugeTexts;
+  bool gaugeVisible = false;
+};
+
+class UpdateCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    messageLists().fill();
+    request_.serverHost = server_.host();
+    request_.hardwareName = "47RKT";
+    request_.deviceVersionText = "2010";
+    request_.workFolder = updateWorkFolder(dir_.path().string());
+    // What an earlier check left behind.
+    writeFile(fs::path(request_.workFolder) / "stale", "old download");
+  }
+
+  // Serves a file under its catalogue name and returns its catalogue entry.
+  std::string offer(int k, int version, const std::string& name, const std::string& bytes) {
+    server_.put("/IPC/47RKT/" + name + ".patch", bytes);
+    char number[8];
+    std::snprintf(number, sizeof number, "%02d", k);
+    return std::string("File") + number + "Ver=" + std::to_string(version) + ";Name=" + name +
+           ";md5=" + md5Of(bytes) + "&;";
+  }
+  void setCatalogue(const std::string& text) {
+    server_.put("/IPC/47RKT/versionlist_new.txt", text);
+  }
+  UpdateCheckOutcome check() {
+    CurlHttpClient client(HttpTimeouts{1000, 1000});
+    return runUpdateCheck(client, request_, view_);
+  }
+  std::vector<std::string> workFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(request_.workFolder))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TestHttpServer server_;
+  TempFolder dir_;
+  UpdateCheckRequest request_;
+  RecordingView view_;
+};
+
+}  // namespace
+
+TEST_F(UpdateCheckTest, OnlyTheNewerEntryIsFetchedCheckedAndPacked) {
+  const std::string app(150000, 'A');
+  // Line breaks between the items, as servers write catalogues.
+  setCatalogue("NewVer=2011&;\r\nFileCount=3&;\r\n" + offer(1, 2009, "boot.bin", "boot") + "\r\n" +
+               offer(2, 2011, "app.bin", app) + "\r\n" + offer(3, 2010, "ui.res", "ui") + "\r\n");
+
+  const UpdateCheckOutcome outcome = check();
+
+  ASSERT_EQ(outcome.kind, UpdateCheckOutcome::Packed);
+  EXPECT_EQ(outcome.patchPath, request_.workFolder + "47RKT2011.patch");
+  EXPECT_EQ(server_.requests(), (std::vector<std::string>{"/IPC/47RKT/versionlist_new.txt",
+                                                          "/IPC/47RKT/app.bin.patch"}));
+  EXPECT_EQ(workFiles(), (std::vector<std::string>{"0", "47RKT2011.patch"}));
+  EXPECT_TRUE(readFile(fs::path(request_.workFolder) / "0") == app);
+
+  patchformat::Header header;
+  std::vector<patchformat::EntryInfo> entries;
+  std::string error;
+  ASSERT_TRUE(patchformat::readPatch(outcome.patchPath, &header, &entries, &error)) << error;
+  EXPECT_EQ(header.hardwareName, "47RKT");
+  EXPECT_EQ(header.version, 2011);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, "app.bin");
+  EXPECT_EQ(entries[0].dataSize, app.size());
+  EXPECT_EQ(entries[1].name, "patchrule.sh");
+
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(view_.tips,
+            (std::vector<std::string>{"Downloading...", "Update patch download finished!"}));
+  ASSERT_GE(view_.gaugeTexts.size(), 2u);
+  EXPECT_EQ(view_.gaugeTexts.front(), "0 / 150000");
+  EXPECT_EQ(view_.gaugeTexts.back(), "150000 / 150000");
+  EXPECT_FALSE(view_.gaugeVisible);
+}
+
+TEST_F(UpdateCheckTest, NothingNewerSaysSoAndFetchesNoFile) {
+  // The newest version is the device's: the work folder is not touched.
+  setCatalogue("NewVer=2010&;FileCount=1&;" + offer(1, 2010, "app.bin", "x"));
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::NoUpdate);
+  EXPECT_EQ(view_.messages, std::vector<std::string>{kNoUpdate});
+  EXPECT_EQ(workFiles(), std::vector<std::string>{"stale"});
+
+  // Newer on the whole, but every entry old: the folder is emptied.
+  setCatalogue("NewVer=2011&;FileCount=2&;" + offer(1, 2009, "app.bin", "x") +
+               offer(2, 2010, "ui.res", "y"));
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::NoUpdate);
+  EXPECT_TRUE(workFiles().empty());
+
+  // No entries at all.
+  writeFile(fs::path(request_.workFolder) / "stale", "old download");
+  setCatalogue("NewVer=2011&;FileCount=0&;");
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::NoUpdate);
+  EXPECT_TRUE(workFiles().empty());
+
+  EXPECT_EQ(view_.messages, std::vector<std::string>(3, kNoUpdate));
+  for (const std::string& path : server_.requests())
+    EXPECT_EQ(path, "/IPC/47RKT/versionlist_new.txt");
+}
+
+TEST_F(UpdateCheckTest, ADigestThatDiffersStopsBeforePacking) {
+  const std::string app = "firmware bytes";
+  std::string entry = offer(1, 2011, "app.bin", app);
+  // The same digest in upper case: compared exactly, it never matches.
+  std::string upper = md5Of(app);
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  entry.replace(entry.find(md5Of(app)), upper.size(), upper);
+  setCatalogue("NewVer=2011&;FileCount=2&;" + entry + offer(2, 2011, "ui.res", "ui"));
+
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(view_.tips.back(), "Incomplete Patch(md5 check not match)!");
+  EXPECT_EQ(view_.messages, std::vector<std::string>{"net: " + upper + " , loc: " + md5Of(app)});
+  EXPECT_EQ(workFiles(), std::vector<std::string>{"0"});
+  EXPECT_EQ(server_.requests().size(), 2u);  // ui.res is not fetched
+}
+
+TEST_F(UpdateCheckTest, ServerFailuresShowTheirStatusLine) {
+  // No catalogue: nothing else happens.
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(workFiles(), std::vector<std::string>{"stale"});
+
+  // A listed file that is missing: the check stops at it.
+  setCatalogue("NewVer=2011&;FileCount=3&;" + offer(1, 2011, "app.bin", "app") +
+               "File02Ver=2011;Name=gone.bin;md5=00000000000000000000000000000000&;" +
+               offer(3, 2011, "ui.res", "ui"));
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(server_.requests().back(), "/IPC/47RKT/gone.bin.patch");
+  EXPECT_EQ(workFiles(), (std::vector<std::string>{"0", "1"}));
+  EXPECT_FALSE(view_.gaugeVisible);
+
+  // A file whose body stops part way: a failure with no status line, and no
+  // hang.
+  server_.put("/IPC/47RKT/gone.bin.patch", std::string(100000, 'g'));
+  server_.stallAfter("/IPC/47RKT/gone.bin.patch", 30000);
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(view_.messages.back(), kServerFailed);
+  EXPECT_FALSE(view_.gaugeVisible);
+}
+
+TEST_F(UpdateCheckTest, MalformedCataloguesAndVersionsEndTheCheck) {
+  const std::string app = offer(1, 2011, "app.bin", "app");
+  for (const std::string& catalogue :
+       {"NewVer=next&;FileCount=1&;" + app, "NewVer=2011&;FileCount=one&;" + app,
+        "NewVer=2011&;FileCount=1&;" + std::string("File01Ver=20l1;Name=app.bin;md5=0&;"),
+        "NewVer=2011&;FileCount=2&;" + app}) {
+    setCatalogue(catalogue);
+    EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed) << catalogue;
+    EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 200 OK") << catalogue;
+  }
+  // Before any login the version label holds its start text.
+  setCatalogue("NewVer=2011&;FileCount=1&;" + app);
+  request_.deviceVersionText = "valuestring";
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 200 OK");
+
+  EXPECT_EQ(workFiles(), std::vector<std::string>{"stale"});
+  for (const std::string& path : server_.requests())
+    EXPECT_EQ(path, "/IPC/47RKT/versionlist_new.txt");
+}
+
+TEST_F(UpdateCheckTest, NamesThatAreNotPlainAreRefusedBeforeAnyDownload) {
+  // (A ";" ends a name in the catalogue itself: "Name=a;reboot;" names "a".)
+  for (const std::string& name : std::vector<std::string>{
+           "a&&reboot", "$(reboot)", "app bin", "../app.bin", "x/app.bin", std::string(56, 'n')}) {
+    setCatalogue("NewVer=2011&;FileCount=2&;" + offer(1, 2011, "app.bin", "app") +
+                 "File02Ver=2011;Name=" + name + ";md5=00000000000000000000000000000000&;");
+    EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed) << name;
+    EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 200 OK") << name;
+  }
+  for (const std::string& path : server_.requests())
+    EXPECT_EQ(path, "/IPC/47RKT/versionlist_new.txt");
+  EXPECT_EQ(workFiles(), std::vector<std::string>{"stale"});
+}
+
+TEST_F(UpdateCheckTest, TheHardwareNameIsOneEncodedPathSegment) {
+  request_.hardwareName = "47 RKT/../x";
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(server_.requests(),
+            std::vector<std::string>{"/IPC/47%20RKT%2F..%2Fx/versionlist_new.txt"});
+}

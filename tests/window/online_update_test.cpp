@@ -1,0 +1,119 @@
+// CheckForUpdate on the firmware page: the check's reports reach the tip
+// label, the download gauge and message boxes, and a packed patch takes the
+// patch area and goes to the device without a question.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QtTest>
+#include <climits>
+
+#include "app/file_helpers.h"
+#include "firmware_fixture.h"
+#include "patchformat.h"
+
+namespace {
+
+const std::string kServer = std::string("http://") + FormFixture::kUpdateServer + "/IPC/47RKT/";
+
+std::string md5Of(const std::string& bytes) {
+  return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Md5)
+      .toHex()
+      .toStdString();
+}
+
+// The gauge and tip as the operator sees them in the middle of a download.
+struct GaugeSample {
+  bool shown = false;
+  QString text, tip;
+  int value = 0, maximum = 0;
+};
+
+struct OnlineFixture : FirmwareFixture {
+  QString work;
+  GaugeSample sample;
+
+  OnlineFixture() {
+    f->TargetHarward_Val->setText("47RKT");
+    f->TargetVersion_Val->setText("2010");
+    f->PatchSavePath_Edit->setText(dir.filePath("patches"));
+    work = dir.filePath("patches/autotmp");
+    http.onProgress = [this] {
+      TTextGauge* g = f->PatchDownloadProcess_Gauge;
+      sample = {!g->isHidden(), g->progressText(), f->FirmwareWpdateTip_Label->text(), g->value(),
+                g->maximum()};
+    };
+  }
+};
+
+}  // namespace
+
+class OnlineUpdateTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void aPackedUpdateGoesToTheDeviceWithoutAQuestion() {
+    OnlineFixture fx;
+    TMainForm& f = *fx.f;
+    const std::string app(100000, 'a');
+    fx.http.answers[kServer + "versionlist_new.txt"] = {
+        "NewVer=2011&;FileCount=1&;File01Ver=2011;Name=app.bin;md5=" + md5Of(app) + "&;"};
+    fx.http.answers[kServer + "app.bin.patch"] = {app};
+    std::string sentPath, sentMd5, patchMd5;
+    std::vector<patchformat::EntryInfo> entries;
+    fx.device.onSend = [&](const char* path, const char* md5, int32_t*) {
+      sentPath = path;
+      sentMd5 = md5;
+      patchMd5 = FileMd5Hex(path);
+      patchformat::readPatch(path, nullptr, &entries, nullptr);
+      return 7;
+    };
+
+    f.CheckForUpdate_Btn->click();
+    QVERIFY(fx.waitRunEnded());
+
+    QVERIFY(fx.sample.shown);
+    QCOMPARE(fx.sample.text, QString("50000 / 100000"));
+    QCOMPARE(fx.sample.value * 2, fx.sample.maximum);
+    QCOMPARE(fx.sample.tip, QString("Downloading..."));
+    QVERIFY(f.PatchDownloadProcess_Gauge->isHidden());
+
+    for (const ShownBox& box : fx.dialogs.boxes()) QVERIFY(box.kind != ShownBox::Question);
+    QCOMPARE(fx.device.sends.size(), std::size_t(1));
+    QCOMPARE(QString::fromStdString(sentPath), fx.work + "/47RKT2011.patch");
+    QCOMPARE(sentMd5, patchMd5);
+    QCOMPARE(entries.size(), std::size_t(2));
+    QCOMPARE(entries[0].name, std::string("app.bin"));
+    // The automatic run cleans up after itself.
+    QCOMPARE(QDir(fx.work).entryList(QDir::Files), QStringList());
+    QCOMPARE(f.Patch2Send_LV->count(), 0);
+  }
+
+  void aFailedCheckLeavesThePatchAreaAlone() {
+    OnlineFixture fx;
+    TMainForm& f = *fx.f;
+    const QString chosen = fx.choosePatch();
+
+    f.CheckForUpdate_BtnClick();  // no catalogue on the server
+    QCOMPARE(fx.dialogs.texts().last(),
+             QString("Connect to Updateserver failed : code : HTTP/1.1 404 Not Found"));
+
+    // A file larger than the gauge's int range keeps its proportions.
+    const std::uint64_t huge = std::uint64_t{6} << 30;
+    fx.http.answers[kServer + "versionlist_new.txt"] = {
+        "NewVer=2011&;FileCount=1&;File01Ver=2011;Name=big.bin;md5=0&;"};
+    fx.http.answers[kServer + "big.bin.patch"] = {"", "HTTP/1.1 503 Service Unavailable", false,
+                                                  huge};
+    f.CheckForUpdate_BtnClick();
+    QCOMPARE(fx.dialogs.texts().last(),
+             QString("Connect to Updateserver failed : code : HTTP/1.1 503 Service Unavailable"));
+    QVERIFY(fx.sample.maximum > 0 && fx.sample.maximum <= INT_MAX);
+    QVERIFY(qAbs(fx.sample.value * 2 - fx.sample.maximum) <= 1);
+    QCOMPARE(fx.sample.text, QString("3221225472 / 6442450944"));
+
+    QVERIFY(fx.device.sends.empty());
+    QCOMPARE(f.Patch2Send_LV->count(), 1);
+    QCOMPARE(listitem::subItem(f.Patch2Send_LV->item(0)), chosen);
+    QVERIFY(!f.updateRunActive());
+  }
+};
+
+QTEST_MAIN(OnlineUpdateTest)
+#include "online_update_test.moc"
