@@ -5,9 +5,9 @@
 #include "app/mainform.h"
 #include "app/platform_locale.h"
 #include "app/program_services.h"
+#include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/ui_thread.h"
-#include "session/discovery.h"
 
 int main(int argc, char* argv[]) {
   initProcessLocale();
@@ -21,8 +21,6 @@ int main(int argc, char* argv[]) {
   program.dialogs.setParentWindow(&mainForm);
   mainForm.show();
   const int result = app.exec();
-  // A device search started just before closing still reports to the
-  // window; let it finish (it lasts one search window at most).
-  waitOnUiThread([] { return !deviceSearchRunning(); });
+  shutDownProgram(mainForm);
   return result;
 }
