@@ -103,6 +103,11 @@ void removeConnection(std::int32_t handle) {
 std::int32_t readReply(Connection& c, wire::Frame* frame, wire::Clock::time_point deadline,
                        const std::atomic<bool>* cancel) {
   for (;;) {
+    // Checked here too: frames that are already waiting never make a read wait.
+    if (wire::Clock::now() >= deadline) {
+      c.breakOff();
+      return kFailTimeout;
+    }
     wire::Io io =
         wire::recvFrame(c.fd.get(), frame, ioTimeoutMs(), cancel, wire::kMaxPayload, deadline);
     if (io != wire::Io::Ok) {

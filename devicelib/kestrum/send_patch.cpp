@@ -47,6 +47,7 @@ std::int32_t upload(Connection& c, int fd, std::uint64_t size, Progress& progres
   const auto deadline = uploadDeadline(size);
   std::uint64_t sent = 0;
   while (sent < size) {
+    if (wire::Clock::now() >= deadline) return kFailTimeout;
     ssize_t n = ::read(fd, buffer.get(), kBufferSize);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return kFailLocalFile;  // shrank or unreadable: the device sees a short upload

@@ -142,6 +142,26 @@ TEST_F(DeadlineTest, KeepAlivesForeverEndEveryCallAtItsDeadline) {
   EXPECT_LT(readyTook, kDeadline + milliseconds(800));
 }
 
+// Keep-alives sent as fast as the socket takes them: the reads never wait,
+// and the deadline still holds.
+TEST_F(DeadlineTest, AFloodOfKeepAlivesEndsAtTheDeadlineToo) {
+  ScriptedDevice rogue([](int fd, const wire::Frame&) {
+    auto frame = wire::encodeFrame(wire::MsgType::KeepAlive, {});
+    std::vector<std::uint8_t> burst;
+    for (int i = 0; i < 1000; ++i) burst.insert(burst.end(), frame.begin(), frame.end());
+    auto end = Clock::now() + kGiveUp;
+    while (Clock::now() < end &&
+           wire::sendAll(fd, burst.data(), burst.size(), 1000) == wire::Io::Ok) {
+    }
+  });
+  char hardware[17];
+  int32_t v, p, b;
+  auto [status, took] =
+      timed([&](int32_t* h) { return LoginServer(hardware, &v, &p, &b, "admin", "", h); });
+  EXPECT_EQ(status, -3);
+  EXPECT_LT(took, kDeadline + milliseconds(800));
+}
+
 TEST_F(DeadlineTest, OnlyRisingProgressRenewsTheUnpackWindow) {
   std::string file = patch();
   std::string md5;
