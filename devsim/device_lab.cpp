@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <system_error>
 
 #include "device_session.h"
@@ -25,15 +26,30 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr std::size_t kMaxLiveConnections = 512;
+// One client address may hold this many connections across the whole lab, so
+// that no single client can lock every camera out (the program needs about a
+// dozen per camera at most: a session, nine downloads, an update, a reboot).
+constexpr std::size_t kMaxConnectionsPerClient = 32;
 constexpr auto kTick = std::chrono::milliseconds(50);
 
-// A folder name for the device: its identifier when that is a plain name.
-std::string folderName(const DeviceConfig& d, std::size_t index) {
-  bool plain = isPlainName(d.identifier) &&
-               std::all_of(d.identifier.begin(), d.identifier.end(), [](unsigned char c) {
-                 return std::isalnum(c) || c == '-' || c == '_' || c == '.';
-               });
-  return plain ? d.identifier : "device" + std::to_string(index);
+// One state folder name per device, all different: the identifier when it is
+// a plain name not taken yet, else "device<index>", with "-2", "-3", ... added
+// until the name is free.
+std::vector<std::string> folderNames(const std::vector<DeviceConfig>& devices) {
+  std::vector<std::string> names;
+  std::set<std::string> taken;
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    const std::string& id = devices[i].identifier;
+    bool plain = isPlainName(id) && std::all_of(id.begin(), id.end(), [](unsigned char c) {
+                   return std::isalnum(c) || c == '-' || c == '_' || c == '.';
+                 });
+    std::string base = plain ? id : "device" + std::to_string(i);
+    std::string name = base;
+    for (int n = 2; taken.count(name); ++n) name = base + "-" + std::to_string(n);
+    taken.insert(name);
+    names.push_back(name);
+  }
+  return names;
 }
 
 // Every device holds two sockets and every connection one more: a large
@@ -81,10 +97,11 @@ bool DeviceLab::prepareFolders(std::string* error) {
     stateDir_ = config_.stateDir;
     fs::create_directories(stateDir_, ec);
   }
+  const std::vector<std::string> names = folderNames(config_.devices);
   std::map<std::string, std::string> sharedCopies;  // template -> its one copy
   for (std::size_t i = 0; i < config_.devices.size(); ++i) {
     const DeviceConfig& d = config_.devices[i];
-    std::string folder = stateDir_ + "/" + folderName(d, i);
+    std::string folder = stateDir_ + "/" + names[i];
     std::string sdcard = folder + "/sdcard";
     bool copyTemplate = true;
     if (d.sharedStorage) {
@@ -212,12 +229,21 @@ void DeviceLab::reap(bool all) {
 }
 
 void DeviceLab::acceptOn(std::size_t index) {
-  wire::Fd fd(::accept4(slots_[index].listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+  sockaddr_in peer{};
+  socklen_t peerLength = sizeof peer;
+  wire::Fd fd(::accept4(slots_[index].listener.get(), reinterpret_cast<sockaddr*>(&peer),
+                        &peerLength, SOCK_CLOEXEC));
   if (!fd.valid()) return;
-  // Closed at once when too many are open, or when the device is going down to reboot.
-  if (live_.size() >= kMaxLiveConnections || !slots_[index].device->status().online) return;
+  const std::uint32_t client = peer.sin_addr.s_addr;
+  const auto fromClient = static_cast<std::size_t>(
+      std::count_if(live_.begin(), live_.end(), [&](const Live& l) { return l.client == client; }));
+  // Closed at once when too many are open (in all or from this client), or
+  // when the device is going down to reboot.
+  if (live_.size() >= kMaxLiveConnections || fromClient >= kMaxConnectionsPerClient ||
+      !slots_[index].device->status().online)
+    return;
   wire::setNoDelay(fd.get());
-  Live l{index, std::move(fd), {}, std::make_shared<std::atomic<bool>>(false)};
+  Live l{index, client, std::move(fd), {}, std::make_shared<std::atomic<bool>>(false)};
   Device* device = slots_[index].device.get();
   int raw = l.fd.get();
   auto done = l.done;

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -56,6 +57,7 @@ class DeviceLab {
   };
   struct Live {
     std::size_t slot;
+    std::uint32_t client;  // the peer's IPv4 address, network order
     wire::Fd fd;
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> done;

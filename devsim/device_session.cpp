@@ -25,7 +25,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using wire::MsgType;
 
-constexpr int kIdleTimeoutMs = 300000;  // a client may keep an idle connection this long
+// A connection that has not sent a whole first frame within 5 s, or no
+// whole frame for 120 s since its last request, is closed: idle connections
+// must not pile up and lock other clients out.
+constexpr auto kFirstFrameLimit = std::chrono::seconds(5);
+constexpr auto kIdleLimit = std::chrono::seconds(120);
 constexpr int kTransferTimeoutMs = 30000;
 constexpr std::size_t kBufferSize = 256 * 1024;
 constexpr std::size_t kMaxListing = 100000;
@@ -82,9 +86,11 @@ class Session {
       : device_(device), link_(fd, stop), options_(options) {}
 
   void run() {
+    auto deadline = Clock::now() + kFirstFrameLimit;
     for (;;) {
       wire::Frame f;
-      wire::Io io = wire::recvFrame(link_.fd(), &f, kIdleTimeoutMs, &link_.stop());
+      wire::Io io = wire::recvFrame(link_.fd(), &f, kTransferTimeoutMs, &link_.stop(),
+                                    wire::kMaxPayload, deadline);
       if (io == wire::Io::Malformed) {
         link_.sendStatus(MsgType::Error, wire::kStatusMalformed);
         return;
@@ -92,6 +98,7 @@ class Session {
       if (io != wire::Io::Ok) return;
       if (device_.faults().stall) continue;  // a hung device reads but never answers
       if (!handle(f)) return;
+      deadline = Clock::now() + kIdleLimit;
     }
   }
 

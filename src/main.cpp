@@ -7,9 +7,9 @@
 #include "app/mainform.h"
 #include "app/platform_locale.h"
 #include "app/program_services.h"
+#include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/ui_thread.h"
-#include "session/discovery.h"
 #include "updateservice/server_address.h"
 
 int main(int argc, char* argv[]) {
@@ -47,8 +47,6 @@ int main(int argc, char* argv[]) {
   program.dialogs.setParentWindow(&mainForm);
   mainForm.show();
   const int result = app.exec();
-  // A device search started just before closing still reports to the
-  // window; let it finish (it lasts one search window at most).
-  waitOnUiThread([] { return !deviceSearchRunning(); });
+  shutDownProgram(mainForm);
   return result;
 }

@@ -4,7 +4,9 @@
  * like any vendor library. Handles are 32-bit signed: 1 or more is a usable
  * connection, anything below 1 means none or failure. Calls on different
  * handles may run on different threads at the same time. Callbacks run on the
- * thread that made the call that triggers them.
+ * thread that made the call that triggers them. Every call that waits for the
+ * device ends by a deadline however many keep-alives arrive, then fails with
+ * -3 and drops the connection (docs/protocol.md lists them).
  */
 #ifndef KESTRUM_H
 #define KESTRUM_H

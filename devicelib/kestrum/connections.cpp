@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -31,13 +32,33 @@ std::int32_t statusFromIo(wire::Io io) {
   }
 }
 
+namespace {
+int msFromEnvironment(const char* name, long low, long high, int fallback) {
+  const char* text = std::getenv(name);
+  long v = text ? std::strtol(text, nullptr, 10) : 0;
+  return (v >= low && v <= high) ? static_cast<int>(v) : fallback;
+}
+}  // namespace
+
 int ioTimeoutMs() {
-  static const int value = [] {
-    const char* text = std::getenv("KESTRUM_IO_TIMEOUT_MS");
-    long v = text ? std::strtol(text, nullptr, 10) : 0;
-    return (v >= 100 && v <= 600000) ? static_cast<int>(v) : 10000;
-  }();
+  static const int value = msFromEnvironment("KESTRUM_IO_TIMEOUT_MS", 100, 600000, 10000);
   return value;
+}
+
+int callDeadlineMs() {
+  static const int value = msFromEnvironment("KESTRUM_CALL_DEADLINE_MS", 100, 3600000, 20000);
+  return value;
+}
+
+int replyDeadlineMs() { return 3 * callDeadlineMs(); }
+
+int unpackWindowMs() {
+  static const int value = msFromEnvironment("KESTRUM_UNPACK_WINDOW_MS", 100, 3600000, 60000);
+  return value;
+}
+
+wire::Clock::time_point deadlineIn(int ms) {
+  return wire::Clock::now() + std::chrono::milliseconds(ms);
 }
 
 void Connection::breakOff() {
@@ -79,14 +100,25 @@ void removeConnection(std::int32_t handle) {
   c->breakOff();
 }
 
-std::int32_t readReply(Connection& c, wire::Frame* frame, const std::atomic<bool>* cancel) {
+std::int32_t readReply(Connection& c, wire::Frame* frame, wire::Clock::time_point deadline,
+                       const std::atomic<bool>* cancel) {
   for (;;) {
-    wire::Io io = wire::recvFrame(c.fd.get(), frame, ioTimeoutMs(), cancel);
+    // Checked here too: frames that are already waiting never make a read wait.
+    if (wire::Clock::now() >= deadline) {
+      c.breakOff();
+      return kFailTimeout;
+    }
+    wire::Io io =
+        wire::recvFrame(c.fd.get(), frame, ioTimeoutMs(), cancel, wire::kMaxPayload, deadline);
     if (io != wire::Io::Ok) {
       c.breakOff();
       return statusFromIo(io);
     }
-    if (frame->type == static_cast<std::uint8_t>(wire::MsgType::KeepAlive)) continue;
+    if (frame->type == static_cast<std::uint8_t>(wire::MsgType::KeepAlive)) {
+      if (frame->payload.empty()) continue;
+      c.breakOff();
+      return kFailMalformed;
+    }
     if (frame->type == static_cast<std::uint8_t>(wire::MsgType::Error)) {
       wire::Reader r(frame->payload);
       std::int32_t status = r.i32();

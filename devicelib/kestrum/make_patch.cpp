@@ -80,6 +80,7 @@ extern "C" KESTRUM_API int32_t MakePatch(const char* hardwareName, int32_t newVe
     if (index == fileCount) name = patchformat::kRuleScriptName;
     entries.emplace_back(name, path);
   }
+  if (patchformat::outputIsAnInput(outputPath, entries)) return kBadArguments;
 
   int32_t reported = 0;
   kestrum::reportProgress(0, KESTRUM_CHANNEL_MAKE_PATCH);

@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "connections.h"
@@ -53,6 +56,23 @@ std::int32_t streamInto(Connection& c, Transfer& t, int fd, std::uint64_t size) 
   return 0;
 }
 
+// Creates a new, empty side file "<target>.<random>.part" in the target's
+// folder. O_EXCL | O_NOFOLLOW: a link or a file that someone placed there is
+// never followed nor reused; a clash just tries another name.
+int createPartFile(const std::string& target, std::string* partPath) {
+  static std::atomic<std::uint32_t> counter{0};
+  std::random_device random;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%08x%04x.part", random(),
+                  static_cast<unsigned>(counter++ & 0xffff));
+    *partPath = target + suffix;
+    int fd = ::open(partPath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
 }  // namespace
 
 extern "C" {
@@ -71,8 +91,8 @@ KESTRUM_API int32_t RecvFile(const char* localPath, int32_t size, uint16_t trans
   // The bytes go into a side file that replaces the target only when
   // complete, so a failed download never leaves a truncated file that looks
   // like a finished one, nor destroys the file it was meant to replace.
-  std::string partPath = std::string(localPath) + ".part";
-  int fd = ::open(partPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  std::string partPath;
+  int fd = createPartFile(localPath, &partPath);
   std::int32_t status = fd < 0 ? kFailLocalFile : streamInto(*c, *t, fd, t->size);
   if (fd >= 0 && ::close(fd) != 0 && status == 0) status = kFailLocalFile;
   if (status == 0 && ::rename(partPath.c_str(), localPath) != 0) status = kFailLocalFile;

@@ -16,7 +16,7 @@ std::int32_t commandRequest(Connection& c, std::int32_t code) {
   w.i32(code).u16(0).u16(0);
   if (std::int32_t s = sendMessage(c, wire::MsgType::Request, w.data()); s < 0) return s;
   wire::Frame f;
-  if (std::int32_t s = readReply(c, &f); s < 0) return s;
+  if (std::int32_t s = readReply(c, &f, deadlineIn(callDeadlineMs())); s < 0) return s;
   wire::Reader r(f.payload);
   std::int32_t status = r.i32();
   if (f.type != static_cast<std::uint8_t>(wire::MsgType::CommandReply) || !r.finished()) {
@@ -26,10 +26,11 @@ std::int32_t commandRequest(Connection& c, std::int32_t code) {
   return status == 0 ? 0 : (status < 0 ? status : kFailRefused);
 }
 
-std::int32_t receiveListing(Connection& c, Transfer& t, void* buffer, int32_t* count) {
+std::int32_t receiveListing(Connection& c, Transfer& t, void* buffer, int32_t* count,
+                            const std::atomic<bool>* cancel) {
   if (t.listingEnded) return kFailArgument;
   wire::Frame f;
-  if (std::int32_t s = readReply(c, &f, &t.cancelled); s < 0) return s;
+  if (std::int32_t s = readReply(c, &f, deadlineIn(replyDeadlineMs()), cancel); s < 0) return s;
   wire::Reader r(f.payload);
   std::int32_t status = r.i32();
   std::uint16_t n = r.u16();
@@ -50,10 +51,11 @@ std::int32_t receiveListing(Connection& c, Transfer& t, void* buffer, int32_t* c
   return KESTRUM_RECV_LIST;
 }
 
-std::int32_t receiveFileInfo(Connection& c, Transfer& t, void* buffer, int32_t* size) {
-  if (t.sizeKnown) return kFailArgument;  // RecvFile comes next
+std::int32_t receiveFileInfo(Connection& c, Transfer& t, void* buffer, int32_t* size,
+                             const std::atomic<bool>* cancel) {
+  if (t.sizeKnown || t.fileDone) return kFailArgument;  // RecvFile comes next, or nothing
   wire::Frame f;
-  if (std::int32_t s = readReply(c, &f, &t.cancelled); s < 0) return s;
+  if (std::int32_t s = readReply(c, &f, deadlineIn(replyDeadlineMs()), cancel); s < 0) return s;
   wire::Reader r(f.payload);
   std::int32_t status = r.i32();
   r.u32();
@@ -63,7 +65,10 @@ std::int32_t receiveFileInfo(Connection& c, Transfer& t, void* buffer, int32_t* 
     c.breakOff();
     return kFailMalformed;
   }
-  if (status < 0) return status;
+  if (status < 0) {
+    t.fileDone = true;  // a refusal: no bytes follow
+    return status;
+  }
   if (fileSize > 0x7fffffff) {  // the interface carries sizes in 32 signed bits
     c.breakOff();
     return kFailTooLarge;
@@ -81,7 +86,51 @@ std::int32_t receiveFileInfo(Connection& c, Transfer& t, void* buffer, int32_t* 
   return KESTRUM_RECV_SIZE_KNOWN;
 }
 
+void remember(Connection& c, std::shared_ptr<Transfer> t) {
+  std::lock_guard lock(c.lastTransferMutex);
+  c.lastTransfer = std::move(t);
+}
+
 }  // namespace
+
+namespace kestrum {
+
+std::int32_t settlePendingReplies(Connection& c) {
+  std::shared_ptr<Transfer> t;
+  {
+    std::lock_guard lock(c.lastTransferMutex);
+    t = std::move(c.lastTransfer);
+  }
+  if (!t) return 0;
+  std::lock_guard lock(t->mutex);
+  char scratch[KESTRUM_LIST_BUFFER_SIZE];
+  std::int32_t n = 0;
+  if (t->kind == TransferKind::Listing) {
+    // A listing ends with an empty reply or a refusal; the device sends at most
+    // 100000 entries, so this loop is finite even against a rogue device.
+    for (int reply = 0; !t->listingEnded; ++reply) {
+      if (reply > 10001) {
+        c.breakOff();
+        return kFailMalformed;
+      }
+      if (std::int32_t s = receiveListing(c, *t, scratch, &n, nullptr); s < 0 && !t->listingEnded)
+        return s;
+    }
+    return 0;
+  }
+  if (!t->sizeKnown && !t->fileDone) {
+    std::int32_t s = receiveFileInfo(c, *t, scratch, &n, nullptr);
+    if (t->fileDone) return 0;  // refused: nothing follows
+    if (s < 0) return s;
+  }
+  if (t->sizeKnown && !t->fileDone) {
+    c.breakOff();  // raw bytes still on the way
+    return kFailConnection;
+  }
+  return 0;
+}
+
+}  // namespace kestrum
 
 extern "C" {
 
@@ -108,6 +157,7 @@ KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint1
     case KESTRUM_REQ_REBOOT: {
       auto c = usableConnection(handle);
       if (!c) return kFailConnection;
+      if (std::int32_t s = settlePendingReplies(*c); s < 0) return s;
       forgetTransfersOf(*handle);
       return commandRequest(*c, requestCode);
     }
@@ -117,6 +167,7 @@ KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint1
 
   auto c = usableConnection(handle);
   if (!c) return kFailConnection;
+  if (std::int32_t s = settlePendingReplies(*c); s < 0) return s;
   auto t = startTransfer(*handle, kind);
   if (!t) return kFailArgument;
   wire::Writer w;
@@ -129,6 +180,7 @@ KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint1
     return s;
   }
   *transferId = t->id;
+  remember(*c, std::move(t));
   return 0;
 }
 
@@ -140,8 +192,8 @@ KESTRUM_API int32_t RecvData(void* buffer, int32_t* count, int32_t* size, uint16
   auto c = usableConnection(handle);
   if (!c) return kFailConnection;
   std::lock_guard lock(t->mutex);
-  if (t->kind == TransferKind::Listing) return receiveListing(*c, *t, buffer, count);
-  return receiveFileInfo(*c, *t, buffer, size);
+  if (t->kind == TransferKind::Listing) return receiveListing(*c, *t, buffer, count, &t->cancelled);
+  return receiveFileInfo(*c, *t, buffer, size, &t->cancelled);
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -34,16 +35,25 @@ class Progress {
   std::int32_t last_ = -1;
 };
 
+// The whole upload may take the call deadline plus one second per 64 KiB:
+// bytes that move are progress, but a device that takes one byte now and
+// then must not hold the caller for ever.
+wire::Clock::time_point uploadDeadline(std::uint64_t size) {
+  return deadlineIn(callDeadlineMs()) + std::chrono::milliseconds(size / 64);  // ~64 KiB/s
+}
+
 std::int32_t upload(Connection& c, int fd, std::uint64_t size, Progress& progress) {
   auto buffer = std::make_unique<char[]>(kBufferSize);
+  const auto deadline = uploadDeadline(size);
   std::uint64_t sent = 0;
   while (sent < size) {
+    if (wire::Clock::now() >= deadline) return kFailTimeout;
     ssize_t n = ::read(fd, buffer.get(), kBufferSize);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return kFailLocalFile;  // shrank or unreadable: the device sees a short upload
     if (static_cast<std::uint64_t>(n) > size - sent) n = static_cast<ssize_t>(size - sent);
-    wire::Io io =
-        wire::sendAll(c.fd.get(), buffer.get(), static_cast<std::size_t>(n), ioTimeoutMs());
+    wire::Io io = wire::sendAll(c.fd.get(), buffer.get(), static_cast<std::size_t>(n),
+                                ioTimeoutMs(), nullptr, deadline);
     if (io != wire::Io::Ok) return statusFromIo(io);
     sent += static_cast<std::uint64_t>(n);
     progress.report(static_cast<std::int32_t>(sent * kUploadShare / size));
@@ -51,16 +61,25 @@ std::int32_t upload(Connection& c, int fd, std::uint64_t size, Progress& progres
   return 0;
 }
 
-// Reads progress frames until the result arrives.
+// Reads progress frames until the result arrives. The device has one unpack
+// window to answer; only a progress value higher than any before opens a new
+// one, so keep-alives or repeated values cannot stretch the wait (at most 61
+// windows in all, for 40..100).
 std::int32_t awaitResult(Connection& c, Progress& progress) {
+  auto deadline = deadlineIn(unpackWindowMs());
+  std::int32_t highest = KESTRUM_SEND_UNPACK_STAGE - 1;
   for (;;) {
     wire::Frame f;
-    if (std::int32_t s = readReply(c, &f); s < 0) return s;
+    if (std::int32_t s = readReply(c, &f, deadline); s < 0) return s;
     wire::Reader r(f.payload);
     std::int32_t value = r.i32();
     if (!r.finished()) return kFailMalformed;
     if (f.type == static_cast<std::uint8_t>(wire::MsgType::PatchProgress)) {
-      if (value >= KESTRUM_SEND_UNPACK_STAGE && value <= 100) progress.report(value);
+      if (value > highest && value <= 100) {
+        highest = value;
+        deadline = deadlineIn(unpackWindowMs());
+        progress.report(value);
+      }
     } else if (f.type == static_cast<std::uint8_t>(wire::MsgType::PatchResult)) {
       return value;
     } else {
@@ -84,10 +103,17 @@ KESTRUM_API int32_t SendUpdatePatch(const char* patchPath, const char* md5Hex, i
   int fd = ::open(patchPath, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kFailLocalFile;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
-      static_cast<std::uint64_t>(st.st_size) > 0xffffffffu) {  // a patch states its size in 32 bits
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+    ::close(fd);  // a folder or an empty file is no patch file
+    return kFailLocalFile;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > 0xffffffffu) {  // a patch states its size in 32 bits
     ::close(fd);
-    return st.st_size > 0 ? kFailTooLarge : kFailLocalFile;
+    return kFailTooLarge;
+  }
+  if (std::int32_t s = settlePendingReplies(*c); s < 0) {
+    ::close(fd);
+    return s;
   }
   auto size = static_cast<std::uint64_t>(st.st_size);
 
@@ -97,7 +123,7 @@ KESTRUM_API int32_t SendUpdatePatch(const char* patchPath, const char* md5Hex, i
   w.u64(size).bytes(md5.data(), md5.size());
   wire::Frame f;
   if ((result = sendMessage(*c, wire::MsgType::PatchBegin, w.data())) == 0 &&
-      (result = readReply(*c, &f)) == 0) {
+      (result = readReply(*c, &f, deadlineIn(callDeadlineMs()))) == 0) {
     wire::Reader r(f.payload);
     std::int32_t ready = r.i32();
     if (f.type != static_cast<std::uint8_t>(wire::MsgType::PatchReady) || !r.finished()) {

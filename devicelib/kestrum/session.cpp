@@ -42,6 +42,7 @@ KESTRUM_API int32_t LoginServer(char hardwareName[17], int32_t* version, int32_t
   std::memset(hardwareName, 0, KESTRUM_HARDWARE_NAME_SIZE);
   auto c = usableConnection(handle);
   if (!c) return kFailConnection;
+  if (std::int32_t s = settlePendingReplies(*c); s < 0) return s;
 
   wire::Writer w;
   w.fixedText(boundedText(userName, wire::kCredentialWidth), wire::kCredentialWidth)
@@ -49,7 +50,7 @@ KESTRUM_API int32_t LoginServer(char hardwareName[17], int32_t* version, int32_t
   if (std::int32_t s = sendMessage(*c, wire::MsgType::Login, w.data()); s < 0) return s;
 
   wire::Frame f;
-  if (std::int32_t s = readReply(*c, &f); s < 0) return s;
+  if (std::int32_t s = readReply(*c, &f, deadlineIn(callDeadlineMs())); s < 0) return s;
   wire::Reader r(f.payload);
   std::int32_t status = r.i32();
   std::string hardware = r.fixedText(wire::kHardwareWidth);

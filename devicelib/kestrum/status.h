@@ -25,4 +25,19 @@ std::int32_t statusFromIo(wire::Io io);
 int ioTimeoutMs();
 constexpr int kConnectTimeoutMs = 3000;
 
+// Whole-call limits, so that a device sending keep-alives for ever cannot
+// hold a caller (the window's thread among them). Each is read once from its
+// variable (100 to 3600000 ms) so tests can shorten it.
+// Login, backtrack, reboot and PatchReady: 20 s (KESTRUM_CALL_DEADLINE_MS).
+int callDeadlineMs();
+// One RecvData reply: three call deadlines (60 s), as a device may first read
+// a large file for its MD5.
+int replyDeadlineMs();
+// The device's check and unpacking after an upload: 60 s, started again by
+// each progress value higher than the last (KESTRUM_UNPACK_WINDOW_MS).
+int unpackWindowMs();
+
+// The point in time ms milliseconds from now.
+wire::Clock::time_point deadlineIn(int ms);
+
 }  // namespace kestrum

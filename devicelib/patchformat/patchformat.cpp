@@ -7,6 +7,10 @@
 #include <filesystem>
 #include <memory>
 
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace patchformat {
 namespace {
 
@@ -161,7 +165,38 @@ bool writeHeader(std::FILE* out, const std::string& hardwareName, std::int32_t v
   return seekTo(out, 0) && std::fwrite(head.data(), 1, head.size(), out) == head.size();
 }
 
+// A new file "<outputPath>.XXXXXX" in the output's folder, so that the
+// finished patch can be renamed over the output in one step.
+File createTempBeside(const std::string& outputPath, std::string* tempPath, std::string* error) {
+  std::string pattern = outputPath + ".XXXXXX";
+  int fd = ::mkstemp(pattern.data());
+  if (fd < 0) {
+    if (error) *error = "cannot create a file beside " + outputPath + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  ::fchmod(fd, 0644);  // mkstemp makes it private; a patch is an ordinary file
+  File f(::fdopen(fd, "wb"));
+  if (!f) {
+    ::close(fd);
+    ::unlink(pattern.c_str());
+    if (error) *error = "cannot write " + pattern;
+    return nullptr;
+  }
+  *tempPath = pattern;
+  return f;
+}
+
 }  // namespace
+
+// True when outputPath names one of the input files (also through a link):
+// writing there would destroy the input before it is read.
+bool outputIsAnInput(const std::string& outputPath, const std::vector<PayloadFile>& entries) {
+  for (const PayloadFile& entry : entries) {
+    std::error_code ec;
+    if (!entry.bytes && std::filesystem::equivalent(outputPath, entry.localPath, ec)) return true;
+  }
+  return false;
+}
 
 std::string buildInstallScript(const std::string& currentVersion,
                                const std::vector<std::string>& entryNames) {
@@ -189,9 +224,12 @@ bool writePatchEntries(const std::string& outputPath, const std::string& hardwar
   std::vector<PlannedEntry> plan;
   std::uint64_t total = 0;
   if (entries.size() >= kSizeLimit) return fail(error, "too many entries for one patch");
+  if (outputIsAnInput(outputPath, entries))
+    return fail(error, "the output " + outputPath + " is one of the input files");
   if (!planEntries(entries, &plan, &total, error)) return false;
 
-  File out = openFile(outputPath, "wb", error);
+  std::string tempPath;
+  File out = createTempBeside(outputPath, &tempPath, error);
   if (!out) return false;
   std::uint64_t written = 0;
   auto wrote = [&](std::size_t bytes) {
@@ -205,11 +243,15 @@ bool writePatchEntries(const std::string& outputPath, const std::string& hardwar
   ok = ok &&
        writeHeader(out.get(), hardwareName, version, static_cast<std::uint32_t>(entries.size()),
                    static_cast<std::uint32_t>(total));
+  ok = (std::fflush(out.get()) == 0) && (::fsync(::fileno(out.get())) == 0) && ok;
   ok = (std::fclose(out.release()) == 0) && ok;
+  if (ok && ::rename(tempPath.c_str(), outputPath.c_str()) != 0) {
+    localError = "cannot replace " + outputPath + ": " + std::strerror(errno);
+    ok = false;
+  }
   if (!ok) {
     if (localError.empty()) localError = "cannot write " + outputPath;
-    std::error_code ignored;
-    std::filesystem::remove(outputPath, ignored);
+    ::unlink(tempPath.c_str());  // only our own file; the output path is untouched
     return fail(error, localError);
   }
   return true;

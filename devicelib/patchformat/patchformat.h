@@ -69,11 +69,16 @@ using ProgressFn = std::function<void(std::uint64_t written, std::uint64_t total
 // puts the install script last). All sizes are checked before anything is
 // written. Returns false and sets error on any failure (a file that cannot be
 // read or written, a file that changed size while copied, an entry of 4 GiB
-// or more, a patch that would reach 4 GiB); a partly written output file is
-// removed.
+// or more, a patch that would reach 4 GiB, an output that is one of the
+// inputs). The patch is written to a new file beside the output and renamed
+// over it when complete, so a failure leaves the output path as it was.
 bool writePatchEntries(const std::string& outputPath, const std::string& hardwareName,
                        std::int32_t version, const std::vector<PayloadFile>& entries,
                        std::string* error, const ProgressFn& progress = nullptr);
+
+// True when outputPath names one of the entries' local files (also through a
+// link): writing there would destroy that input before it is read.
+bool outputIsAnInput(const std::string& outputPath, const std::vector<PayloadFile>& entries);
 
 // Writes a complete patch: the payload files in order, then the script as
 // "patchrule.sh".

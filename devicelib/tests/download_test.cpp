@@ -106,7 +106,25 @@ TEST_F(DownloadTest, DroppedConnectionFailsWithoutHangOrPartialFile) {
   EXPECT_LT(d.recvFile, 0);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));  // a close is seen at once
   EXPECT_EQ(readFile(target), "kept");  // the old file survives a failed download
-  EXPECT_FALSE(fs::exists(target + ".part"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(local("")), {}), 1);  // no side file left
+}
+
+TEST_F(DownloadTest, APlantedPartLinkOrFileIsNeverWrittenThrough) {
+  std::string target = local("clip1.mp4").string();
+  writeFile(local("victim"), "not yours");
+  fs::create_symlink(local("victim"), target + ".part");
+  writeFile(local("clip2.mp4.part"), "someone else's");
+  EXPECT_GE(download("127.0.0.2", "DCIM/clip1.mp4", KESTRUM_REQ_GET_FILE, target).recvFile, 0);
+  EXPECT_GE(
+      download("127.0.0.2", "DCIM/clip2.mp4", KESTRUM_REQ_GET_FILE, local("clip2.mp4").string())
+          .recvFile,
+      0);
+  EXPECT_EQ(readFile(local("victim")), "not yours");
+  EXPECT_TRUE(fs::is_symlink(target + ".part"));
+  EXPECT_EQ(readFile(local("clip2.mp4.part")), "someone else's");
+  EXPECT_FALSE(fs::is_symlink(target));
+  EXPECT_EQ(readFile(target), readFile(onDevice("DCIM/clip1.mp4")));
+  EXPECT_EQ(readFile(local("clip2.mp4")), readFile(onDevice("DCIM/clip2.mp4")));
 }
 
 TEST_F(DownloadTest, SilentDeviceTimesOut) {
@@ -195,6 +213,26 @@ TEST_F(DownloadTest, CallsOutOfOrderAreRefused) {
   EXPECT_LT(RecvFile(local("x").string().c_str(), size - 1, id, &c.handle), 0);  // wrong size
   EXPECT_GE(RecvFile(local("x").string().c_str(), size, id, &c.handle), 0);
   StopRecvFile(id);
+}
+
+// A new request on a handle replaces the earlier transfer even when its
+// replies were not all read: the handle stays usable for the new one.
+TEST_F(DownloadTest, NewRequestAfterUnreadRepliesGetsItsOwnReply) {
+  for (int i = 0; i < 25; ++i) writeFile(onDevice("many/f" + std::to_string(i)), "x");
+  Connection c("127.0.0.2");
+  uint16_t id = 1;
+  char buffer[KESTRUM_LIST_BUFFER_SIZE];
+  int32_t count = 0, size = 0;
+  ASSERT_EQ(SearchDir("many", KESTRUM_REQ_LIST_DIR, &id, &c.handle), 0);
+  ASSERT_EQ(RecvData(buffer, &count, &size, id, &c.handle), KESTRUM_RECV_LIST);
+  EXPECT_EQ(count, 10);  // two more replies and the end mark stay unread
+  ASSERT_EQ(SearchDir("DCIM/clip4.mp4", KESTRUM_REQ_GET_FILE_MD5, &id, &c.handle), 0);
+  EXPECT_EQ(RecvData(buffer, &count, &size, id, &c.handle), KESTRUM_RECV_SIZE_KNOWN);
+  EXPECT_EQ(size, static_cast<int32_t>(fs::file_size(onDevice("DCIM/clip4.mp4"))));
+  // The announced file was not read: its bytes cannot be skipped, so a new
+  // request on this connection fails and the handle is spent.
+  EXPECT_EQ(SearchDir("", KESTRUM_REQ_LIST_ROOT, &id, &c.handle), -1);
+  EXPECT_EQ(SearchDir("", KESTRUM_REQ_LIST_ROOT, &id, &c.handle), -1);
 }
 
 }  // namespace

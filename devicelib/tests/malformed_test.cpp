@@ -1,8 +1,11 @@
 // Broken frames in both directions: a rogue device against the library, and
 // a rogue client against the lab. Nothing may crash or hang.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -186,6 +189,70 @@ TEST_F(LabTest, RogueClientsDoNotHurtTheLab) {
   Download d = download("127.0.0.2", "a.txt", 4, local("a.txt").string());
   EXPECT_GE(d.recvFile, 0);
   EXPECT_EQ(readFile(local("a.txt")), "hello");
+}
+
+// A TCP connection to the lab camera at 127.0.0.2:9001 from a chosen loopback
+// source address.
+wire::Fd connectFrom(const char* source) {
+  wire::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in from{}, to{};
+  from.sin_family = to.sin_family = AF_INET;
+  ::inet_pton(AF_INET, source, &from.sin_addr);
+  ::inet_pton(AF_INET, "127.0.0.2", &to.sin_addr);
+  to.sin_port = htons(9001);
+  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+      ::connect(fd.get(), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
+    return {};
+  return fd;
+}
+
+// True when the lab closes fd within the time given.
+bool closedWithin(int fd, std::chrono::milliseconds limit) {
+  char byte;
+  std::size_t got;
+  return wire::recvSome(fd, &byte, 1, &got, static_cast<int>(limit.count())) == wire::Io::Closed;
+}
+
+// One client address may hold 32 connections; silent ones are dropped after
+// 5 s, and other clients are served all along.
+TEST_F(LabTest, OneClientCannotHoldEveryConnection) {
+  writeFile(templateOf("CAM0001A") / "a.txt", "hello");
+  startLab({camera("CAM0001A", "127.0.0.2", "47RKT", 2010)});
+  std::vector<wire::Fd> held;
+  for (int i = 0; i < 32; ++i) held.push_back(connectFrom("127.0.0.7"));
+  ASSERT_TRUE(held.back().valid());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // all accepted
+  wire::Fd extra = connectFrom("127.0.0.7");
+  EXPECT_TRUE(closedWithin(extra.get(), std::chrono::milliseconds(1000)));
+
+  Download other = download("127.0.0.2", "a.txt", 4, local("a.txt").string());
+  EXPECT_GE(other.recvFile, 0);
+
+  const auto start = Clock::now();
+  const auto until = start + std::chrono::milliseconds(6000);  // the lab allows 5 s of silence
+  for (auto& fd : held) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    EXPECT_TRUE(closedWithin(fd.get(), std::max(left, std::chrono::milliseconds(0))));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the lab reaps them
+  wire::Fd again = connectFrom("127.0.0.7");
+  EXPECT_FALSE(closedWithin(again.get(), std::chrono::milliseconds(300)));
+}
+
+// A device named like the folder that an odd identifier falls back to gets a
+// state folder of its own, and so does a repeated identifier.
+TEST_F(LabTest, EveryDeviceGetsItsOwnStateFolder) {
+  writeFile(templateOf("device1") / "mine.txt", "device1");
+  writeFile(templateOf("odd id") / "mine.txt", "odd");
+  auto twin = camera("device1", "127.0.0.4", "47RKT", 2010);
+  startLab({camera("device1", "127.0.0.2", "47RKT", 2010),
+            camera("odd id", "127.0.0.3", "47RKT", 2010), twin});
+  EXPECT_EQ(std::distance(fs::directory_iterator(lab_->stateDir()), {}), 3);
+  EXPECT_NE(deviceFolder("device1"), deviceFolder("odd id"));
+  EXPECT_GE(download("127.0.0.3", "mine.txt", 4, local("odd").string()).recvFile, 0);
+  EXPECT_EQ(readFile(local("odd")), "odd");
+  EXPECT_GE(download("127.0.0.2", "mine.txt", 4, local("d1").string()).recvFile, 0);
+  EXPECT_EQ(readFile(local("d1")), "device1");
 }
 
 }  // namespace

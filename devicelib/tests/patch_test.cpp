@@ -137,7 +137,9 @@ TEST_F(PatchTest, RefusalsAndFailures) {
   EXPECT_FALSE(fs::exists(deviceFolder("CAM0001A") / "mnt" / "mtd" / "app.bin"));
 
   EXPECT_LT(send("127.0.0.2", patch, "NOT-HEX"), 0);
-  EXPECT_LT(send("127.0.0.2", local("none.patch").string(), std::string(32, 'a')), 0);
+  // A missing file and a folder are both "no patch file here".
+  EXPECT_EQ(send("127.0.0.2", local("none.patch").string(), std::string(32, 'a')), -8);
+  EXPECT_EQ(send("127.0.0.2", local("").string(), std::string(32, 'a')), -8);
   // A file that is not a patch, with its right MD5.
   writeFile(local("junk.patch"), patternBytes(4000, 3));
   EXPECT_EQ(send("127.0.0.2", local("junk.patch").string()), -5);

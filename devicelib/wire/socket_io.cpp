@@ -18,8 +18,6 @@ namespace {
 
 constexpr int kSliceMs = 100;
 
-using Clock = std::chrono::steady_clock;
-
 // Waits until fd is ready for events, the timeout has passed without it,
 // or cancel is set.
 Io waitReady(int fd, short events, int timeoutMs, const std::atomic<bool>* cancel) {
@@ -34,6 +32,16 @@ Io waitReady(int fd, short events, int timeoutMs, const std::atomic<bool>* cance
     if (r > 0) return Io::Ok;  // readable, writable, or an error the next call reports
     if (r < 0 && errno != EINTR) return Io::Error;
   }
+}
+
+// The wait allowed now: the per-wait timeout, cut to what is left before the
+// deadline (0 when it has passed).
+int budgetMs(int timeoutMs, Clock::time_point deadline) {
+  if (deadline == kNoDeadline) return timeoutMs;
+  auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return 0;
+  return left < timeoutMs ? static_cast<int>(left) : timeoutMs;
 }
 
 sockaddr_in makeAddress(std::uint32_t addr, std::uint16_t port) {
@@ -141,7 +149,7 @@ void setNoDelay(int fd) {
 }
 
 Io sendAll(int fd, const void* data, std::size_t size, int timeoutMs,
-           const std::atomic<bool>* cancel) {
+           const std::atomic<bool>* cancel, Clock::time_point deadline) {
   auto p = static_cast<const char*>(data);
   while (size > 0) {
     if (cancel && cancel->load()) return Io::Cancelled;
@@ -151,7 +159,7 @@ Io sendAll(int fd, const void* data, std::size_t size, int timeoutMs,
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK)
         return (errno == EPIPE || errno == ECONNRESET) ? Io::Closed : Io::Error;
-      Io w = waitReady(fd, POLLOUT, timeoutMs, cancel);
+      Io w = waitReady(fd, POLLOUT, budgetMs(timeoutMs, deadline), cancel);
       if (w != Io::Ok) return w;
       continue;
     }
@@ -162,7 +170,7 @@ Io sendAll(int fd, const void* data, std::size_t size, int timeoutMs,
 }
 
 Io recvSome(int fd, void* data, std::size_t maxSize, std::size_t* received, int timeoutMs,
-            const std::atomic<bool>* cancel) {
+            const std::atomic<bool>* cancel, Clock::time_point deadline) {
   *received = 0;
   for (;;) {
     if (cancel && cancel->load()) return Io::Cancelled;
@@ -175,16 +183,17 @@ Io recvSome(int fd, void* data, std::size_t maxSize, std::size_t* received, int 
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK)
       return errno == ECONNRESET ? Io::Closed : Io::Error;
-    Io w = waitReady(fd, POLLIN, timeoutMs, cancel);
+    Io w = waitReady(fd, POLLIN, budgetMs(timeoutMs, deadline), cancel);
     if (w != Io::Ok) return w;
   }
 }
 
-Io recvAll(int fd, void* data, std::size_t size, int timeoutMs, const std::atomic<bool>* cancel) {
+Io recvAll(int fd, void* data, std::size_t size, int timeoutMs, const std::atomic<bool>* cancel,
+           Clock::time_point deadline) {
   auto p = static_cast<char*>(data);
   while (size > 0) {
     std::size_t got = 0;
-    Io r = recvSome(fd, p, size, &got, timeoutMs, cancel);
+    Io r = recvSome(fd, p, size, &got, timeoutMs, cancel, deadline);
     if (r != Io::Ok) return r;
     p += got;
     size -= got;
@@ -199,16 +208,16 @@ Io sendFrame(int fd, MsgType type, const std::vector<std::uint8_t>& payload, int
 }
 
 Io recvFrame(int fd, Frame* frame, int timeoutMs, const std::atomic<bool>* cancel,
-             std::uint32_t maxPayload) {
+             std::uint32_t maxPayload, Clock::time_point deadline) {
   std::uint8_t head[kHeaderSize];
-  Io r = recvAll(fd, head, sizeof head, timeoutMs, cancel);
+  Io r = recvAll(fd, head, sizeof head, timeoutMs, cancel, deadline);
   if (r != Io::Ok) return r;
   FrameHeader h;
   if (decodeHeader(head, maxPayload, &h) != HeaderCheck::Ok) return Io::Malformed;
   frame->type = h.type;
   frame->payload.resize(h.length);  // bounded by maxPayload above
   if (h.length == 0) return Io::Ok;
-  return recvAll(fd, frame->payload.data(), h.length, timeoutMs, cancel);
+  return recvAll(fd, frame->payload.data(), h.length, timeoutMs, cancel, deadline);
 }
 
 }  // namespace wire

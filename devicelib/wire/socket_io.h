@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -56,13 +57,19 @@ Fd bindUdp(const std::string& address, std::uint16_t port, std::string* error);
 
 void setNoDelay(int fd);
 
+// An absolute point after which a call fails with Timeout however much
+// moves: a peer that trickles bytes or keep-alives cannot stretch it.
+using Clock = std::chrono::steady_clock;
+constexpr Clock::time_point kNoDeadline = Clock::time_point::max();
+
+// timeoutMs bounds each wait without progress; deadline bounds the whole call.
 Io sendAll(int fd, const void* data, std::size_t size, int timeoutMs,
-           const std::atomic<bool>* cancel = nullptr);
+           const std::atomic<bool>* cancel = nullptr, Clock::time_point deadline = kNoDeadline);
 Io recvAll(int fd, void* data, std::size_t size, int timeoutMs,
-           const std::atomic<bool>* cancel = nullptr);
+           const std::atomic<bool>* cancel = nullptr, Clock::time_point deadline = kNoDeadline);
 // Receives between 1 and maxSize bytes into data; *received holds the count.
 Io recvSome(int fd, void* data, std::size_t maxSize, std::size_t* received, int timeoutMs,
-            const std::atomic<bool>* cancel = nullptr);
+            const std::atomic<bool>* cancel = nullptr, Clock::time_point deadline = kNoDeadline);
 
 struct Frame {
   std::uint8_t type = 0;
@@ -72,6 +79,6 @@ struct Frame {
 Io sendFrame(int fd, MsgType type, const std::vector<std::uint8_t>& payload, int timeoutMs);
 // Reads one frame whose payload is at most maxPayload bytes.
 Io recvFrame(int fd, Frame* frame, int timeoutMs, const std::atomic<bool>* cancel = nullptr,
-             std::uint32_t maxPayload = kMaxPayload);
+             std::uint32_t maxPayload = kMaxPayload, Clock::time_point deadline = kNoDeadline);
 
 }  // namespace wire

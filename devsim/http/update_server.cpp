@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 #include <httplib.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
@@ -17,6 +19,88 @@ namespace devsim {
 namespace {
 
 constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr auto kRequestReadLimit = std::chrono::seconds(5);  // the whole request, from connect
+constexpr int kWriteTimeoutMs = 5000;  // a reader that takes nothing for this long is dropped
+constexpr std::size_t kWorkers = 16;
+
+using Clock = std::chrono::steady_clock;
+
+// A connection's socket as httplib reads and writes it, with one deadline for
+// everything read: a client that sends its request a byte at a time cannot
+// hold a worker longer than the request read limit.
+class DeadlineStream : public httplib::Stream {
+ public:
+  DeadlineStream(int fd, Clock::time_point readDeadline) : fd_(fd), readDeadline_(readDeadline) {}
+
+  bool is_readable() const override {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(readDeadline_ - Clock::now());
+    return left.count() > 0 && ready(POLLIN, static_cast<int>(left.count()));
+  }
+  bool is_writable() const override { return ready(POLLOUT, kWriteTimeoutMs); }
+  ssize_t read(char* ptr, size_t size) override {
+    if (!is_readable()) return -1;
+    return ::recv(fd_, ptr, size, MSG_DONTWAIT);
+  }
+  ssize_t write(const char* ptr, size_t size) override {
+    if (!is_writable()) return -1;
+    return ::send(fd_, ptr, size, MSG_NOSIGNAL);
+  }
+  void get_remote_ip_and_port(std::string& ip, int& port) const override {
+    address(::getpeername, ip, port);
+  }
+  void get_local_ip_and_port(std::string& ip, int& port) const override {
+    address(::getsockname, ip, port);
+  }
+  socket_t socket() const override { return fd_; }
+
+ private:
+  bool ready(short events, int timeoutMs) const {
+    pollfd p{fd_, events, 0};
+    return ::poll(&p, 1, timeoutMs) > 0 && !(p.revents & POLLNVAL);
+  }
+  template <typename Query>
+  void address(Query query, std::string& ip, int& port) const {
+    sockaddr_in a{};
+    socklen_t length = sizeof a;
+    char text[INET_ADDRSTRLEN] = "";
+    if (query(fd_, reinterpret_cast<sockaddr*>(&a), &length) == 0)
+      ::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
+    ip = text;
+    port = ntohs(a.sin_port);
+  }
+
+  int fd_;
+  Clock::time_point readDeadline_;
+};
+
+// httplib's server, one request per connection, read through DeadlineStream.
+class BoundedServer : public httplib::Server {
+ public:
+  BoundedServer() {
+    new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  }
+
+ private:
+  bool process_and_close_socket(socket_t sock) override {
+    DeadlineStream stream(sock, Clock::now() + kRequestReadLimit);
+    bool closed = false;
+    bool ok = process_request(stream, /*close_connection=*/true, closed, nullptr);
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+    return ok;
+  }
+};
+
+// True when the request asks for ranges and none of them starts inside a
+// file of this size (RFC 9110: answered with 416).
+bool noRangeSatisfiable(const httplib::Request& request, std::uintmax_t size) {
+  if (request.ranges.empty()) return false;
+  for (const auto& [first, last] : request.ranges) {
+    if (first >= 0 && static_cast<std::uintmax_t>(first) < size) return false;
+    if (first < 0 && last > 0 && size > 0) return false;  // a suffix: the last `last` bytes
+  }
+  return true;
+}
 
 bool isLoopbackIPv4(const std::string& address) {
   in_addr parsed{};
@@ -76,6 +160,11 @@ void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Res
     response.set_content("not found\n", "text/plain");
     return;
   }
+  if (noRangeSatisfiable(request, size)) {
+    response.status = 416;
+    response.set_header("Content-Range", "bytes */" + std::to_string(size));
+    return;
+  }
   // The body is read chunk by chunk as the connection takes it, never whole.
   response.set_content_provider(
       static_cast<std::size_t>(size), contentTypeFor(*file),
@@ -117,7 +206,7 @@ bool UpdateServer::start(std::string* error) {
     return fail("update server folder not found: " + impl_->rootFolder);
   }
 
-  impl_->server = std::make_unique<httplib::Server>();
+  impl_->server = std::make_unique<BoundedServer>();
   httplib::Server& server = *impl_->server;
   Impl* impl = impl_.get();
   server.Get(".*", [impl](const httplib::Request& request, httplib::Response& response) {
@@ -129,7 +218,6 @@ bool UpdateServer::start(std::string* error) {
   };
   server.Post(".*", refuse).Put(".*", refuse).Patch(".*", refuse).Delete(".*", refuse);
   server.Options(".*", refuse);
-  server.set_read_timeout(5, 0).set_write_timeout(5, 0);
   // The library's default adds SO_REUSEPORT, which would let a second server
   // share a busy port and take half its requests; reusing the address of a
   // closed server is all a restart needs.

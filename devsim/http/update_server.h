@@ -1,6 +1,8 @@
 // A read-only HTTP file server for the device lab: it plays the update
 // server, serving one folder (catalogues, update files, histories, messages)
-// to the program's plain GET requests. Binds only a loopback address.
+// to the program's plain GET requests. Binds only a loopback address. One
+// request per connection; a client must send its whole request within 5 s
+// of connecting or it is dropped unanswered.
 #pragma once
 
 #include <chrono>

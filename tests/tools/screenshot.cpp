@@ -26,6 +26,7 @@
 #include "app/mainform.h"
 #include "app/platform_locale.h"
 #include "app/real_services.h"
+#include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
@@ -133,5 +134,8 @@ int main(int argc, char* argv[]) {
   }
   QTest::qWait(100);
   const bool saved = form.grab().save(QString::fromLocal8Bit(argv[1]));
+  // The same way out as the program's: a search still running must not
+  // report to a window that is gone.
+  shutDownProgram(form);
   return saved ? 0 : 1;
 }

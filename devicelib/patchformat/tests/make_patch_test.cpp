@@ -213,4 +213,20 @@ TEST_F(MakePatchTest, EmptyNameFallsBackToTheFileName) {
   EXPECT_EQ(entries[0].name, "firmware.img");
 }
 
+TEST_F(MakePatchTest, OutputNamingAnInputIsRefusedAndTheInputKept) {
+  const std::string app = file("app.bin", "firmware bytes");
+  const std::string rule = file("r.sh", "cp -f /tmp/app.bin /mnt/mtd/\n");
+  fs::create_symlink(app, dir_ / "link.patch");
+  for (const std::string& output : {app, rule, out("link.patch")}) {
+    SCOPED_TRACE(output);
+    g_offered.clear();
+    offer("app.bin", app);
+    offer("r.sh", rule);
+    EXPECT_LT(MakePatch("H", 1, 0, 2, output.c_str()), 0);
+    EXPECT_EQ(fs::file_size(app), 14u);  // "firmware bytes", untouched
+    EXPECT_EQ(fs::file_size(rule), 29u);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.patch"));
+  }
+}
+
 }  // namespace

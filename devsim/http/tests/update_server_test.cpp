@@ -8,9 +8,12 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "served_path.h"
 #include "update_server.h"
@@ -192,6 +195,56 @@ TEST_F(UpdateServerTest, StopsPromptlyAndCanStartAgain) {
   std::string error;
   ASSERT_TRUE(again.start(&error)) << error;
   EXPECT_EQ(get(port, "/RandomMessages.txt").status, 200);
+}
+
+TEST_F(UpdateServerTest, RangesPastTheEndAre416) {
+  const std::string file = "GET /47RKT/app.bin.patch HTTP/1.0\r\nRange: bytes=";
+  Reply tail = fetch(server_->port(), file + "299990-");
+  EXPECT_EQ(tail.status, 206);
+  EXPECT_NE(tail.headers.find("Content-Range: bytes 299990-299999/300000"), std::string::npos);
+  EXPECT_EQ(tail.body, big_.substr(299990));
+  for (const char* past : {"300000-", "400000-400010", "-0"}) {
+    Reply r = fetch(server_->port(), file + past);
+    EXPECT_EQ(r.status, 416) << past;
+    EXPECT_NE(r.headers.find("Content-Range: bytes */300000"), std::string::npos) << past;
+    EXPECT_EQ(r.body, "") << past;
+  }
+}
+
+// Clients that send their request a byte at a time, more of them than the
+// server has workers: each is dropped 5 s after connecting, so an ordinary
+// request waits no longer than that.
+TEST_F(UpdateServerTest, SlowClientsAreDroppedAfterTheRequestReadLimit) {
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::thread> slow;
+  std::atomic<int> dropped{0};
+  for (int i = 0; i < 24; ++i) {
+    slow.emplace_back([&] {
+      const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in to{};
+      to.sin_family = AF_INET;
+      to.sin_port = htons(static_cast<uint16_t>(server_->port()));
+      to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      const std::string request = "GET /RandomMessages.txt HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+      if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+        for (std::size_t k = 0; k < request.size() &&  // at most 12 s in all
+                                std::chrono::steady_clock::now() - start < std::chrono::seconds(12);
+             ++k) {
+          if (::send(fd, &request[k], 1, MSG_NOSIGNAL) != 1) {
+            ++dropped;
+            break;
+          }
+          std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+      }
+      ::close(fd);
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(get(server_->port(), "/RandomMessages.txt").status, 200);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(7500));
+  for (auto& t : slow) t.join();
+  EXPECT_EQ(dropped, 24);
 }
 
 TEST(ServedPathTest, ResolvesOnlyRegularFilesInsideTheRoot) {
