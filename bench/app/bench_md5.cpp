@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/file_helpers.h"
-#include "pairs.h"
+#include "timing.h"
 
 int main(int argc, char** argv) {
   const std::size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 512;
@@ -34,12 +34,11 @@ int main(int argc, char** argv) {
     if (pipe && std::fgets(buf, sizeof buf, pipe)) theirs.assign(buf, 32);
     if (pipe) ::pclose(pipe);
   };
-  const PairResult r = runPairs(9, subject, baseline);
+  const bench::PairResult r = bench::runPairs(9, subject, baseline, {}, true);
   std::filesystem::remove(file);
-  const double subjectMBs = mib / r.subjectMedian, baselineMBs = mib / r.baselineMedian;
-  std::printf("FileMd5Hex %zu MiB: median %.3f s (%.0f MiB/s)\n", mib, r.subjectMedian, subjectMBs);
-  std::printf("md5sum     %zu MiB: median %.3f s (%.0f MiB/s)\n", mib, r.baselineMedian,
-              baselineMBs);
+  const double subjectMBs = mib / r.subject, baselineMBs = mib / r.baseline;
+  std::printf("FileMd5Hex %zu MiB: median %.3f s (%.0f MiB/s)\n", mib, r.subject, subjectMBs);
+  std::printf("md5sum     %zu MiB: median %.3f s (%.0f MiB/s)\n", mib, r.baseline, baselineMBs);
   std::printf("throughput ratio FileMd5Hex / md5sum: %.3f (target >= 0.9)\n",
               subjectMBs / baselineMBs);
   if (ours != theirs) {

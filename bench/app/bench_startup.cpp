@@ -9,7 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "pairs.h"
+#include "environment.h"
+#include "timing.h"
 
 namespace {
 
@@ -37,14 +38,7 @@ std::string capture(const std::string& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!std::getenv("TOVARIN_IN_NETNS")) {
-    const std::string self = binDir() + "/bench_startup";
-    ::execl(TOVARIN_NETNS_RUN, TOVARIN_NETNS_RUN, self.c_str(), nullptr);
-    std::perror("netns-run");
-    return 77;
-  }
-  (void)argc;
-  (void)argv;
+  bench::enterPrivateNetwork(argc, argv);
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   const std::string dir = binDir();
   const std::string count = capture(dir + "/bench_startup_window --count");
@@ -52,11 +46,11 @@ int main(int argc, char** argv) {
   const std::string subject = dir + "/bench_startup_window >/dev/null 2>&1";
   const std::string baseline =
       dir + "/bench_startup_bare " + std::to_string(widgets) + " >/dev/null 2>&1";
-  const PairResult r = runPairs(
-      11, [&] { runAndWait(subject); }, [&] { runAndWait(baseline); });
+  const bench::PairResult r = bench::runPairs(
+      11, [&] { runAndWait(subject); }, [&] { runAndWait(baseline); }, {}, true);
   std::printf("widgets in the main window: %d\n", widgets);
-  std::printf("main window to first paint: median %.3f s\n", r.subjectMedian);
-  std::printf("bare window to first paint: median %.3f s\n", r.baselineMedian);
-  std::printf("ratio: %.2f (target <= 1.5)\n", r.subjectMedian / r.baselineMedian);
+  std::printf("main window to first paint: median %.3f s\n", r.subject);
+  std::printf("bare window to first paint: median %.3f s\n", r.baseline);
+  std::printf("ratio: %.2f (target <= 1.5)\n", r.timeRatio());
   return 0;
 }

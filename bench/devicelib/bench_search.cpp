@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <string>
 
-#include "bench_support.h"
+#include "environment.h"
+#include "lab.h"
 #include "lorvex.h"
+#include "timing.h"
 
 int main(int argc, char** argv) {
   bench::enterPrivateNetwork(argc, argv);
@@ -27,17 +29,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  std::vector<double> window, search;
   int worstCount = 50;
-  for (int pair = 0; pair < 9; ++pair) {
-    window.push_back(bench::seconds([] { ::poll(nullptr, 0, LORVEX_SEARCH_WINDOW_MS); }));
-    int found = 0;
-    search.push_back(bench::seconds([&] {
-      for (auto r = UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT); r; r = r->next) ++found;
-    }));
-    worstCount = std::min(worstCount, found);
-  }
-  double w = bench::median(window), s = bench::median(search);
+  const bench::PairResult r = bench::runPairs(
+      9,
+      [&] {
+        int found = 0;
+        for (auto d = UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT); d; d = d->next) ++found;
+        worstCount = std::min(worstCount, found);
+      },
+      [] { ::poll(nullptr, 0, LORVEX_SEARCH_WINDOW_MS); });
+  const double w = r.baseline, s = r.subject;
   std::printf(
       "UdpSearch with 50 devices vs the bare %d ms window\n"
       "  window median %.3f s, search median %.3f s, overhead %.1f ms (target <= 100 ms)\n"

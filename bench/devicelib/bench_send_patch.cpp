@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "bench_support.h"
+#include "environment.h"
 #include "kestrum.h"
+#include "lab.h"
 #include "md5.h"
 #include "patchformat.h"
+#include "timing.h"
 
 namespace {
 std::chrono::steady_clock::time_point g_start, g_unpackStart;
@@ -52,17 +54,14 @@ int main(int argc, char** argv) {
     uploadPhase.push_back(std::chrono::duration<double>(g_unpackStart - g_start).count());
     ReleaseSocket(&handle);
   };
-  std::vector<double> baseline;
-  bench::comparePairs(
-      "SendUpdatePatch 256 MiB (whole call) vs plain TCP copy", 9, size,
-      [&] {
-        baseline.push_back(
-            bench::seconds([&] { bench::plainTcpCopy(patch, work.path + "/copy"); }));
-      },
-      subject, [&] { std::filesystem::remove(work.path + "/copy"); });
-  double b = bench::median(baseline), u = bench::median(uploadPhase);
+  const std::string copy = work.path + "/copy";
+  auto baseline = [&] { bench::plainTcpCopy(patch, copy); };
+  const bench::PairResult r =
+      bench::runPairs(9, subject, baseline, [&] { std::filesystem::remove(copy); });
+  bench::printThroughput("SendUpdatePatch 256 MiB (whole call) vs plain TCP copy", size, r, 0);
+  const double u = bench::median(uploadPhase);
   std::printf("  upload phase only (to progress 40): median %.3f s (%.0f MiB/s), ratio %.2f\n", u,
-              size / u / bench::kMiB, b / u);
+              size / u / bench::kMiB, r.baseline / u);
   lab.stop();
   return 0;
 }
