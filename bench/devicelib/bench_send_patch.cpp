@@ -1,7 +1,9 @@
-// A 256 MiB SendUpdatePatch into a lab device, against a plain loopback TCP
-// copy of the same bytes into a file. Two figures: the upload phase (until
-// the device reports 40, its MD5 check included) and the whole call (the
-// device also unpacks and installs every byte twice more).
+// A 256 MiB SendUpdatePatch into a lab device, against a loopback TCP copy
+// of the same bytes whose receiver does what the lab camera does with an
+// upload: it writes every block to a file and adds it to an MD5 digest.
+// Two figures: the upload phase (until the device reports 40, its MD5 check
+// included), target >= 0.8 of the baseline's throughput, and the whole call
+// (the device then also unpacks and installs every byte twice more).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -55,13 +57,18 @@ int main(int argc, char** argv) {
     ReleaseSocket(&handle);
   };
   const std::string copy = work.path + "/copy";
-  auto baseline = [&] { bench::plainTcpCopy(patch, copy); };
+  auto baseline = [&] {
+    if (bench::hashingTcpCopy(patch, copy) != md5) std::abort();
+  };
   const bench::PairResult r =
       bench::runPairs(9, subject, baseline, [&] { std::filesystem::remove(copy); });
-  bench::printThroughput("SendUpdatePatch 256 MiB (whole call) vs plain TCP copy", size, r, 0);
+  bench::printThroughput("SendUpdatePatch 256 MiB (whole call) vs TCP copy into a hashing receiver",
+                         size, r, 0);
   const double u = bench::median(uploadPhase);
-  std::printf("  upload phase only (to progress 40): median %.3f s (%.0f MiB/s), ratio %.2f\n", u,
-              size / u / bench::kMiB, r.baseline / u);
+  std::printf(
+      "  upload phase only (to progress 40): median %.3f s (%.0f MiB/s), ratio %.2f (target >= "
+      "0.8)\n",
+      u, size / u / bench::kMiB, r.baseline / u);
   lab.stop();
   return 0;
 }
