@@ -29,8 +29,11 @@ int main(int argc, char* argv[]) {
   if (argc > 2 && std::strcmp(argv[1], "--census") == 0) {
     form.show();
     QCoreApplication::processEvents();
+    // Counted first: reading the style name lifts the style sheet for a
+    // moment, which may make a combo box build its popup.
+    const QString classes = classCounts(&form);
     if (!writeCensus(takeCensus(&form), argv[2])) return 1;
-    std::fputs(qPrintable(classCounts(&form)), stdout);
+    std::fputs(qPrintable(classes), stdout);
     std::fflush(stdout);
     ::_exit(0);  // the search just started has nothing to tell
   }

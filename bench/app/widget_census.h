@@ -32,6 +32,8 @@ struct Census {
 // children). Widgets Qt makes inside a composite control (a list's
 // viewport, a spin box's line edit) are left out: building the control
 // makes them again.
+// Lifts the style sheet for a moment at the end to read the style's name,
+// so count classes before.
 Census takeCensus(QWidget* window);
 
 bool writeCensus(const Census& census, const QString& path);
