@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6test6 libqt6svg6 qt6-qpa-plugins
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev libssl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   libcpp-httplib-dev libsimpleini-dev
   iproute2 util-linux socat curl
   fonts-noto-cjk fonts-dejavu-core

@@ -10,7 +10,7 @@
 
 #include "app/skin.h"
 #include "form_fixture.h"
-#include "pairs.h"
+#include "timing.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ double timedFill(FormFixture& fx, TMainForm& f, int count) {
   }
   f.DevList_TreeView->clear();
   QApplication::processEvents();
-  double took = secondsOf([&] {
+  double took = bench::seconds([&] {
     f.FillDeviceList();
     QApplication::processEvents();
     f.DevList_TreeView->viewport()->repaint();  // lays the tree out if still pending
@@ -68,7 +68,7 @@ int main(int argc, char* argv[]) {
     small.push_back(timedFill(fx, f, 50));
     big.push_back(timedFill(fx, f, 1000));
   }
-  const double b = medianOf(big), s = medianOf(small);
+  const double b = bench::median(big), s = bench::median(small);
   std::printf(
       "Filling the device tree on the window's thread, 1000 vs 50 devices (9 pairs)\n"
       "  50 devices median %.1f ms, 1000 devices median %.1f ms, ratio %.1f (target <= 100 ms)\n",

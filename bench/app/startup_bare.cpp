@@ -1,25 +1,37 @@
-// The baseline for the start-up benchmark: a bare Qt window with the given
-// number of child widgets, quitting at its first paint.
-#include <unistd.h>
+// The baseline for the start-up benchmark: the main window's widgets built
+// bare from its census (same Qt classes in the same numbers and tree, same
+// geometry, visibility, texts and fonts, the same style; no style sheet, no
+// services, no logic), quitting at the first paint. With "--classes" it
+// prints its widget classes with their numbers and quits instead.
 #include <QApplication>
-#include <QLabel>
-#include <QPaintEvent>
-#include <QTimer>
+#include <QFont>
 #include <QWidget>
+#include <cstdio>
+#include <cstring>
 
 #include "quit_on_paint.h"
+#include "widget_census.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  const int count = argc > 1 ? std::atoi(argv[1]) : 200;
-  QWidget window;
-  window.setFixedSize(640, 480);
-  for (int i = 0; i < count; ++i) {
-    auto* label = new QLabel(QString("label %1").arg(i), &window);
-    label->setGeometry((i * 37) % 600, (i * 23) % 460, 60, 16);
+  Census census;
+  if (argc < 2 || !readCensus(argv[1], &census)) {
+    std::fprintf(stderr, "usage: bench_startup_bare CENSUS [--classes]\n");
+    return 2;
+  }
+  app.setStyle(census.style);
+  QFont font;
+  font.fromString(census.appFont);
+  app.setFont(font);
+  QWidget* window = buildFromCensus(census);
+  if (argc > 2 && std::strcmp(argv[2], "--classes") == 0) {
+    window->show();
+    QCoreApplication::processEvents();
+    std::fputs(qPrintable(classCounts(window)), stdout);
+    return 0;
   }
   QuitOnFirstPaint quit;
-  window.installEventFilter(&quit);
-  window.show();
+  window->installEventFilter(&quit);
+  window->show();
   return app.exec();
 }

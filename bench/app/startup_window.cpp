@@ -1,20 +1,20 @@
 // One start of the program's main window (real services, a fresh program
-// folder, the real device link) that quits at its first paint. Prints the
-// number of widgets. Run inside a private network namespace: showing the
-// window starts a device search.
+// folder, the real device link) that quits at its first paint. With
+// "--census FILE" it shows the window, writes its census to FILE, prints its
+// widget classes with their numbers and quits instead. Run inside a private
+// network namespace: showing the window starts a device search.
 #include <QApplication>
-#include <QPaintEvent>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 #include "app/mainform.h"
 #include "app/platform_locale.h"
 #include "app/program_services.h"
 #include "app/skin.h"
 #include "app/ui_thread.h"
-
 #include "quit_on_paint.h"
+#include "widget_census.h"
 
 int main(int argc, char* argv[]) {
   initProcessLocale();
@@ -26,9 +26,16 @@ int main(int argc, char* argv[]) {
   AppServices services = program.services();
   services.exeFolder = exeDir.path();
   TMainForm form(services);
-  if (argc > 1) {
-    std::printf("%lld\n", static_cast<long long>(form.findChildren<QWidget*>().size()));
-    return 0;
+  if (argc > 2 && std::strcmp(argv[1], "--census") == 0) {
+    form.show();
+    QCoreApplication::processEvents();
+    // Counted first: reading the style name lifts the style sheet for a
+    // moment, which may make a combo box build its popup.
+    const QString classes = classCounts(&form);
+    if (!writeCensus(takeCensus(&form), argv[2])) return 1;
+    std::fputs(qPrintable(classes), stdout);
+    std::fflush(stdout);
+    ::_exit(0);  // the search just started has nothing to tell
   }
   QuitOnFirstPaint quit;
   form.installEventFilter(&quit);

@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "bench_support.h"
+#include "environment.h"
 #include "kestrum.h"
+#include "lab.h"
+#include "timing.h"
 
 int main(int argc, char** argv) {
   bench::enterPrivateNetwork(argc, argv);
@@ -36,9 +38,10 @@ int main(int argc, char** argv) {
     StopRecvFile(id);
     ReleaseSocket(&handle);
   };
-  bench::comparePairs(
-      "RecvFile 256 MiB vs plain TCP copy", 9, size, [&] { bench::plainTcpCopy(source, target); },
-      subject, [&] { std::filesystem::remove(target); });
+  const bench::PairResult r = bench::runPairs(
+      9, subject, [&] { bench::plainTcpCopy(source, target); },
+      [&] { std::filesystem::remove(target); });
+  bench::printThroughput("RecvFile 256 MiB vs plain TCP copy", size, r, 0.8);
   lab.stop();
   return 0;
 }

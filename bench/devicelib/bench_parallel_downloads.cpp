@@ -6,8 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "bench_support.h"
+#include "environment.h"
 #include "kestrum.h"
+#include "lab.h"
+#include "timing.h"
 
 namespace {
 void fetch(const std::string& target) {
@@ -36,17 +38,17 @@ int main(int argc, char** argv) {
   std::string error;
   if (!lab.start(&error)) return 1;
 
-  std::vector<double> one, nine;
-  for (int pair = 0; pair < 9; ++pair) {
-    one.push_back(bench::seconds([&] { fetch(work.path + "/one.bin"); }));
-    nine.push_back(bench::seconds([&] {
-      std::vector<std::thread> threads;
-      for (int i = 0; i < 9; ++i)
-        threads.emplace_back([&, i] { fetch(work.path + "/nine" + std::to_string(i) + ".bin"); });
-      for (auto& t : threads) t.join();
-    }));
-  }
-  double o = bench::median(one), n = bench::median(nine);
+  // The subject is nine at once, the baseline one alone.
+  const bench::PairResult r = bench::runPairs(
+      9,
+      [&] {
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 9; ++i)
+          threads.emplace_back([&, i] { fetch(work.path + "/nine" + std::to_string(i) + ".bin"); });
+        for (auto& t : threads) t.join();
+      },
+      [&] { fetch(work.path + "/one.bin"); });
+  const double o = r.baseline, n = r.subject;
   std::printf(
       "Nine 32 MiB downloads at once vs one\n"
       "  one: median %.3f s (%.0f MiB/s); nine: median %.3f s (%.0f MiB/s aggregate)\n"

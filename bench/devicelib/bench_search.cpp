@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <string>
 
-#include "bench_support.h"
 #include "camera_fleet.h"
+#include "environment.h"
+#include "lab.h"
 #include "lorvex.h"
+#include "timing.h"
 
 namespace {
 

@@ -17,16 +17,18 @@
 #include "app/file_helpers.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
-#include "bench_support.h"
 #include "devicelink/kestrum_device_link.h"
 #include "devicelink/progress_callbacks.h"
+#include "environment.h"
 #include "firmware/fw_update_thread.h"
+#include "lab.h"
 #include "patchformat.h"
 #include "session/device_session.h"
+#include "timing.h"
 
 namespace {
 
-constexpr int kPairs = 9;
+constexpr int kPairs = bench::kMinRounds;
 constexpr std::uint64_t kPatchBytes = 128 * bench::kMiB;
 
 // The operator: cancels the file dialog (the patch is already in the area)

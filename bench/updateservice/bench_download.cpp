@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "paired_runs.h"
+#include "environment.h"
+#include "timing.h"
 #include "update_server.h"
 #include "updateservice/curl_http_client.h"
 
@@ -67,10 +68,10 @@ int main(int argc, char** argv) {
     ok = CurlHttpClient().getToFile(url, ours.string(), &progress).ok && complete(ours) && ok;
   };
   auto baseline = [&] {
-    ok = runProgram({"curl", "-sS", "-f", "--noproxy", "*", "-o", theirs.string(), url}) &&
+    ok = bench::runProgram({"curl", "-sS", "-f", "--noproxy", "*", "-o", theirs.string(), url}) &&
          complete(theirs) && ok;
   };
-  const PairedMedians r = runPairedMedians(11, prepare, subject, baseline);
+  const bench::PairResult r = bench::runPairs(11, subject, baseline, prepare, true);
   server.stop();
   fs::remove_all(root);
 

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "paired_runs.h"
+#include "environment.h"
+#include "timing.h"
 #include "updateservice/packer.h"
 
 namespace fs = std::filesystem;
@@ -41,11 +42,11 @@ int main(int argc, char** argv) {
          ok;
   };
   auto baseline = [&] {
-    ok = runProgram({"dd", "if=" + (folder / "0").string(), "of=" + copy.string(), "bs=1M",
+    ok = bench::runProgram({"dd", "if=" + (folder / "0").string(), "of=" + copy.string(), "bs=1M",
                      "status=none"}) &&
          ok;
   };
-  const PairedMedians r = runPairedMedians(11, prepare, subject, baseline);
+  const bench::PairResult r = bench::runPairs(11, subject, baseline, prepare, true);
   fs::remove_all(folder);
 
   std::printf("Pack %zu MiB:      median %.3f s (%.0f MiB/s)\n", mib, r.subject, mib / r.subject);
