@@ -33,6 +33,8 @@ const QSize kStepSize(654, 514);
 // Where the window's grab lies on a step picture: below the strip that the
 // Skip button covers, inside the one-pixel margin the picture is shown with.
 const QPoint kWindowOrigin(7, 28);
+// Notes stay clear of the tutorial's step buttons: the window's x 0..50 and
+// 592..640 between its y 109 and 318.
 
 QFont cjkFont(int pixelSize, bool bold = true) {
   QFont font("Noto Sans CJK SC");
@@ -242,7 +244,7 @@ int main(int argc, char* argv[]) {
     const int lineHeight = QFontMetrics(f.PatchMessage_Memo->font()).lineSpacing();
     const QRect history(view->mapTo(&f, QPoint(0, 0)) + kWindowOrigin + QPoint(2, 2),
                         QSize(44, lines * lineHeight + 4));
-    picture.point(StepPicture::inWindow(430, 90 + lines * lineHeight, 200, 58),
+    picture.point(StepPicture::inWindow(400, 90 + lines * lineHeight, 180, 58),
                   QString::fromUtf8("更新历史：\n左列为补丁版本号"), history);
     picture.point(StepPicture::inWindow(340, 318, 290, 58),
                   QString::fromUtf8("注意：升级过程中切勿关闭设备电源，\n也不要关闭本程序！"),
@@ -252,17 +254,17 @@ int main(int argc, char* argv[]) {
   {
     StepPicture picture(f);
     picture.ring(picture.place(f.Patch2Send_LV));
-    picture.point(StepPicture::inWindow(345, 110, 285, 110),
+    picture.point(StepPicture::inWindow(345, 110, 240, 110),
                   QString::fromUtf8("手动升级：需先从链接网页下载\n"
                                     "该硬件型号对应的补丁包，\n"
                                     "点击方框选择补丁，\n再点击%1")
                       .arg(quoted(f.FirmwareUpdate_Btn->text())),
-                  picture.place(f.FirmwareUpdate_Btn));
+                  picture.place(f.FirmwareUpdate_Btn), 15);
     if (!f.WebMessageURL_Label->text().isEmpty())
       picture.ring(picture.place(f.WebMessageURL_Label));
-    picture.point(StepPicture::inWindow(345, 250, 285, 80),
+    picture.point(StepPicture::inWindow(345, 250, 240, 80),
                   QString::fromUtf8("自动升级：全部步骤自动完成，\n需要电脑连接互联网，推荐使用"),
-                  picture.place(f.CheckForUpdate_Btn));
+                  picture.place(f.CheckForUpdate_Btn), 15);
     ok &= picture.save(path(6));
   }
   ok &= saveTitlePage(f, path(1));
