@@ -85,14 +85,15 @@ void TTutor_Form::Tutor_ImageMouseUp() { dragging_ = false; }
 
 bool TTutor_Form::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Tutor_Image) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
+    // Only mouse events are cast: the picture gets every other kind too.
+    auto pointer = [event] { return static_cast<QMouseEvent*>(event)->globalPosition().toPoint(); };
     switch (event->type()) {
       case QEvent::MouseButtonPress:
-        if (mouse->button() == Qt::LeftButton)
-          Tutor_ImageMouseDown(mouse->globalPosition().toPoint());
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+          Tutor_ImageMouseDown(pointer());
         return true;
       case QEvent::MouseMove:
-        Tutor_ImageMouseMove(mouse->globalPosition().toPoint());
+        Tutor_ImageMouseMove(pointer());
         return true;
       case QEvent::MouseButtonRelease:
         Tutor_ImageMouseUp();
