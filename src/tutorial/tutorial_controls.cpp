@@ -3,10 +3,9 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include "app/control_builders.h"
 #include "app/mainform.h"
 #include "tutorial/tutor_form.h"
-
-void connectTutorialHandlers(TMainForm& mainForm, TTutor_Form& tutor);
 
 namespace {
 
