@@ -10,6 +10,7 @@
 #include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/ui_thread.h"
+#include "tutorial/tutor_form.h"
 #include "updateservice/server_address.h"
 
 int main(int argc, char* argv[]) {
@@ -45,6 +46,7 @@ int main(int argc, char* argv[]) {
   }
   TMainForm mainForm(program.services());
   program.dialogs.setParentWindow(&mainForm);
+  TTutor_Form tutorForm(mainForm);  // hidden until TutorShow_Btn opens it
   mainForm.show();
   const int result = app.exec();
   shutDownProgram(mainForm);

@@ -3,6 +3,7 @@
 #pragma once
 
 class TMainForm;
+class TTutor_Form;
 
 void buildLoginPanelControls(TMainForm& form);      // session/
 void buildFilePageControls(TMainForm& form);        // remotefiles/
@@ -14,3 +15,6 @@ void connectSessionHandlers(TMainForm& form);
 void connectFirmwareHandlers(TMainForm& form);
 void connectSettingsHandlers(TMainForm& form);
 void connectUpdateServiceHandlers(TMainForm& form);
+// The tutorial is a window of its own, created after the main window: it
+// connects itself (tutorial/) when it is built.
+void connectTutorialHandlers(TMainForm& form, TTutor_Form& tutor);

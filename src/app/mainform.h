@@ -112,6 +112,9 @@ class TMainForm : public QWidget {
   // The folder of the running program (where configs.ini and the data live).
   QString exeFolder() const;
 
+  // --- Tutorial ---------------------------------------------------------------
+  void TutorShow_BtnClick();
+
   // --- Controls ---------------------------------------------------------------
   // Window level.
   TPageControl* Pages_PageControl = nullptr;

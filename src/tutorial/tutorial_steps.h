@@ -1,0 +1,44 @@
+// The tutorial's page turning and placement, free of widgets: which picture
+// shows, what the two step buttons read, and where the window opens.
+#pragma once
+
+#include <QString>
+
+inline const QString kTutorCloseCaption = QString::fromUtf8("关闭(Close)");
+inline const QString kTutorLastCaption = QString::fromUtf8("上一步(LastStep)");
+inline const QString kTutorNextCaption = QString::fromUtf8("下一步(NextStep)");
+inline const QString kTutorSkipCaption = QString::fromUtf8("跳过说明(Skip)");
+
+class TutorSteps {
+ public:
+  static constexpr int kFirstStep = 1;
+  static constexpr int kLastStep = 6;
+
+  // Opening from the main window: the back button leads out on the first
+  // picture, so it reads Close.
+  void open();
+  // Every showing starts on the title page.
+  void start() { step_ = kFirstStep; }
+  // A press on the forward or back button. False when the press leads out of
+  // the six pictures: the window hides and the next showing starts over.
+  bool next();
+  bool back();
+
+  int step() const { return step_; }
+  const QString& lastCaption() const { return lastCaption_; }
+  const QString& nextCaption() const { return nextCaption_; }
+
+ private:
+  int step_ = kFirstStep;
+  QString lastCaption_ = kTutorCloseCaption;
+  QString nextCaption_ = kTutorNextCaption;
+};
+
+// The picture resource of a step: "step" + the number (names compare without
+// regard to case).
+QString tutorPictureName(int step);
+
+// Left edge of the tutorial: beside the main window, on its right when at
+// least this much screen width is free there, otherwise on its left.
+inline constexpr int kTutorSideOffset = 450;
+int tutorLeft(int screenWidth, int mainLeft, int mainWidth);

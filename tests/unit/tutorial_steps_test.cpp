@@ -1,0 +1,88 @@
+// Page turning of the tutorial and where it opens beside the main window.
+#include <gtest/gtest.h>
+
+#include "tutorial/tutorial_steps.h"
+
+namespace {
+
+// A tutorial as TutorShow_Btn leaves it: captions set, showing on step 1.
+TutorSteps opened() {
+  TutorSteps steps;
+  steps.open();
+  steps.start();
+  return steps;
+}
+
+}  // namespace
+
+TEST(TutorialSteps, FirstStepOffersCloseAndBackLeadsOut) {
+  TutorSteps steps = opened();
+  EXPECT_EQ(steps.step(), 1);
+  EXPECT_EQ(steps.lastCaption(), kTutorCloseCaption);
+  EXPECT_EQ(steps.nextCaption(), kTutorNextCaption);
+  EXPECT_FALSE(steps.back());
+  EXPECT_EQ(steps.step(), 1);
+}
+
+TEST(TutorialSteps, WalkingForwardEndsWithCloseOnTheLastPicture) {
+  TutorSteps steps = opened();
+  for (int expected = 2; expected <= 6; ++expected) {
+    ASSERT_TRUE(steps.next());
+    EXPECT_EQ(steps.step(), expected);
+    EXPECT_EQ(steps.lastCaption(), kTutorLastCaption) << "step " << expected;
+    EXPECT_EQ(steps.nextCaption(), expected == 6 ? kTutorCloseCaption : kTutorNextCaption)
+        << "step " << expected;
+  }
+  // One more press leaves, and the tutorial is back on its first picture.
+  EXPECT_FALSE(steps.next());
+  EXPECT_EQ(steps.step(), 1);
+}
+
+TEST(TutorialSteps, CaptionsComeBackWhenTurningBackAndForth) {
+  TutorSteps steps = opened();
+  ASSERT_TRUE(steps.next());  // 1 -> 2: the back button no longer closes
+  EXPECT_EQ(steps.lastCaption(), kTutorLastCaption);
+  ASSERT_TRUE(steps.back());  // 2 -> 1: it closes again
+  EXPECT_EQ(steps.lastCaption(), kTutorCloseCaption);
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(steps.next());
+  ASSERT_EQ(steps.step(), 6);
+  ASSERT_TRUE(steps.back());  // 6 -> 5: forward leads on again
+  EXPECT_EQ(steps.step(), 5);
+  EXPECT_EQ(steps.nextCaption(), kTutorNextCaption);
+  EXPECT_EQ(steps.lastCaption(), kTutorLastCaption);
+  ASSERT_TRUE(steps.next());  // 5 -> 6
+  EXPECT_EQ(steps.nextCaption(), kTutorCloseCaption);
+}
+
+TEST(TutorialSteps, ReopeningStartsOnTheTitlePageWithFreshCaptions) {
+  // Skipped on step 4: the step is kept until the next opening resets it.
+  TutorSteps steps = opened();
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(steps.next());
+  ASSERT_EQ(steps.step(), 4);
+  steps.open();
+  steps.start();
+  EXPECT_EQ(steps.step(), 1);
+  EXPECT_EQ(steps.lastCaption(), kTutorCloseCaption);
+  EXPECT_EQ(steps.nextCaption(), kTutorNextCaption);
+  EXPECT_FALSE(steps.back());
+}
+
+TEST(TutorialSteps, PicturesAreNamedByStep) {
+  EXPECT_EQ(tutorPictureName(1), QString("step1"));
+  EXPECT_EQ(tutorPictureName(6), QString("step6"));
+}
+
+TEST(TutorialPlacement, OpensRightOfTheMainWindowWhenThereIsRoom) {
+  // 1920-wide screen, main window 646 wide at 100: 746 <= 1470.
+  EXPECT_EQ(tutorLeft(1920, 100, 646), 550);
+  // Exactly 450 pixels free still counts as room.
+  EXPECT_EQ(tutorLeft(1920, 1920 - 450 - 646, 646), 1920 - 646);
+}
+
+TEST(TutorialPlacement, OpensLeftOfTheMainWindowAtTheRightScreenEdge) {
+  EXPECT_EQ(tutorLeft(1280, 1280 - 646, 646), 1280 - 646 - 450);
+  // One pixel short of room is on the left too.
+  EXPECT_EQ(tutorLeft(1920, 1920 - 449 - 646, 646), 1920 - 449 - 646 - 450);
+  // A centred window on a narrow screen may put the tutorial off the left edge.
+  EXPECT_EQ(tutorLeft(1024, 189, 646), -261);
+}
