@@ -77,8 +77,8 @@ class LabTest : public ::testing::Test {
   fs::path local(const std::string& name) { return work_ / "local" / name; }
 
   // Starts a lab with these devices; reboots take 0.3 s.
-  void startLab(std::vector<devsim::DeviceConfig> devices) {
-    devsim::LabConfig config;
+  void startLab(std::vector<devsim::DeviceConfig> devices,
+                devsim::LabConfig config = devsim::LabConfig{}) {
     for (auto& d : devices) {
       d.storageTemplate = templateOf(d.identifier).string();
       fs::create_directories(d.storageTemplate);
