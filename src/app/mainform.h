@@ -87,6 +87,8 @@ class TMainForm : public QWidget {
   void AddItem_BtnClick();
   void OpenBtnClick();
   void FileListMenu_PopupMenuPopup();
+  // Adds one listing entry (name and path as the device's bytes).
+  void FileListAddItemByName(const std::string& name, const std::string& path, char kind);
 
   // --- Firmware update ------------------------------------------------------
   void FirmwareUpdate_BtnClick(QWidget* sender);
@@ -260,6 +262,8 @@ class TMainForm : public QWidget {
   TThread* ListingThread = nullptr;
   // The nine download-mission slots.
   std::array<TThread*, 9> DownloadMissions{};
+  // The entry opened last, relative to "/sdcard/"; Open sets it, Up cuts it.
+  std::string CurrentRelPath;
   // Download speed limit last applied, in KB/s.
   int SpeedLimit = 500;
   // Language choice.
