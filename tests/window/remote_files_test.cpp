@@ -352,17 +352,6 @@ class RemoteFilesTest : public QObject {
     // Every mission released its own connection at its end.
     QVERIFY(fx.device.openHandles().empty());
   }
-
-  void speedChannelsSetTheLabels() {
-    FormFixture fx;
-    TMainForm& f = fx.create();
-    fx.device.curProgress(734, 1);
-    fx.device.curProgress(-5, 4);
-    fx.device.curProgress(99, 5);
-    QCOMPARE(f.SpeedLabels[0]->text(), QString("734"));
-    QCOMPARE(f.SpeedLabels[3]->text(), QString("-5"));
-    QCOMPARE(f.SpeedLabels[1]->text(), QString("0"));
-  }
 };
 
 QTEST_MAIN(RemoteFilesTest)
