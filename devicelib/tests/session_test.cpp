@@ -165,7 +165,7 @@ class IdleSessionTest : public LabTest {
     devsim::LabConfig config;
     config.idleLimit = std::chrono::milliseconds(600);
     config.loggedInIdleLimit = std::chrono::seconds(30);
-    startLab({camera("CAM0001A", "127.0.0.2", "47RKT", 2010)}, config);
+    startLab({camera("CAM0001A", "127.0.0.2", "47RKT", 2010)}, 0.3, config);
   }
   // One whole root listing on the caller's connection; its last status.
   static int32_t listRoot(int32_t* handle) {
