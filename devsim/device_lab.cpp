@@ -250,6 +250,8 @@ void DeviceLab::acceptOn(std::size_t index) {
   l.thread = std::thread([this, device, raw, done, index] {
     SessionOptions options;
     options.maxPatchBytes = config_.maxPatchBytes;
+    options.idleLimit = config_.idleLimit;
+    options.loggedInIdleLimit = config_.loggedInIdleLimit;
     options.reboot = [this, index] { rebootLater(index); };
     serveConnection(*device, raw, stopping_, options);
     *done = true;

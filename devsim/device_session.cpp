@@ -26,10 +26,12 @@ using Clock = std::chrono::steady_clock;
 using wire::MsgType;
 
 // A connection that has not sent a whole first frame within 5 s, or no
-// whole frame for 120 s since its last request, is closed: idle connections
-// must not pile up and lock other clients out.
+// whole frame for the idle limit (120 s) since its last request, is closed:
+// idle connections must not pile up and lock other clients out. A
+// connection that logged in is an operator's session (the file page browses
+// over it after minutes of reading), so it gets the long limit (30 min); the
+// per-address cap still bounds how many one client can hold.
 constexpr auto kFirstFrameLimit = std::chrono::seconds(5);
-constexpr auto kIdleLimit = std::chrono::seconds(120);
 constexpr int kTransferTimeoutMs = 30000;
 constexpr std::size_t kBufferSize = 256 * 1024;
 constexpr std::size_t kMaxListing = 100000;
@@ -98,7 +100,7 @@ class Session {
       if (io != wire::Io::Ok) return;
       if (device_.faults().stall) continue;  // a hung device reads but never answers
       if (!handle(f)) return;
-      deadline = Clock::now() + kIdleLimit;
+      deadline = Clock::now() + (loggedIn_ ? options_.loggedInIdleLimit : options_.idleLimit);
     }
   }
 
@@ -127,6 +129,7 @@ class Session {
     std::string password = r.fixedText(wire::kCredentialWidth);
     if (!r.finished()) return malformed();
     LoginAnswer a = device_.login(user, password);
+    if (a.status == 0) loggedIn_ = true;
     wire::Writer w;
     w.i32(a.status).fixedText(a.hardware, wire::kHardwareWidth).i32(a.version);
     w.i32(a.updatePending).i32(a.backtrackAvailable);
@@ -326,6 +329,7 @@ class Session {
   Device& device_;
   Link link_;
   const SessionOptions& options_;
+  bool loggedIn_ = false;  // a login on this connection succeeded
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -13,6 +14,10 @@ namespace devsim {
 
 struct SessionOptions {
   std::uint64_t maxPatchBytes = 2ull << 30;
+  // Quiet time after which the connection is closed, before and after a
+  // successful login.
+  std::chrono::milliseconds idleLimit{120000};
+  std::chrono::milliseconds loggedInIdleLimit{30 * 60 * 1000};
   std::function<void()> reboot;  // takes the device offline after the answer went out
 };
 

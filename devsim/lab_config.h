@@ -2,6 +2,7 @@
 // switches, and the lab-wide ports and timings. Read from an INI file.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -42,6 +43,9 @@ struct LabConfig {
   std::string stateDir;  // empty: a fresh temporary folder, removed at stop
   std::string httpRoot;  // the update server's files; empty when none
   std::uint64_t maxPatchBytes = 2ull << 30;
+  // Quiet time after which a connection is closed: before and after login.
+  std::chrono::milliseconds idleLimit{120000};
+  std::chrono::milliseconds loggedInIdleLimit{30 * 60 * 1000};
 };
 
 // Reads a world file. Relative folders in it are taken from the file's own

@@ -137,6 +137,9 @@ extern "C" {
 KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint16_t* transferId,
                               int32_t* handle) {
   if (!transferId) return kFailArgument;
+  // Until a request is accepted the caller holds no transfer: a later
+  // StopRecvFile with this value must not reach anyone else's.
+  *transferId = kNoTransferId;
   std::size_t pathLength = pathOrNull ? strnlen(pathOrNull, wire::kMaxPathLength + 1) : 0;
   if (pathLength > wire::kMaxPathLength) return kFailArgument;
   std::string path(pathOrNull ? pathOrNull : "", pathLength);

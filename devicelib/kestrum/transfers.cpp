@@ -9,6 +9,13 @@ std::mutex g_mutex;
 std::map<std::uint16_t, std::shared_ptr<Transfer>> g_transfers;
 std::uint16_t g_lastId = 0;
 
+// Callers fill the id with 1 (listings, downloads) or 6 (commands) before
+// SearchDir; a caller whose request failed may still pass that default to
+// StopRecvFile. Never handing out those values (nor 0, the "no transfer"
+// value written back on failure) means such a stop can never cancel
+// somebody else's transfer.
+bool isIssuableId(std::uint16_t id) { return id != kNoTransferId && id != 1 && id != 6; }
+
 void forgetLocked(std::int32_t handle) {
   for (auto it = g_transfers.begin(); it != g_transfers.end();) {
     if (it->second->handle == handle) {
@@ -30,7 +37,7 @@ std::shared_ptr<Transfer> startTransfer(std::int32_t handle, TransferKind kind) 
   if (g_transfers.size() >= 0xfff0) return nullptr;  // never in practice; keeps the loop finite
   do {
     g_lastId = static_cast<std::uint16_t>(g_lastId + 1);
-  } while (g_lastId == 0 || g_transfers.count(g_lastId));
+  } while (!isIssuableId(g_lastId) || g_transfers.count(g_lastId));
   t->id = g_lastId;
   g_transfers[t->id] = t;
   return t;

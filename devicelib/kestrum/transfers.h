@@ -10,6 +10,9 @@
 
 namespace kestrum {
 
+// Written back by SearchDir when it hands out no transfer; never a real id.
+constexpr std::uint16_t kNoTransferId = 0;
+
 enum class TransferKind { Listing, File, FileWithMd5 };
 
 struct Transfer {

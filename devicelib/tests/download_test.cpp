@@ -165,6 +165,45 @@ TEST_F(DownloadTest, StopRecvFileEndsARunningTransferOfThatIdOnly) {
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
 }
 
+// A mission whose request failed still stops "its" transfer at its end, with
+// the value it holds (or the default 1 it passed in); a running download of
+// another mission must not notice. Run alone (as ctest does), the running
+// download is this process's first transfer.
+TEST_F(DownloadTest, AFailedRequestsStopNeverCancelsAnotherTransfer) {
+  devsim::Faults slow;
+  slow.slowKbps = 256;
+  lab_->device("CAM0001A")->setFaults(slow);
+  Connection running("127.0.0.2");
+  uint16_t runningId = 1;
+  ASSERT_EQ(SearchDir("big.bin", KESTRUM_REQ_GET_FILE, &runningId, &running.handle), 0);
+  EXPECT_NE(runningId, 1);  // the callers' default is never handed out
+  EXPECT_NE(runningId, 6);
+  char buffer[KESTRUM_FILE_BUFFER_SIZE];
+  int32_t count = 0, size = 0;
+  ASSERT_EQ(RecvData(buffer, &count, &size, runningId, &running.handle), KESTRUM_RECV_SIZE_KNOWN);
+  std::atomic<int32_t> result{1};
+  std::thread receiver([&] {
+    result = RecvFile(local("big.bin").string().c_str(), size, runningId, &running.handle);
+  });
+
+  int32_t noConnection = -1;
+  uint16_t failedId = 1;
+  EXPECT_NE(SearchDir("DCIM/clip0.mp4", KESTRUM_REQ_GET_FILE, &failedId, &noConnection), 0);
+  EXPECT_NE(failedId, runningId);
+  EXPECT_NE(failedId, 1);  // the default is not kept: it may be somebody's
+  StopRecvFile(failedId);  // the failed mission's end step
+  StopRecvFile(1);         // and one that kept the default
+  uint16_t commandId = 6;
+  Connection other("127.0.0.2");
+  EXPECT_NE(SearchDir(nullptr, 99, &commandId, &other.handle), 0);
+  StopRecvFile(commandId);
+  StopRecvFile(6);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(result.load(), 1);  // still receiving
+  StopRecvFile(runningId);
+  receiver.join();
+}
+
 TEST_F(DownloadTest, SpeedLimitBoundsTheTotalAndChannelsReportIt) {
   FlowCtrl(1024);  // 1 MiB/s for all downloads together
   auto start = Clock::now();

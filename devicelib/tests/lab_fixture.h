@@ -76,9 +76,10 @@ class LabTest : public ::testing::Test {
   fs::path templateOf(const std::string& id) { return work_ / "templates" / id / "sdcard"; }
   fs::path local(const std::string& name) { return work_ / "local" / name; }
 
-  // Starts a lab with these devices; reboots take 0.3 s unless told.
-  void startLab(std::vector<devsim::DeviceConfig> devices, double rebootSeconds = 0.3) {
-    devsim::LabConfig config;
+  // Starts a lab with these devices; reboots take 0.3 s unless told; other
+  // settings from config.
+  void startLab(std::vector<devsim::DeviceConfig> devices, double rebootSeconds = 0.3,
+                devsim::LabConfig config = devsim::LabConfig{}) {
     for (auto& d : devices) {
       d.storageTemplate = templateOf(d.identifier).string();
       fs::create_directories(d.storageTemplate);

@@ -155,3 +155,42 @@ TEST_F(SessionTest, BacktrackThenRebootComesBackWithPreviousVersion) {
 }
 
 }  // namespace
+
+// The lab closes quiet connections, but an operator's logged-in session may
+// stay quiet far longer than one that never logged in.
+class IdleSessionTest : public LabTest {
+ protected:
+  void SetUp() override {
+    LabTest::SetUp();
+    devsim::LabConfig config;
+    config.idleLimit = std::chrono::milliseconds(600);
+    config.loggedInIdleLimit = std::chrono::seconds(30);
+    startLab({camera("CAM0001A", "127.0.0.2", "47RKT", 2010)}, 0.3, config);
+  }
+  // One whole root listing on the caller's connection; its last status.
+  static int32_t listRoot(int32_t* handle) {
+    uint16_t id = 1;
+    if (int32_t s = SearchDir("", KESTRUM_REQ_LIST_ROOT, &id, handle); s != 0) return s;
+    int32_t status = 0, count = 0, size = 0;
+    char buffer[KESTRUM_LIST_BUFFER_SIZE];
+    do {
+      status = RecvData(buffer, &count, &size, id, handle);
+    } while (status == KESTRUM_RECV_LIST && count > 0);
+    return status;
+  }
+};
+
+TEST_F(IdleSessionTest, LoggedInConnectionOutlivesTheShortIdleLimit) {
+  Connection anonymous("127.0.0.2");
+  Connection session("127.0.0.2");
+  char hardware[KESTRUM_HARDWARE_NAME_SIZE];
+  char user[KESTRUM_CREDENTIAL_SIZE] = "admin", password[KESTRUM_CREDENTIAL_SIZE] = {};
+  int32_t version = 0, pending = 0, backtrack = 0;
+  ASSERT_EQ(LoginServer(hardware, &version, &pending, &backtrack, user, password, &session.handle),
+            0);
+  ASSERT_EQ(listRoot(&anonymous.handle), KESTRUM_RECV_LIST);
+  ASSERT_EQ(listRoot(&session.handle), KESTRUM_RECV_LIST);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_LT(listRoot(&anonymous.handle), 0);                // dropped after 0.6 s
+  EXPECT_EQ(listRoot(&session.handle), KESTRUM_RECV_LIST);  // still served
+}

@@ -78,7 +78,14 @@ def version_ini(hardware, version):
 
 
 def main():
-    device("CAM0001A", pictures=12, clips=2, records=["2026-12-01", "2026-12-02"], extra={})
+    # Names the file page must take as they are: spaces and commas, an
+    # upper-case extension, a folder with a dot in its name.
+    device("CAM0001A", pictures=12, clips=2, records=["2026-12-01", "2026-12-02"], extra={
+        "my clip, 1.mp4": mp4("CAM0001A/my clip", 7000),
+        "DCIM/100MEDIA/CLIP0003.MP4": mp4("CAM0001A/CLIP0003", 6500),
+        "backup.v1/2026-11/old clip.mp4": mp4("CAM0001A/old clip", 5200),
+        "backup.v1/2026-11/index": "old clip.mp4\n",
+    })
     device("CAM0002B", pictures=3, clips=1, records=["2026-12-01"], extra={})
     device("CAM0003C", pictures=2, clips=1, records=["2026-11-30"],
            extra={"logs/event log.txt": "2026-11-30 08:00 motion\n2026-11-30 09:12 motion\n",

@@ -15,6 +15,7 @@ void connectSessionHandlers(TMainForm& form);
 void connectFirmwareHandlers(TMainForm& form);
 void connectSettingsHandlers(TMainForm& form);
 void connectUpdateServiceHandlers(TMainForm& form);
+void connectRemoteFilesHandlers(TMainForm& form);
 // The tutorial is a window of its own, created after the main window: it
 // connects itself (tutorial/) when it is built.
 void connectTutorialHandlers(TMainForm& form, TTutor_Form& tutor);

@@ -111,6 +111,7 @@ void TMainForm::connectHandlers() {
   connectFirmwareHandlers(*this);
   connectSettingsHandlers(*this);
   connectUpdateServiceHandlers(*this);
+  connectRemoteFilesHandlers(*this);
 }
 
 void TMainForm::FormCreate() {

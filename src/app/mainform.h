@@ -82,6 +82,15 @@ class TMainForm : public QWidget {
   // Lists the storage root over the session connection (file page shown).
   void StartRootListing();
 
+  // --- Remote files ---------------------------------------------------------
+  void FileList_LVDblClick();
+  void Backdir_BtnClick();
+  void AddItem_BtnClick();
+  void OpenBtnClick();
+  void FileListMenu_PopupMenuPopup();
+  // Adds one listing entry (name and path as the device's bytes).
+  void FileListAddItemByName(const std::string& name, const std::string& path, char kind);
+
   // --- Firmware update ------------------------------------------------------
   void FirmwareUpdate_BtnClick(QWidget* sender);
   void Patch2Send_LVClick();
@@ -245,6 +254,8 @@ class TMainForm : public QWidget {
   TThread* ListingThread = nullptr;
   // The nine download-mission slots.
   std::array<TThread*, 9> DownloadMissions{};
+  // The entry opened last, relative to "/sdcard/"; Open sets it, Up cuts it.
+  std::string CurrentRelPath;
   // Download speed limit last applied, in KB/s.
   int SpeedLimit = 500;
   // Language choice.

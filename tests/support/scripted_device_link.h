@@ -45,6 +45,10 @@ class ScriptedDeviceLink final : public IDeviceLink {
   std::function<void(const char*)> onConnect;                         // runs inside ConnectServer
   std::vector<DeviceSearchRecord> searchRecords;                      // UdpSearch links these
   std::function<void()> onSearch;                                     // runs inside UdpSearch
+  // Replies of RecvData and RecvFile (called without the link's lock, on the
+  // caller's thread); default: -1 for both.
+  std::function<int32_t(void*, int32_t*, int32_t*, uint16_t, int32_t*)> onRecvData;
+  std::function<int32_t(const char*, int32_t, uint16_t, int32_t*)> onRecvFile;
 
   // --- Records --------------------------------------------------------------
   std::vector<std::string> connectAddresses;
@@ -54,6 +58,8 @@ class ScriptedDeviceLink final : public IDeviceLink {
   std::vector<SendCall> sends;
   std::vector<int32_t> released;  // handles given to ReleaseSocket (1 or more)
   std::vector<int32_t> flowCtrl;
+  std::vector<uint16_t> stoppedTransfers;  // ids given to StopRecvFile
+  std::vector<std::string> recvFilePaths;
   std::vector<std::string> calls;  // names in order
   kestrum_curprogress_fn curProgress = nullptr;
   kestrum_getfile2patch_fn getFile2Patch = nullptr;
@@ -120,20 +126,32 @@ class ScriptedDeviceLink final : public IDeviceLink {
     searchDirResults.pop_front();
     return r;
   }
-  int32_t RecvData(void*, int32_t* count, int32_t*, uint16_t, int32_t*) override {
-    std::lock_guard lock(mutex_);
-    calls.push_back("RecvData");
+  int32_t RecvData(void* buffer, int32_t* count, int32_t* size, uint16_t id,
+                   int32_t* handle) override {
+    {
+      std::lock_guard lock(mutex_);
+      calls.push_back("RecvData");
+    }
+    if (onRecvData) return onRecvData(buffer, count, size, id, handle);
     *count = 0;
     return -1;
   }
-  int32_t RecvFile(const char*, int32_t, uint16_t, int32_t*) override {
-    std::lock_guard lock(mutex_);
-    calls.push_back("RecvFile");
-    return -1;
+  int32_t RecvFile(const char* path, int32_t size, uint16_t id, int32_t* handle) override {
+    {
+      std::lock_guard lock(mutex_);
+      calls.push_back("RecvFile");
+      recvFilePaths.push_back(path);
+    }
+    return onRecvFile ? onRecvFile(path, size, id, handle) : -1;
   }
-  void StopRecvFile(uint16_t) override {
+  void StopRecvFile(uint16_t id) override {
     std::lock_guard lock(mutex_);
     calls.push_back("StopRecvFile");
+    stoppedTransfers.push_back(id);
+  }
+  std::vector<SearchDirCall> searchDirCalls() const {
+    std::lock_guard lock(mutex_);
+    return searchDirs;
   }
   void FlowCtrl(int32_t kbPerSecond) override {
     std::lock_guard lock(mutex_);

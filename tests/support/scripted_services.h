@@ -82,12 +82,18 @@ class ScriptedDialogs final : public IDialogs {
 };
 
 // Sleeps for no time; records each request and can run a hook per sleep.
+// Workers and the window's thread may sleep at once; read `sleeps` only
+// while no worker runs.
 class RecordingSleeper final : public ISleeper {
  public:
   void sleepMs(int milliseconds) override {
-    sleeps.push_back(milliseconds);
+    {
+      std::lock_guard lock(mutex_);
+      sleeps.push_back(milliseconds);
+    }
     if (onSleep) onSleep();
   }
+  std::mutex mutex_;
   std::vector<int> sleeps;
   std::function<void()> onSleep;
 };

@@ -157,4 +157,13 @@ TEST(WorldTest, DeviceStorageHasNestedFoldersAndALongListing) {
   EXPECT_GT(longest, 10u) << "one folder must need more than one listing reply";
 }
 
+TEST(WorldTest, FirstCameraHoldsNamesTheFilePageMustTakeAsTheyAre) {
+  const fs::path sdcard = kWorld / "devices" / "CAM0001A" / "sdcard";
+  EXPECT_TRUE(fs::is_regular_file(sdcard / "my clip, 1.mp4"));
+  EXPECT_TRUE(fs::is_regular_file(sdcard / "DCIM" / "100MEDIA" / "CLIP0003.MP4"));
+  EXPECT_TRUE(fs::is_regular_file(sdcard / "backup.v1" / "2026-11" / "old clip.mp4"));
+  EXPECT_TRUE(fs::is_regular_file(sdcard / "backup.v1" / "2026-11" / "index"));
+  EXPECT_TRUE(fs::is_regular_file(sdcard / "README"));
+}
+
 }  // namespace

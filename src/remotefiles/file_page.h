@@ -1,0 +1,20 @@
+// The file page functions that the listing worker and the download missions
+// have carried out on the window's thread (defined in
+// remotefiles_handlers.cpp). Call them only on the window's thread.
+#pragma once
+
+#include <string>
+
+class TMainForm;
+
+void repaintFileList(TMainForm& form);
+// The box the listing worker shows when its request could not be sent.
+void showListingSendError(TMainForm& form);
+// The download folder as the Options page shows it now, in the local code page.
+std::string missionDownloadFolder(TMainForm& form);
+// The overwrite question; true for Yes.
+bool askMissionOverwrite(TMainForm& form);
+// The "download ok" box, titled "file md5" after a matching check, else "file".
+void reportMissionDownloadOk(TMainForm& form, bool md5Checked);
+// A device file name that would not land inside the download folder.
+void refuseMissionTarget(TMainForm& form, const std::string& remotePath);

@@ -1,0 +1,77 @@
+#include "remotefiles/search_thread.h"
+
+#include <cstring>
+
+#include "app/mainform.h"
+#include "app/platform_locale.h"
+#include "app/ui_thread.h"
+#include "devicelink/device_link.h"
+#include "remotefiles/file_page.h"
+#include "session/device_session.h"
+
+using namespace remotefiles;
+
+namespace {
+constexpr int32_t kStatusEntries = 1;
+constexpr int kPauseBetweenRepliesMs = 50;
+}  // namespace
+
+void copyIntoPathField(char (&field)[kPathFieldSize], const std::string& path) {
+  std::memcpy(field, path.data(), std::min(path.size(), kMaxRemotePathLength));
+}
+
+TSearchThread::TSearchThread(TMainForm& form)
+    : form_(&form), device_(form.device()), sleeper_(*form.services().sleeper) {}
+
+void TSearchThread::Execute() {
+  applyDeviceThreadLocale();
+  // The session belongs to the window's thread: read and write it there.
+  std::string address;
+  runOnUiThread([&] {
+    connection_ = deviceSession().CommandConnection;
+    address = deviceSession().DeviceAddress;
+  });
+  if (connection_ < 1) {
+    // Not tested: a failed connection makes the request fail below.
+    connection_ = device_.ConnectServer(address.c_str(), kDevicePort);
+    runOnUiThread([this] { deviceSession().CommandConnection = connection_; });
+  }
+  list(std::string(path, strnlen(path, kMaxRemotePathLength)));
+}
+
+void TSearchThread::list(const std::string& relativePath) {
+  int32_t status = kStatusEntries, count = 0, size = 0;
+  uint16_t transferId = 1;
+  const int32_t code = listingRequestCode(relativePath, requestCode);
+  if (device_.SearchDir(relativePath.c_str(), code, &transferId, &connection_) != 0) {
+    runOnUiThread([this] {
+      if (form_) showListingSendError(*form_);
+    });
+    return;
+  }
+  while (status == kStatusEntries && !Terminated()) {
+    status = device_.RecvData(replyBuffer_, &count, &size, transferId, &connection_);
+    if (status == kStatusEntries) {
+      if (count == 0) return;
+      // The library's count is trusted only as far as the buffer reaches.
+      const int entries = boundedEntryCount(count);
+      for (int i = 0; i < entries; ++i) {
+        if (Terminated()) return;
+        const auto entry = entryAt(replyBuffer_, i);
+        if (!entry) continue;
+        runOnUiThread([&] {
+          if (form_) form_->FileListAddItemByName(entry->name, relativePath, entry->kind);
+        });
+      }
+      runOnUiThread([this] {
+        if (form_) repaintFileList(*form_);
+      });
+    }
+    sleeper_.sleepMs(kPauseBetweenRepliesMs);
+  }
+}
+
+void TSearchThread::DoTerminate() {
+  device_.ReleaseSocket(&connection_);
+  runOnUiThread([this] { deviceSession().CommandConnection = connection_; });
+}

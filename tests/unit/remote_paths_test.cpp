@@ -1,0 +1,120 @@
+// The file page's rules without a window: reply entries, icons, paths, Up,
+// download codes and the local name of a download.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "remotefiles/remote_paths.h"
+
+using namespace remotefiles;
+
+namespace {
+
+void putEntry(char* buffer, int index, char kind, const std::string& name) {
+  char* e = buffer + index * kEntrySize;
+  e[0] = kind;
+  std::memcpy(e + 1, name.data(), std::min(name.size(), kEntrySize - 1));
+}
+
+}  // namespace
+
+TEST(ListingReply, EntriesAreReadWholeOrSkipped) {
+  char buffer[kReplyBufferSize] = {};
+  const std::string name47(47, 'n');
+  putEntry(buffer, 0, '1', "DCIM");
+  putEntry(buffer, 1, '2', name47);  // no 0x00 inside the entry
+  putEntry(buffer, 2, '\0', "ghost");
+  putEntry(buffer, 3, '2', "");
+  putEntry(buffer, 4, '3', "odd");
+  putEntry(buffer, 5, '1', name47 + "x");  // the next entry's kind is 0
+  ASSERT_TRUE(entryAt(buffer, 0));
+  EXPECT_EQ(entryAt(buffer, 0)->name, "DCIM");
+  ASSERT_TRUE(entryAt(buffer, 1));
+  EXPECT_EQ(entryAt(buffer, 1)->name, name47);
+  EXPECT_FALSE(entryAt(buffer, 2));  // kind 0x00: the name reads as empty
+  EXPECT_FALSE(entryAt(buffer, 3));
+  EXPECT_EQ(entryAt(buffer, 4)->kind, '3');
+  EXPECT_EQ(entryAt(buffer, 5)->name, name47);
+}
+
+TEST(ListingReply, CountStaysWithinTheBuffer) {
+  EXPECT_EQ(boundedEntryCount(0), 0);
+  EXPECT_EQ(boundedEntryCount(7), 7);
+  EXPECT_EQ(boundedEntryCount(10), 10);
+  EXPECT_EQ(boundedEntryCount(11), 10);
+  EXPECT_EQ(boundedEntryCount(100000), 10);
+  EXPECT_EQ(boundedEntryCount(-3), 0);
+}
+
+TEST(ExtensionRule, LastDotUnlessBackslashOrColonFollows) {
+  EXPECT_EQ(extensionOf("clip.mp4"), ".mp4");
+  EXPECT_EQ(extensionOf("a.tar.gz"), ".gz");
+  EXPECT_EQ(extensionOf("DCIM/.thumbs"), ".thumbs");
+  EXPECT_EQ(extensionOf("v1.2/README"), ".2/README");  // the slash plays no part
+  EXPECT_FALSE(extensionOf("a.b\\c"));
+  EXPECT_FALSE(extensionOf("a.b:c"));
+  EXPECT_FALSE(extensionOf("README"));
+}
+
+TEST(Icons, FolderVideoOrDocument) {
+  EXPECT_EQ(imageIndexFor('1', "DCIM"), kFolderImage);
+  EXPECT_EQ(imageIndexFor('3', "odd.mp4"), kFolderImage);
+  EXPECT_EQ(imageIndexFor('2', "clip.mp4"), kVideoImage);
+  EXPECT_EQ(imageIndexFor('2', "clip.avi"), kVideoImage);
+  EXPECT_EQ(imageIndexFor('2', "clip.MP4"), kDocumentImage);
+  EXPECT_EQ(imageIndexFor('2', "clip.mkv"), kDocumentImage);
+  EXPECT_EQ(imageIndexFor('2', "README"), kDocumentImage);
+}
+
+TEST(DevicePaths, FullRelativeAndShown) {
+  EXPECT_EQ(fullDevicePath("", "DCIM"), "/sdcard/DCIM");
+  EXPECT_EQ(fullDevicePath("DCIM/100MEDIA", "a.jpg"), "/sdcard/DCIM/100MEDIA/a.jpg");
+  EXPECT_EQ(fullDevicePath("", "my clip, 1.mp4"), "/sdcard/my clip, 1.mp4");
+  EXPECT_EQ(relativePathOf("/sdcard/DCIM/a.jpg"), "DCIM/a.jpg");
+  EXPECT_EQ(relativePathOf("/sdcard"), "");
+  EXPECT_EQ(addressBoxText(""), "/sdcard");
+  EXPECT_EQ(addressBoxText("DCIM"), "/sdcard/DCIM");
+  EXPECT_EQ(listingRequestCode("", kListDir), kListRoot);
+  EXPECT_EQ(listingRequestCode("DCIM", kListDir), kListDir);
+}
+
+TEST(UpRule, CutsOneComponentOrTwoAfterAnExtension) {
+  EXPECT_EQ(upFrom("DCIM"), "");
+  EXPECT_EQ(upFrom("DCIM/x"), "DCIM");
+  EXPECT_EQ(upFrom("DCIM/a.jpg"), "");       // the file opened last, then its folder
+  EXPECT_EQ(upFrom("DCIM/.thumbs"), "");     // a dotted folder counts as a file
+  EXPECT_EQ(upFrom("DCIM/README"), "DCIM");  // a file without an extension: one cut
+  EXPECT_EQ(upFrom("v1.2/sub"), "");         // a dot in an earlier component counts too
+  EXPECT_EQ(upFrom("a.jpg"), "");
+}
+
+TEST(PathField, LongerPathsDoNotFit) {
+  EXPECT_TRUE(fitsPathField(std::string(257, 'p')));
+  EXPECT_FALSE(fitsPathField(std::string(258, 'p')));
+}
+
+TEST(DownloadCode, PicturesNeverChecked) {
+  EXPECT_EQ(downloadRequestCode("a.jpg", true), kGetFile);
+  EXPECT_EQ(downloadRequestCode("a.jpeg", true), kGetFile);
+  EXPECT_EQ(downloadRequestCode("a.png", true), kGetFile);
+  EXPECT_EQ(downloadRequestCode("a.bmp", true), kGetFile);
+  EXPECT_EQ(downloadRequestCode("a.JPG", true), kGetFileMd5);  // case-sensitive
+  EXPECT_EQ(downloadRequestCode("clip.mp4", true), kGetFileMd5);
+  EXPECT_EQ(downloadRequestCode("clip.mp4", false), kGetFile);
+  EXPECT_EQ(downloadRequestCode("README", true), kGetFileMd5);
+}
+
+TEST(DownloadTarget, OnlyAPlainLastComponentBecomesALocalName) {
+  EXPECT_EQ(downloadFileName("DCIM/100MEDIA/a.jpg"), "a.jpg");
+  EXPECT_EQ(downloadFileName("a.jpg"), "a.jpg");
+  EXPECT_EQ(downloadFileName("../../x"), "x");  // stays inside the folder
+  EXPECT_EQ(downloadFileName("my clip, 1.mp4"), "my clip, 1.mp4");
+  EXPECT_FALSE(downloadFileName(""));
+  EXPECT_FALSE(downloadFileName("DCIM/"));
+  EXPECT_FALSE(downloadFileName("DCIM/.."));
+  EXPECT_FALSE(downloadFileName(".."));
+  EXPECT_FALSE(downloadFileName("DCIM/."));
+  EXPECT_FALSE(downloadFileName(std::string("a\0b", 3)));
+  EXPECT_EQ(downloadTargetPath("/home/op/dl", "a.jpg"), "/home/op/dl/a.jpg");
+  EXPECT_EQ(downloadTargetPath("/home/op/dl/", "a.jpg"), "/home/op/dl/a.jpg");
+}
