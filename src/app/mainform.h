@@ -126,6 +126,12 @@ class TMainForm : public QWidget {
   void MUPresult_ListviewClick();
   void MUPGetmd5_BtnClick();
   void PatchHWName_EditClick();
+  // Files dropped onto Files2Patch_LV, in drop order.
+  void Files2Patch_LVDropFiles(const QStringList& paths);
+  // Key filter of the eight version parts: true when the key is swallowed.
+  bool PatchVersionEdit_EditKeyPress(QLineEdit* sender, QChar key);
+  // Normalises a version part; false (and the error shown) for no number.
+  bool PatchVersionEdit_EditExit(QLineEdit* sender);
 
   // --- Tutorial -------------------------------------------------------------
   void TutorShow_BtnClick();
