@@ -108,6 +108,11 @@ void buildPatchMakerPageControls(TMainForm& f) {
   f.MUPresult_Listview->setGeometry(120, 100, 89, 81);
   f.MUPresult_Listview->setCursor(Qt::PointingHandCursor);
   f.MUPresult_Listview->setToolTip("PatchFileArea");
+  // The one-entry areas are one icon wide: a long name is cut, not scrolled.
+  for (QListWidget* area : {f.UpdateRuleFile_LV, f.MUPresult_Listview}) {
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  }
   f.MUPmd5out_Edit = plainEdit(f, f.MUPcontrols_Panel, "MUPmd5out_Edit", "md5", 30, 191, 270, 20);
   f.MUPmd5out_Edit->setReadOnly(true);
   f.MUPGetmd5_Btn =
