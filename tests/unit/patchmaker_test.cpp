@@ -43,14 +43,6 @@ TEST(VersionFields, PatchFileName) {
   EXPECT_EQ(patchFileName("", 1020304), "1020304.patch");
 }
 
-TEST(FileToPatch, PathsAreQuotedOnlyWhenTheyMustBe) {
-  EXPECT_EQ(commaTextOf("/lab/in/a.bin"), "/lab/in/a.bin");
-  EXPECT_EQ(commaTextOf("/lab/my rules/r.sh"), "\"/lab/my rules/r.sh\"");
-  EXPECT_EQ(commaTextOf("/a,b"), "\"/a,b\"");
-  EXPECT_EQ(commaTextOf("/a\"b"), "\"/a\"\"b\"");
-  EXPECT_EQ(commaTextOf("/a\tb"), "\"/a\tb\"");
-}
-
 TEST(FileToPatch, ATextThatDoesNotFitIsRefusedNeverCut) {
   // Buffers of 8 bytes: 7 characters and the NUL.
   const FileToPatch fits{"1234567", "/a b/cd"};  // "\"/a b/cd\"" is 9: too long
