@@ -15,6 +15,3 @@ void connectFirmwareHandlers(TMainForm& form);
 void connectSettingsHandlers(TMainForm& form);
 void connectUpdateServiceHandlers(TMainForm& form);
 void connectPatchMakerHandlers(TMainForm& form);
-
-// Asked when the window is about to close: false keeps it open.
-bool confirmCloseDuringUpdate(TMainForm& form);

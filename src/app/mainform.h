@@ -25,6 +25,7 @@
 #include "app/controls.h"
 #include "app/layout.h"
 #include "app/services.h"
+#include "app/window_pointer.h"
 
 class TThread;
 class TTutor_Form;
@@ -81,13 +82,6 @@ class TMainForm : public QWidget {
   // Lists the storage root over the session connection (file page shown).
   void StartRootListing();
 
-  // --- Remote files ---------------------------------------------------------
-  void FileList_LVDblClick();
-  void Backdir_BtnClick();
-  void AddItem_BtnClick();
-  void OpenBtnClick();
-  void FileListMenu_PopupMenuPopup();
-
   // --- Firmware update ------------------------------------------------------
   void FirmwareUpdate_BtnClick(QWidget* sender);
   void Patch2Send_LVClick();
@@ -95,16 +89,14 @@ class TMainForm : public QWidget {
   void FU_BtnMouseLeave(QWidget* sender);
   void CheckForUpdate_BtnClick();
   // Whether an update run is between its start and its end step.
-  bool updateRunActive() const { return updateRunActive_; }
-  void setUpdateRunActive(bool active) { updateRunActive_ = active; }
+  bool updateRunActive() const;
+  void setUpdateRunActive(bool active);
   // The device the current (or last) run updates: its reboot goes there.
-  const std::string& updateRunAddress() const { return updateRunAddress_; }
-  void setUpdateRunAddress(std::string address) { updateRunAddress_ = std::move(address); }
+  const std::string& updateRunAddress() const;
+  void setUpdateRunAddress(std::string address);
 
   // --- Online update service ------------------------------------------------
   void StartWebMessageFetch();
-  void WebMessageTimer_TimerTimer();
-  void WebMessageURL_LabelClick();
   void LookUpDefaultBrowser();
 
   // --- Settings and localisation --------------------------------------------
@@ -132,9 +124,6 @@ class TMainForm : public QWidget {
   bool PatchVersionEdit_EditKeyPress(QLineEdit* sender, QChar key);
   // Normalises a version part; false (and the error shown) for no number.
   bool PatchVersionEdit_EditExit(QLineEdit* sender);
-
-  // --- Tutorial -------------------------------------------------------------
-  void TutorShow_BtnClick();
 
   // --- Controls ---------------------------------------------------------------
   // Window level.
@@ -313,10 +302,4 @@ class TMainForm : public QWidget {
   bool panelOpen_ = true;
   int panelCounter_ = 10;
   bool shownOnce_ = false;
-  bool updateRunActive_ = false;
-  std::string updateRunAddress_;
 };
-
-// The one main window of the process (the callbacks of the device library
-// reach the window through it).
-extern TMainForm* MainForm;

@@ -255,19 +255,24 @@ void TMainForm::MUPGetmd5_BtnClick() {
   }
 }
 
-void showPatchMakerProgress(TMainForm& f, int value) {
-  f.MakeUpdatePatchProgress_Gauge->setValue(value);
+void showPatchMakerProgress(TMainForm* f, int value) {
+  if (MainForm != f) return;
+  f->MakeUpdatePatchProgress_Gauge->setValue(value);
   // MakePatch holds the window's thread: paint now, or the gauge jumps at the end.
-  f.MakeUpdatePatchProgress_Gauge->repaint();
+  f->MakeUpdatePatchProgress_Gauge->repaint();
 }
 
-void answerFileToPatch(TMainForm& f, char* name, char* info, std::int32_t index) {
-  const int count = f.Files2Patch_LV->count();
-  const QListWidgetItem* entry = nullptr;
-  if (index >= 1 && index <= count)
-    entry = f.Files2Patch_LV->item(index - 1);
-  else if (index == count + 1 && f.UpdateRuleFile_LV->count() == 1)
-    entry = f.UpdateRuleFile_LV->item(0);
-  if (!entry) return;
-  writeFileToPatch(fileOf(entry), name, KESTRUM_PATCH_NAME_SIZE, info, KESTRUM_PATCH_INFO_SIZE);
+bool patchMakerEntry(TMainForm* f, int index, QString* name, QString* path) {
+  if (MainForm != f) return false;
+  const int count = f->Files2Patch_LV->count();
+  QListWidgetItem* item = nullptr;
+  if (index >= 1 && index <= count) {
+    item = f->Files2Patch_LV->item(index - 1);
+  } else if (index == count + 1 && f->UpdateRuleFile_LV->count() > 0) {
+    item = f->UpdateRuleFile_LV->item(0);
+  }
+  if (!item) return false;
+  *name = item->text();
+  *path = listitem::subItem(item);
+  return true;
 }

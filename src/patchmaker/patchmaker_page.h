@@ -1,14 +1,13 @@
-// What the device library's callbacks do on the patch maker page while
-// MakePatch runs. Each runs on the window's thread.
+// The patch maker page's functions for the device library's callbacks. They
+// run on the window's thread and do nothing once `form` is not the window.
 #pragma once
 
-#include <cstdint>
+#include <QString>
 
 class TMainForm;
 
-// Channel 90: the make's progress, 0 to 100, onto the page's gauge.
-void showPatchMakerProgress(TMainForm& form, int value);
-
-// The library asks for file `index` (1-based): the files of the list in
-// order, then the rule script; any other index gets no answer.
-void answerFileToPatch(TMainForm& form, char* name, char* info, std::int32_t index);
+// The maker's progress, 0-100.
+void showPatchMakerProgress(TMainForm* form, int value);
+// Entry `index` (1-based) of the files to patch, the rule script last: its
+// name and path. False when there is no such entry.
+bool patchMakerEntry(TMainForm* form, int index, QString* name, QString* path);

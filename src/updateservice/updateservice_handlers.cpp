@@ -8,6 +8,7 @@
 #include "app/control_builders.h"
 #include "app/mainform.h"
 #include "firmware/firmware_texts.h"
+#include "settings/message_lists.h"
 #include "updateservice/http_client.h"
 #include "updateservice/update_check.h"
 
@@ -71,7 +72,7 @@ void TMainForm::CheckForUpdate_BtnClick() {
   listitem::add(Patch2Send_LV, QFileInfo(patch).fileName(), patch, kPatchImage,
                 TovarinImages_ImageList);
   FirmwareUpdate_Btn->setEnabled(true);
-  FirmwareWpdateTip_Label->setText(fwText(MsgList::FWTipLabel, fwmsg::kTipReady));
+  FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
   FirmwareUpdate_BtnClick(CheckForUpdate_Btn);
 }
 
@@ -79,3 +80,9 @@ void connectUpdateServiceHandlers(TMainForm& f) {
   QObject::connect(f.CheckForUpdate_Btn, &QPushButton::clicked, &f,
                    [&f] { f.CheckForUpdate_BtnClick(); });
 }
+
+// The update server's history and rotating messages are not fetched yet;
+// these are the places where the window asks for them.
+void TMainForm::LookUpDefaultBrowser() {}
+void TMainForm::StartWebMessageFetch() {}
+void TMainForm::StartPatchHistoryFetch(const QString&) {}

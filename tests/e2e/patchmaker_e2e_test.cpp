@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/app_state.h"
 #include "device_lab.h"
 #include "e2e_window.h"
 #include "firmware/fw_update_thread.h"
@@ -66,7 +67,7 @@ class PatchMakerE2eTest : public QObject {
     lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;
     QVERIFY2(lab_->start(&error), error.c_str());
-    deviceSession() = DeviceSessionRecord{};
+    resetState();
     win_.create();
   }
 
