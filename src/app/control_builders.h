@@ -19,3 +19,4 @@ void connectRemoteFilesHandlers(TMainForm& form);
 // The tutorial is a window of its own, created after the main window: it
 // connects itself (tutorial/) when it is built.
 void connectTutorialHandlers(TMainForm& form, TTutor_Form& tutor);
+void connectPatchMakerHandlers(TMainForm& form);

@@ -112,6 +112,7 @@ void TMainForm::connectHandlers() {
   connectSettingsHandlers(*this);
   connectUpdateServiceHandlers(*this);
   connectRemoteFilesHandlers(*this);
+  connectPatchMakerHandlers(*this);
 }
 
 void TMainForm::FormCreate() {
@@ -172,6 +173,7 @@ void TMainForm::ResetComponentsDefaultval() {
   Files2Patch_LV->setAcceptDrops(true);
   MakeUpdatePatch_Btn->setEnabled(false);
   PatchHWName_Edit->setText("47RKT");
+  PatchVersion_Edit->setText("2010");
   for (QLineEdit* part : PatchVersionEdits) part->setText("00");
   UpdateProgress_Gauge->setValue(0);
   UpdateProgress_Gauge->hide();

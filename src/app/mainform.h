@@ -123,6 +123,18 @@ class TMainForm : public QWidget {
 
   // --- Tutorial ---------------------------------------------------------------
   void TutorShow_BtnClick();
+  // --- Patch maker ----------------------------------------------------------
+  void RuleFile_BtnClick();
+  void MakeUpdatePatch_BtnClick();
+  void MUPresult_ListviewClick();
+  void MUPGetmd5_BtnClick();
+  void PatchHWName_EditClick();
+  // Files dropped onto Files2Patch_LV, in drop order.
+  void Files2Patch_LVDropFiles(const QStringList& paths);
+  // Key filter of the eight version parts: true when the key is swallowed.
+  bool PatchVersionEdit_EditKeyPress(QLineEdit* sender, QChar key);
+  // Normalises a version part; false (and the error shown) for no number.
+  bool PatchVersionEdit_EditExit(QLineEdit* sender);
 
   // --- Controls ---------------------------------------------------------------
   // Window level.

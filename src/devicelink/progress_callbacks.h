@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "patchmaker/file_to_patch.h"  // commaTextOf
 
 // Channels 1-4: download speeds into Speed1_Label..Speed4_Label; 90: the
 // patch maker's gauge; 91: the update gauge, with the unpacking text at 40.
@@ -12,7 +13,3 @@ void CurProgressCallback(int32_t value, uint16_t channel);
 // Fills the name and information buffers for file `index` (1-based) of the
 // patch maker's list, the rule script last.
 void GetFile2PatchCallback(char* name, char* info, int32_t index);
-
-// The path of a list entry in comma-text form: the path itself, or quoted
-// (inner quotes doubled) when it holds a space, comma, quote or control char.
-std::string commaTextOf(const std::string& path);

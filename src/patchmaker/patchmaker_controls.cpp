@@ -1,7 +1,42 @@
+#include <QPainter>
+#include <QStyleOptionFrame>
+
 #include "app/control_builders.h"
 #include "app/control_helpers.h"
 
 namespace {
+
+// The edit behind a version row that shows the three separating dots. Its
+// text puts each dot after five spaces; drawn in the type of the day, spaces
+// and dots have other widths and the dots land on the digits. So each
+// character takes a fixed 3-pixel cell, and the dots fall in the 4-pixel
+// gaps between the parts.
+class VersionDotsEdit final : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    const QFontMetricsF metrics(font());
+    const qreal baseline = (height() - metrics.height()) / 2 + metrics.ascent();
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    const QString shown = text();
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+      if (shown[i].isSpace()) continue;
+      // Centred in its cell: 17.5, 35.5 and 53.5 for the three dots.
+      const qreal centre = kCellWidth * (static_cast<qreal>(i) + 0.5) + 1;
+      painter.drawText(QPointF(centre - metrics.horizontalAdvance(shown[i]) / 2, baseline),
+                       QString(shown[i]));
+    }
+  }
+
+ private:
+  static constexpr int kCellWidth = 3;
+};
 
 QLineEdit* plainEdit(TMainForm& f, QWidget* parent, const char* name, const QString& text, int left,
                      int top, int width, int height, const char* kind = skin::kEdit) {
@@ -18,7 +53,8 @@ void versionRow(TMainForm& f, QWidget* parent, int top, const char* frameName, c
   frame = plainEdit(f, parent, frameName, "", 98, top, 112, 18, skin::kNumEdit);
   frame->setEnabled(false);
   frame->setToolTip("Patch Version");
-  bg = plainEdit(f, parent, bgName, "     .     .     .    ", 100, top + 2, 77, 14, skin::kOther);
+  bg = f.reg(new VersionDotsEdit("     .     .     .    ", parent), bgName, skin::kOther);
+  bg->setGeometry(100, top + 2, 77, 14);
   bg->setEnabled(false);
   bg->setFrame(false);
   bg->setProperty("role", "versionRow");
@@ -72,6 +108,11 @@ void buildPatchMakerPageControls(TMainForm& f) {
   f.MUPresult_Listview->setGeometry(120, 100, 89, 81);
   f.MUPresult_Listview->setCursor(Qt::PointingHandCursor);
   f.MUPresult_Listview->setToolTip("PatchFileArea");
+  // The one-entry areas are one icon wide: a long name is cut, not scrolled.
+  for (QListWidget* area : {f.UpdateRuleFile_LV, f.MUPresult_Listview}) {
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  }
   f.MUPmd5out_Edit = plainEdit(f, f.MUPcontrols_Panel, "MUPmd5out_Edit", "md5", 30, 191, 270, 20);
   f.MUPmd5out_Edit->setReadOnly(true);
   f.MUPGetmd5_Btn =

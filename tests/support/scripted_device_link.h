@@ -32,6 +32,16 @@ class ScriptedDeviceLink final : public IDeviceLink {
     uint16_t transferId;
     int32_t handle;
   };
+  struct FileAnswer {
+    int32_t index;
+    std::string name, info;
+  };
+  struct MakePatchCall {
+    std::string hardwareName;
+    int32_t newVersion, oldVersion, fileCount;
+    std::string outputPath;
+    std::vector<FileAnswer> answers;  // the indexes the callback wrote
+  };
   struct SendCall {
     std::string path, md5;
     int32_t handle;
@@ -49,6 +59,8 @@ class ScriptedDeviceLink final : public IDeviceLink {
   // caller's thread); default: -1 for both.
   std::function<int32_t(void*, int32_t*, int32_t*, uint16_t, int32_t*)> onRecvData;
   std::function<int32_t(const char*, int32_t, uint16_t, int32_t*)> onRecvFile;
+  int32_t makePatchResult = 0;
+  std::function<void()> onMakePatch;  // runs inside MakePatch, after the files were asked for
 
   // --- Records --------------------------------------------------------------
   std::vector<std::string> connectAddresses;
@@ -56,6 +68,7 @@ class ScriptedDeviceLink final : public IDeviceLink {
   std::vector<LoginCall> logins;
   std::vector<SearchDirCall> searchDirs;
   std::vector<SendCall> sends;
+  std::vector<MakePatchCall> makePatches;
   std::vector<int32_t> released;  // handles given to ReleaseSocket (1 or more)
   std::vector<int32_t> flowCtrl;
   std::vector<uint16_t> stoppedTransfers;  // ids given to StopRecvFile
@@ -157,7 +170,23 @@ class ScriptedDeviceLink final : public IDeviceLink {
     std::lock_guard lock(mutex_);
     flowCtrl.push_back(kbPerSecond);
   }
-  int32_t MakePatch(const char*, int32_t, int32_t, int32_t, const char*) override { return -1; }
+  // Asks the registered callback for files 0 to count + 1, as a careless
+  // library might, and records every answer; then returns the scripted result.
+  int32_t MakePatch(const char* hardwareName, int32_t newVersion, int32_t oldVersion,
+                    int32_t fileCount, const char* outputPath) override {
+    MakePatchCall call{hardwareName, newVersion, oldVersion, fileCount, outputPath, {}};
+    for (int32_t index = 0; index <= fileCount + 1 && getFile2Patch; ++index) {
+      std::vector<char> name(KESTRUM_PATCH_NAME_SIZE, '#'), info(KESTRUM_PATCH_INFO_SIZE, '#');
+      getFile2Patch(name.data(), info.data(), index);
+      if (name[0] == '#' && info[0] == '#') continue;  // left untouched
+      call.answers.push_back({index, name.data(), info.data()});
+    }
+    if (onMakePatch) onMakePatch();
+    std::lock_guard lock(mutex_);
+    calls.push_back("MakePatch");
+    makePatches.push_back(call);
+    return makePatchResult;
+  }
   int32_t SendUpdatePatch(const char* patchPath, const char* md5Hex, int32_t* handle) override {
     {
       std::lock_guard lock(mutex_);
