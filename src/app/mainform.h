@@ -25,6 +25,7 @@
 #include "app/controls.h"
 #include "app/layout.h"
 #include "app/services.h"
+#include "updateservice/web_fetch.h"
 
 class TThread;
 class TTutor_Form;
@@ -269,6 +270,8 @@ class TMainForm : public QWidget {
   // Web messages.
   QString WebMessageAddress;
   QString BrowserPath;
+  // Which history and message fetches may still change the window.
+  WebFetchRounds WebFetches;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
