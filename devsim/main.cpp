@@ -15,9 +15,7 @@
 #include "camera_fleet.h"
 #include "device_lab.h"
 #include "lab_config.h"
-#ifdef TOVARIN_DEVSIM_HTTP
 #include "update_server.h"
-#endif
 
 namespace {
 
@@ -147,7 +145,6 @@ int main(int argc, char** argv) {
                 << " hardware " << d.hardware << " version " << d.version << "\n";
   std::cout << "state folder " << lab.stateDir() << "\n";
 
-#ifdef TOVARIN_DEVSIM_HTTP
   std::unique_ptr<devsim::UpdateServer> server;
   if (serveHttp) {
     std::string host;
@@ -166,16 +163,10 @@ int main(int argc, char** argv) {
     }
     std::cout << "update server http://" << http << "/ serving " << root << "\n";
   }
-#else
-  (void)serveHttp;
-  (void)splitHostPort;
-#endif
   std::cout.flush();
 
   while (!g_stop) ::pause();
-#ifdef TOVARIN_DEVSIM_HTTP
   if (server) server->stop();
-#endif
   lab.stop();
   return 0;
 }

@@ -76,15 +76,15 @@ class LabTest : public ::testing::Test {
   fs::path templateOf(const std::string& id) { return work_ / "templates" / id / "sdcard"; }
   fs::path local(const std::string& name) { return work_ / "local" / name; }
 
-  // Starts a lab with these devices; reboots take 0.3 s.
-  void startLab(std::vector<devsim::DeviceConfig> devices) {
+  // Starts a lab with these devices; reboots take 0.3 s unless told.
+  void startLab(std::vector<devsim::DeviceConfig> devices, double rebootSeconds = 0.3) {
     devsim::LabConfig config;
     for (auto& d : devices) {
       d.storageTemplate = templateOf(d.identifier).string();
       fs::create_directories(d.storageTemplate);
     }
     config.devices = std::move(devices);
-    config.rebootSeconds = 0.3;
+    config.rebootSeconds = rebootSeconds;
     lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;
     ASSERT_TRUE(lab_->start(&error)) << error;

@@ -14,6 +14,3 @@ void connectSessionHandlers(TMainForm& form);
 void connectFirmwareHandlers(TMainForm& form);
 void connectSettingsHandlers(TMainForm& form);
 void connectUpdateServiceHandlers(TMainForm& form);
-
-// Asked when the window is about to close: false keeps it open.
-bool confirmCloseDuringUpdate(TMainForm& form);

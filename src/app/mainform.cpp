@@ -5,12 +5,12 @@
 #include <QKeyEvent>
 #include <QScreen>
 
+#include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/worker_thread.h"
 #include "devicelink/device_link.h"
 #include "devicelink/progress_callbacks.h"
-#include "session/device_session.h"
-#include "settings/message_lists.h"
+#include "firmware/firmware_page.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -33,15 +33,8 @@ TMainForm::~TMainForm() {
   // Every worker the window holds is stopped, waited for and freed, also one
   // that was asked to stop earlier (StopAllThreads leaves those alone): none
   // may outlive the window it reports to.
-  auto finish = [](TThread*& thread) {
-    if (!thread) return;
-    thread->Terminate();
-    thread->WaitFor();
-    delete thread;
-    thread = nullptr;
-  };
-  finish(ListingThread);
-  for (TThread*& mission : DownloadMissions) finish(mission);
+  stopAndFree(ListingThread);
+  for (TThread*& mission : DownloadMissions) stopAndFree(mission);
   qApp->removeEventFilter(this);
   // Helpers that are not controls (event filters, timers) go first, then the
   // controls, all while the window is still whole: the last events controls
@@ -267,20 +260,10 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::StopAllThreads() {
-  if (ListingThread && !ListingThread->Terminated()) {
-    ListingThread->Terminate();
-    ListingThread->WaitFor();
-    delete ListingThread;
-    ListingThread = nullptr;
-  }
-  for (TThread*& mission : DownloadMissions) {
-    if (mission && !mission->Terminated()) {
-      mission->Terminate();
-      mission->WaitFor();  // destroying a mission waits until it has ended
-      delete mission;
-      mission = nullptr;
-    }
-  }
+  // A worker already asked to stop is left to the destructor.
+  if (ListingThread && !ListingThread->Terminated()) stopAndFree(ListingThread);
+  for (TThread*& mission : DownloadMissions)
+    if (mission && !mission->Terminated()) stopAndFree(mission);
 }
 
 void TMainForm::showPagesOnlyWhenUncovered() {
@@ -330,4 +313,16 @@ QString TMainForm::captionOf(QWidget* control) const {
   if (auto* panel = qobject_cast<TSkinPanel*>(control)) return panel->caption();
   if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text();
   return {};
+}
+
+bool TMainForm::updateRunActive() const { return appState().updateRun.active; }
+void TMainForm::setUpdateRunActive(bool active) { appState().updateRun.active = active; }
+const std::string& TMainForm::updateRunAddress() const { return appState().updateRun.address; }
+void TMainForm::setUpdateRunAddress(std::string address) {
+  appState().updateRun.address = std::move(address);
+}
+
+void showTransferSpeed(TMainForm* form, int slot, int value) {
+  if (MainForm == form && slot >= 1 && slot <= 4)
+    form->SpeedLabels[slot - 1]->setText(QString::number(value));
 }

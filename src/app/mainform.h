@@ -25,6 +25,7 @@
 #include "app/controls.h"
 #include "app/layout.h"
 #include "app/services.h"
+#include "app/window_pointer.h"
 #include "updateservice/web_fetch.h"
 
 class TThread;
@@ -82,13 +83,6 @@ class TMainForm : public QWidget {
   // Lists the storage root over the session connection (file page shown).
   void StartRootListing();
 
-  // --- Remote files ---------------------------------------------------------
-  void FileList_LVDblClick();
-  void Backdir_BtnClick();
-  void AddItem_BtnClick();
-  void OpenBtnClick();
-  void FileListMenu_PopupMenuPopup();
-
   // --- Firmware update ------------------------------------------------------
   void FirmwareUpdate_BtnClick(QWidget* sender);
   void Patch2Send_LVClick();
@@ -96,11 +90,11 @@ class TMainForm : public QWidget {
   void FU_BtnMouseLeave(QWidget* sender);
   void CheckForUpdate_BtnClick();
   // Whether an update run is between its start and its end step.
-  bool updateRunActive() const { return updateRunActive_; }
-  void setUpdateRunActive(bool active) { updateRunActive_ = active; }
+  bool updateRunActive() const;
+  void setUpdateRunActive(bool active);
   // The device the current (or last) run updates: its reboot goes there.
-  const std::string& updateRunAddress() const { return updateRunAddress_; }
-  void setUpdateRunAddress(std::string address) { updateRunAddress_ = std::move(address); }
+  const std::string& updateRunAddress() const;
+  void setUpdateRunAddress(std::string address);
 
   // --- Online update service ------------------------------------------------
   void StartWebMessageFetch();
@@ -120,16 +114,6 @@ class TMainForm : public QWidget {
   void LoadHelpText(QPlainTextEdit* memo);
   // The folder of the running program (where configs.ini and the data live).
   QString exeFolder() const;
-
-  // --- Patch maker ----------------------------------------------------------
-  void RuleFile_BtnClick();
-  void MakeUpdatePatch_BtnClick();
-  void MUPresult_ListviewClick();
-  void MUPGetmd5_BtnClick();
-  void PatchHWName_EditClick();
-
-  // --- Tutorial -------------------------------------------------------------
-  void TutorShow_BtnClick();
 
   // --- Controls ---------------------------------------------------------------
   // Window level.
@@ -310,10 +294,4 @@ class TMainForm : public QWidget {
   bool panelOpen_ = true;
   int panelCounter_ = 10;
   bool shownOnce_ = false;
-  bool updateRunActive_ = false;
-  std::string updateRunAddress_;
 };
-
-// The one main window of the process (the callbacks of the device library
-// reach the window through it).
-extern TMainForm* MainForm;

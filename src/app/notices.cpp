@@ -2,13 +2,16 @@
 // edits (through runOnUiThread); the change event runs here on the window's
 // thread while the worker waits. The texts are fixed and never translated.
 #include "app/mainform.h"
+#include "app/notice_texts.h"
 #include "settings/message_lists.h"
 
-namespace notice {
-const QString kUpdateWillFinish = QStringLiteral("Update will finish after reboot");
-const QString kSearchFinished = QStringLiteral("search finished!");
-const QString kCheckForNextUpdate = QStringLiteral("Check For Next Update");
-}  // namespace notice
+void postThreadNotice(TMainForm& form, const QString& text) {
+  form.ThreadMessager_Edit->setText(text);
+}
+
+void postSearchNotice(TMainForm& form, const QString& text) {
+  form.DevSearchMessageEdit_Edit->setText(text);
+}
 
 void TMainForm::ThreadMessager_EditChange(QLineEdit* sender) {
   const QString text = sender->text();
@@ -17,8 +20,7 @@ void TMainForm::ThreadMessager_EditChange(QLineEdit* sender) {
     if (text == notice::kUpdateWillFinish) {
       RebootDevice();
     } else if (text == notice::kCheckForNextUpdate) {
-      dialogs().showMessage(kMessageBoxTitle,
-                            QString::fromStdString(messageLists().textOf(MsgList::FWHints, 12)));
+      dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, 12));
     }
   } else if (sender == DevSearchMessageEdit_Edit) {
     if (text == notice::kSearchFinished) FillDeviceList();

@@ -47,3 +47,11 @@ void TThread::run() {
   finished_ = true;
   wakeUiWaiters();
 }
+
+void stopAndFree(TThread*& thread) {
+  if (!thread) return;
+  thread->Terminate();
+  thread->WaitFor();
+  delete thread;
+  thread = nullptr;
+}

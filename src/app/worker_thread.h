@@ -38,3 +38,7 @@ class TThread {
   std::atomic<bool> finished_{false};
   bool freeOnTerminate_ = false;
 };
+
+// Stops a worker the window holds, waits for it and frees it; the slot is
+// left empty. Nothing happens for an empty slot.
+void stopAndFree(TThread*& thread);

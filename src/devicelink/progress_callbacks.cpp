@@ -2,24 +2,20 @@
 
 #include <cstring>
 
-#include "app/mainform.h"
 #include "app/ui_thread.h"
+#include "app/window_pointer.h"
+#include "firmware/firmware_page.h"
 #include "kestrum.h"
-#include "settings/message_lists.h"
+#include "patchmaker/patchmaker_page.h"
 
 void CurProgressCallback(int32_t value, uint16_t channel) {
   runOnUiThread([value, channel] {
-    TMainForm* form = MainForm;
-    if (!form) return;
     if (channel >= 1 && channel <= 4) {
-      form->SpeedLabels[channel - 1]->setText(QString::number(value));
+      showTransferSpeed(MainForm, channel, value);
     } else if (channel == KESTRUM_CHANNEL_MAKE_PATCH) {
-      form->MakeUpdatePatchProgress_Gauge->setValue(value);
+      showPatchMakerProgress(MainForm, value);
     } else if (channel == KESTRUM_CHANNEL_SEND_PATCH) {
-      form->UpdateProgress_Gauge->setValue(value);
-      if (value == KESTRUM_SEND_UNPACK_STAGE)
-        form->UpdateProgress_Gauge->setProgressText(
-            QString::fromStdString(messageLists().textOf(MsgList::UpdateProgressGauge, 1)));
+      showUpdateProgress(MainForm, value);
     }
   });
 }
@@ -50,17 +46,10 @@ void copyBounded(char* buffer, std::size_t capacity, const std::string& text) {
 
 void GetFile2PatchCallback(char* name, char* info, int32_t index) {
   runOnUiThread([=] {
-    TMainForm* form = MainForm;
-    if (!form || !name || !info) return;
-    const int count = form->Files2Patch_LV->count();
-    QListWidgetItem* item = nullptr;
-    if (index >= 1 && index <= count) {
-      item = form->Files2Patch_LV->item(index - 1);
-    } else if (index == count + 1 && form->UpdateRuleFile_LV->count() > 0) {
-      item = form->UpdateRuleFile_LV->item(0);
-    }
-    if (!item) return;
-    copyBounded(name, KESTRUM_PATCH_NAME_SIZE, item->text().toStdString());
-    copyBounded(info, KESTRUM_PATCH_INFO_SIZE, commaTextOf(listitem::subItem(item).toStdString()));
+    if (!name || !info) return;
+    QString entryName, entryPath;
+    if (!patchMakerEntry(MainForm, index, &entryName, &entryPath)) return;
+    copyBounded(name, KESTRUM_PATCH_NAME_SIZE, entryName.toStdString());
+    copyBounded(info, KESTRUM_PATCH_INFO_SIZE, commaTextOf(entryPath.toStdString()));
   });
 }

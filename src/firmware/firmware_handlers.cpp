@@ -1,16 +1,65 @@
-// Wires the firmware page's events to the window's handlers, and decides
-// what closing the window during an update run does.
+// The firmware page's handlers: the device buttons (one click handler that
+// tells them apart by sender), the patch area, the help memos, the page
+// functions of the update run, and what closing the window during a run does.
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMouseEvent>
 
+#include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/mainform.h"
+#include "app/notice_texts.h"
 #include "app/ui_thread.h"
+#include "devicelink/device_command.h"
+#include "devicelink/device_link.h"
+#include "firmware/firmware_page.h"
+#include "firmware/firmware_texts.h"
 #include "firmware/fw_update_thread.h"
 
 namespace {
+
+const QString kAskingTitle = QStringLiteral("Asking");
+const QString kWarningTitle = QStringLiteral("Warning");
+const QString kPatchFilter = QStringLiteral("PatchFile(*.patch)|*.patch");
+constexpr int kPatchImage = 2;  // TovarinImages_ImageList: the document picture
+
+// The help memos beside FirmwareUpdate_Btn and CheckForUpdate_Btn unfold
+// while the pointer is over their button. Each animation blocks the
+// window's thread for about 200 ms, as the design intends.
+constexpr int kStepMs = 20;
+
+QPlainTextEdit* memoFor(TMainForm& f, QWidget* sender) {
+  if (sender == f.FirmwareUpdate_Btn) return f.ManuallyUpdateHelp_Memo;
+  if (sender == f.CheckForUpdate_Btn) return f.AutoUpdateHelp_Memo;
+  return nullptr;
+}
+
+// The room between the update button and the page's middle bevel; both
+// memos unfold to it, although the automatic one starts further right.
+int fullMemoWidth(const TMainForm& f) {
+  const QRect button = f.FirmwareUpdate_Btn->geometry();
+  return f.FUPageBevel1_Bevel->x() - (button.x() + button.width());
+}
+
+void resizeWidth(QPlainTextEdit* memo, int width) { memo->resize(width, memo->height()); }
+
+// The backtrack request: the device returns to its previous firmware at its
+// next reboot, which the operator starts. Blocks the window's thread until
+// the device has answered.
+void requestBacktrack(TMainForm& form) {
+  if (!sendDeviceCommand(form.device(), deviceSession().DeviceAddress, KESTRUM_REQ_BACKTRACK)) {
+    form.dialogs().showMessage(kMessageBoxTitle,
+                               msgText(MsgList::FWHints, fwmsg::kHintFailedConnection));
+    return;
+  }
+  // The session's flags stay as login read them.
+  form.FirmwareUpdate_Btn->setEnabled(true);
+  form.FirmwareBacktrack_Btn->setEnabled(false);
+  form.dialogs().showMessage(kMessageBoxTitle,
+                             msgText(MsgList::FWHints, fwmsg::kHintBacktrackAfterReboot));
+}
 
 // Pointer enter/leave on the two update buttons, and a click on the patch
 // area (a press and release of the left button inside it).
@@ -38,6 +87,153 @@ class FirmwarePageEvents final : public QObject {
 
 }  // namespace
 
+void TMainForm::FirmwareUpdate_BtnClick(QWidget* sender) {
+  if (sender == FirmwareUpdate_Btn) {
+    // The operator may choose (or replace) the patch first; cancelling keeps
+    // whatever the area already holds.
+    Patch2Send_LVClick();
+    if (Patch2Send_LV->count() != 1) return;
+    if (dialogs().askYesNo(kAskingTitle, msgText(MsgList::FWHints, fwmsg::kHintAskUpdate)))
+      startFirmwareUpdateRun(*this, UpdateOrigin::Operator);
+  } else if (sender == CheckForUpdate_Btn) {
+    // The online update has just packed its patch: no question.
+    if (Patch2Send_LV->count() == 1) startFirmwareUpdateRun(*this, UpdateOrigin::Automatic);
+  } else if (sender == FirmwareBacktrack_Btn) {
+    if (dialogs().askYesNo(kWarningTitle, msgText(MsgList::FWHints, fwmsg::kHintAskBacktrack)))
+      requestBacktrack(*this);
+  } else if (sender == DeviceReboot_Btn) {
+    if (dialogs().askYesNo(kAskingTitle, msgText(MsgList::FWHints, fwmsg::kHintAskReboot)))
+      RebootDevice();
+  }
+  // UpdateCancel_Btn is never shown: the operator cannot cancel a run.
+}
+
+// The patch area holds no patch or exactly one, chosen in a file dialog.
+// Choosing does not open the file; only the device checks the patch.
+void TMainForm::Patch2Send_LVClick() {
+  const QString path = dialogs().openFile(kPatchFilter, QString());
+  if (path.isEmpty()) return;  // cancelled: area, tip and buttons stay
+
+  Patch2Send_LV->clear();
+  listitem::add(Patch2Send_LV, QFileInfo(path).fileName(), path, kPatchImage,
+                TovarinImages_ImageList);
+  // Also when a pending update had left the button disabled; but during a run
+  // the device buttons wait for the run's end step.
+  if (!updateRunActive()) FirmwareUpdate_Btn->setEnabled(true);
+  FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
+}
+
+void TMainForm::FU_BtnMouseEnter(QWidget* sender) {
+  QPlainTextEdit* memo = memoFor(*this, sender);
+  if (!memo) return;
+  const std::vector<int> widths = helpMemoWidths(fullMemoWidth(*this), true);
+  memo->show();
+  memo->raise();  // over the neighbouring buttons and gauges
+  for (std::size_t i = 0; i + 1 < widths.size(); ++i) {
+    resizeWidth(memo, widths[i]);
+    memo->repaint();
+    services().sleeper->sleepMs(kStepMs);
+  }
+  resizeWidth(memo, widths.back());
+  memo->repaint();
+}
+
+void TMainForm::FU_BtnMouseLeave(QWidget* sender) {
+  QPlainTextEdit* memo = memoFor(*this, sender);
+  if (!memo) return;
+  for (int width : helpMemoWidths(fullMemoWidth(*this), false)) {
+    resizeWidth(memo, width);
+    memo->repaint();
+    services().sleeper->sleepMs(kStepMs);
+  }
+  memo->hide();
+}
+
+void setDeviceButtonsEnabled(TMainForm& f, bool enabled) {
+  for (QPushButton* button :
+       {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn, f.DeviceReboot_Btn, f.FirmwareBacktrack_Btn})
+    button->setEnabled(enabled);
+}
+
+void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin) {
+  UpdateRunState& run = appState().updateRun;
+  if (run.active) return;  // one run at a time
+  run.active = true;
+  // Login refuses a device change while the run is active, so the run's
+  // device stays the session's; kept apart all the same for its reboot.
+  run.address = deviceSession().DeviceAddress;
+  setDeviceButtonsEnabled(form, false);
+  auto* worker = new TFWUpdateThread(form, form.device(), origin);
+  worker->setFreeOnTerminate(true);
+  firmwareRunStarted();
+  worker->Start();
+}
+
+// --- Page functions of the update run -----------------------------------------
+
+void lockDeviceButtons(TMainForm* f) {
+  if (MainForm == f) setDeviceButtonsEnabled(*f, false);
+}
+
+QString patchInArea(TMainForm* f) {
+  if (MainForm != f || f->Patch2Send_LV->count() == 0) return {};
+  return listitem::subItem(f->Patch2Send_LV->item(0));
+}
+
+void showUpdateGauge(TMainForm* f, const QString& text) {
+  if (MainForm != f) return;
+  f->FirmwareWpdateTip_Label->hide();
+  f->UpdateProgress_Gauge->setValue(0);
+  f->UpdateProgress_Gauge->show();
+  f->UpdateProgress_Gauge->setProgressText(text);
+}
+
+void setUpdateGaugeText(TMainForm* f, const QString& text) {
+  if (MainForm == f) f->UpdateProgress_Gauge->setProgressText(text);
+}
+
+void showUpdateProgress(TMainForm* f, int value) {
+  if (MainForm != f) return;
+  f->UpdateProgress_Gauge->setValue(value);
+  if (value == KESTRUM_SEND_UNPACK_STAGE)
+    f->UpdateProgress_Gauge->setProgressText(
+        msgText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUnpacking));
+}
+
+void showUpdateFailure(TMainForm* f, const QString& tip) {
+  if (MainForm != f) return;
+  f->UpdateProgress_Gauge->hide();
+  f->FirmwareWpdateTip_Label->setText(tip);
+  f->FirmwareWpdateTip_Label->show();
+}
+
+void showFirmwareVersion(TMainForm* f, int version) {
+  if (MainForm != f) return;
+  f->TargetVersion_Val->setText(QString::number(version));
+  f->TargetVersion_Val->adjustSize();
+}
+
+QString endUpdateRun(TMainForm* f, UpdateOrigin origin) {
+  if (MainForm != f) return {};
+  const DeviceSessionRecord& session = deviceSession();
+  const bool noUpdatePending = session.UpdatePending == 0;
+  f->FirmwareUpdate_Btn->setEnabled(noUpdatePending);
+  f->CheckForUpdate_Btn->setEnabled(noUpdatePending);
+  f->FirmwareBacktrack_Btn->setEnabled(!noUpdatePending && session.BacktrackAvailable != 0);
+  f->DeviceReboot_Btn->setEnabled(true);
+  return origin == UpdateOrigin::Automatic ? f->PatchSavePath_Edit->text() : QString();
+}
+
+void dropPackedPatch(TMainForm* f) {
+  if (MainForm == f && f->Patch2Send_LV->count() == 1) f->Patch2Send_LV->clear();
+}
+
+void postRunNotice(TMainForm* f, const QString& text) {
+  if (MainForm == f) postThreadNotice(*f, text);
+}
+
+// --- Events and the close veto ------------------------------------------------
+
 void connectFirmwareHandlers(TMainForm& f) {
   auto* events = new FirmwarePageEvents(f);
   f.FirmwareUpdate_Btn->installEventFilter(events);
@@ -57,7 +253,7 @@ bool confirmCloseDuringUpdate(TMainForm& f) {
   // A second close while the first one waits: the first one closes.
   static bool waitingToClose = false;
   if (waitingToClose) return false;
-  if (f.updateRunActive()) {
+  if (appState().updateRun.active) {
     // Closing mid-run would cut the device off while it takes the patch.
     const QString text =
         QStringLiteral("\"%1\"\n\nAn update is running. Close the window once it has ended?")

@@ -1,16 +1,8 @@
-// Texts of the message lists as the firmware page shows them, fetched at
-// the moment they are shown so that a language change applies at once.
+// Message-list indices used by the firmware page (texts via msgText).
 #pragma once
-
-#include <QString>
 
 #include "settings/message_lists.h"
 
-inline QString fwText(MsgList list, int index) {
-  return QString::fromStdString(messageLists().textOf(list, index));
-}
-
-// Indices used by the firmware page.
 namespace fwmsg {
 inline constexpr int kTipReady = 1;                  // FWTipLabel
 inline constexpr int kTipPatchNotMatch = 2;          // FWTipLabel
@@ -23,6 +15,7 @@ inline constexpr int kHintBacktrackAfterReboot = 4;  // FWHints
 inline constexpr int kHintAskReboot = 5;             // FWHints
 inline constexpr int kHintAskUpdate = 11;            // FWHints
 inline constexpr int kGaugeUploading = 0;            // UpdateProgressGauge
+inline constexpr int kGaugeUnpacking = 1;            // UpdateProgressGauge
 inline constexpr int kGaugeFinished = 2;             // UpdateProgressGauge
 inline constexpr int kGaugeSendFinished = 3;         // UpdateProgressGauge
 }  // namespace fwmsg

@@ -1,25 +1,18 @@
 #include "firmware/fw_update_thread.h"
 
-#include <atomic>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
+#include "app/app_state.h"
 #include "app/file_helpers.h"
-#include "app/mainform.h"
+#include "app/notice_texts.h"
 #include "app/platform_locale.h"
 #include "app/ui_thread.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_texts.h"
-#include "session/device_session.h"
 
 namespace {
-
-// Counted up when a run starts and down once its end hook has released the
-// connection; closing the window waits for it to reach zero.
-std::atomic<int> g_runsHoldingConnection{0};
-
-const QString kUpdateNotice = QStringLiteral("Update will finish after reboot");
 
 // The online update's work folder: the patch folder followed by "autotmp".
 std::string workFolderOf(const QString& patchFolder) {
@@ -29,34 +22,15 @@ std::string workFolderOf(const QString& patchFolder) {
 
 }  // namespace
 
-void setDeviceButtonsEnabled(TMainForm& f, bool enabled) {
-  for (QPushButton* button :
-       {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn, f.DeviceReboot_Btn, f.FirmwareBacktrack_Btn})
-    button->setEnabled(enabled);
-}
+void firmwareRunStarted() { ++appState().updateRun.holdingConnection; }
 
-int firmwareRunsHoldingConnection() { return g_runsHoldingConnection.load(); }
+int firmwareRunsHoldingConnection() { return appState().updateRun.holdingConnection.load(); }
 
-void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin) {
-  if (form.updateRunActive()) return;  // one run at a time
-  form.setUpdateRunActive(true);
-  // Login refuses a device change while the run is active, so the run's
-  // device stays the session's; kept apart all the same for its reboot.
-  form.setUpdateRunAddress(deviceSession().DeviceAddress);
-  setDeviceButtonsEnabled(form, false);
-  auto* run = new TFWUpdateThread(form, origin);
-  run->setFreeOnTerminate(true);
-  ++g_runsHoldingConnection;
-  run->Start();
-}
+TFWUpdateThread::TFWUpdateThread(TMainForm& form, IDeviceLink& link, UpdateOrigin origin)
+    : origin_(origin), form_(&form), device_(link) {}
 
-TFWUpdateThread::TFWUpdateThread(TMainForm& form, UpdateOrigin origin)
-    : origin_(origin), form_(&form), device_(form.device()) {}
-
-void TFWUpdateThread::onWindow(const std::function<void(TMainForm&)>& change) {
-  runOnUiThread([&] {
-    if (form_) change(*form_);
-  });
+void TFWUpdateThread::onPage(const std::function<void(TMainForm*)>& change) {
+  runOnUiThread([&] { change(form_); });
 }
 
 void TFWUpdateThread::Execute() {
@@ -72,15 +46,15 @@ void TFWUpdateThread::Execute() {
 
 void TFWUpdateThread::sendPatch() {
   // 2. No second run, online update, reboot or backtrack meanwhile.
-  onWindow([](TMainForm& f) { setDeviceButtonsEnabled(f, false); });
+  onPage(lockDeviceButtons);
 
   // 3. The patch and its MD5. A patch that cannot be read fails the run
   // before anything is sent.
   QString patchPath;
   std::string address;
-  onWindow([&](TMainForm& f) {
-    if (f.Patch2Send_LV->count() > 0) patchPath = listitem::subItem(f.Patch2Send_LV->item(0));
-    address = f.updateRunAddress();
+  onPage([&](TMainForm* f) {
+    patchPath = patchInArea(f);
+    address = appState().updateRun.address;
   });
   const std::string path = patchPath.toStdString();
   std::string md5;
@@ -102,12 +76,8 @@ void TFWUpdateThread::sendPatch() {
   }
 
   // 5. The gauge takes over from the tip.
-  onWindow([](TMainForm& f) {
-    f.FirmwareWpdateTip_Label->hide();
-    f.UpdateProgress_Gauge->setValue(0);
-    f.UpdateProgress_Gauge->show();
-    f.UpdateProgress_Gauge->setProgressText(
-        fwText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUploading));
+  onPage([](TMainForm* f) {
+    showUpdateGauge(f, msgText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUploading));
   });
 
   // 6. Blocks until the device has finished with the patch; the progress
@@ -119,11 +89,8 @@ void TFWUpdateThread::sendPatch() {
 }
 
 void TFWUpdateThread::showFailure(int tipIndex) {
-  onWindow([tipIndex](TMainForm& f) {
-    f.UpdateProgress_Gauge->hide();
-    f.FirmwareWpdateTip_Label->setText(fwText(MsgList::FWTipLabel, tipIndex));
-    f.FirmwareWpdateTip_Label->show();
-  });
+  onPage(
+      [tipIndex](TMainForm* f) { showUpdateFailure(f, msgText(MsgList::FWTipLabel, tipIndex)); });
 }
 
 void TFWUpdateThread::actOnResult(int32_t result) {
@@ -133,57 +100,36 @@ void TFWUpdateThread::actOnResult(int32_t result) {
     showFailure(fwmsg::kTipDeviceBusy);
   } else if (result < 0) {
     showFailure(fwmsg::kTipUpdateFailed);
-  } else if (result == KESTRUM_SEND_DELIVERED) {
-    onWindow([](TMainForm& f) {
+  } else if (result >= KESTRUM_SEND_DELIVERED) {
+    const bool installed = result > KESTRUM_SEND_DELIVERED;
+    onPage([result, installed](TMainForm* f) {
       deviceSession().UpdatePending = -1;
-      f.UpdateProgress_Gauge->setProgressText(
-          fwText(MsgList::UpdateProgressGauge, fwmsg::kGaugeSendFinished));
+      setUpdateGaugeText(f, msgText(MsgList::UpdateProgressGauge,
+                                    installed ? fwmsg::kGaugeFinished : fwmsg::kGaugeSendFinished));
+      if (installed) showFirmwareVersion(f, result);
     });
-    postRebootNotice();
-  } else if (result > KESTRUM_SEND_DELIVERED) {
-    onWindow([result](TMainForm& f) {
-      deviceSession().UpdatePending = -1;
-      f.UpdateProgress_Gauge->setProgressText(
-          fwText(MsgList::UpdateProgressGauge, fwmsg::kGaugeFinished));
-      f.TargetVersion_Val->setText(QString::number(result));
-      f.TargetVersion_Val->adjustSize();
-    });
-    postRebootNotice();
+    // The window reboots the device on this notice; the run goes on only
+    // when the reboot's message has been closed.
+    onPage([](TMainForm* f) { postRunNotice(f, notice::kUpdateWillFinish); });
   }
   // 0 to 6: no outcome the program knows; the gauge stays as it is.
 }
 
-void TFWUpdateThread::postRebootNotice() {
-  // The window reboots the device inside this write; the run goes on only
-  // when the reboot's message has been closed.
-  onWindow([](TMainForm& f) { f.ThreadMessager_Edit->setText(kUpdateNotice); });
-}
-
 void TFWUpdateThread::endStep() {
   QString patchFolder;
-  onWindow([this, &patchFolder](TMainForm& f) {
-    const DeviceSessionRecord& session = deviceSession();
-    const bool noUpdatePending = session.UpdatePending == 0;
-    f.FirmwareUpdate_Btn->setEnabled(noUpdatePending);
-    f.CheckForUpdate_Btn->setEnabled(noUpdatePending);
-    f.FirmwareBacktrack_Btn->setEnabled(!noUpdatePending && session.BacktrackAvailable != 0);
-    f.DeviceReboot_Btn->setEnabled(true);
-    if (origin_ == UpdateOrigin::Automatic) patchFolder = f.PatchSavePath_Edit->text();
-  });
+  onPage([this, &patchFolder](TMainForm* f) { patchFolder = endUpdateRun(f, origin_); });
   if (origin_ == UpdateOrigin::Automatic) {
     // The packed patch lived in the work folder: both go. An empty patch
     // folder would make the work folder a child of the file system root,
     // which is nothing of ours to empty.
     if (!patchFolder.isEmpty()) ClearDirectory(workFolderOf(patchFolder));
-    onWindow([](TMainForm& f) {
-      if (f.Patch2Send_LV->count() == 1) f.Patch2Send_LV->clear();
-    });
+    onPage(dropPackedPatch);
   }
-  onWindow([](TMainForm& f) { f.setUpdateRunActive(false); });
+  onPage([](TMainForm*) { appState().updateRun.active = false; });
 }
 
 void TFWUpdateThread::DoTerminate() {
   device_.ReleaseSocket(&connection_);
-  --g_runsHoldingConnection;
+  --appState().updateRun.holdingConnection;
   wakeUiWaiters();
 }

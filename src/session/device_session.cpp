@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-DeviceSessionRecord& deviceSession() {
-  static DeviceSessionRecord session;
-  return session;
-}
-
 void setCredentialField(char (&field)[65], const std::string& text) {
   std::memset(field, 0, sizeof field);
   std::size_t length = std::min<std::size_t>(text.size(), sizeof field - 1);

@@ -16,6 +16,7 @@ struct DeviceSessionRecord {
   int32_t ConnectFailures = 0;
 };
 
+// The program's session (kept in its state object, app/app_state.h).
 DeviceSessionRecord& deviceSession();
 
 // Copies UTF-8 text into a 65-byte credential field: the whole characters that

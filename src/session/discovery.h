@@ -9,9 +9,15 @@
 // Whether a search worker is still running (it may touch the window and the
 // device link until it ends).
 bool deviceSearchRunning();
+// Counted on the window's thread as a search worker starts and ends.
+void searchWorkerStarted();
+void searchWorkerEnded();
 
 // First record of the latest search, or null while a search runs.
 DeviceSearchRecord* searchResult();
+// Set on the window's thread only: null before the library frees the
+// previous records, then the new first record.
+void setSearchResult(DeviceSearchRecord* first);
 
 // Text of a fixed-width field: up to its first zero byte, or the whole field.
 QString recordField(const char* field, std::size_t width);

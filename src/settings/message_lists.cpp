@@ -109,7 +109,6 @@ const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
   return order;
 }
 
-MessageLists& messageLists() {
-  static MessageLists instance;
-  return instance;
+QString msgText(MsgList list, int index) {
+  return QString::fromStdString(messageLists().textOf(list, index));
 }

@@ -4,6 +4,7 @@
 // language change, so every access is guarded.
 #pragma once
 
+#include <QString>
 #include <array>
 #include <shared_mutex>
 #include <string>
@@ -44,5 +45,9 @@ class MessageLists {
   std::array<std::vector<std::string>, kMsgListCount> lists_;
 };
 
-// The one process-wide instance, owned by the main window.
+// The program's lists (kept in its state object, app/app_state.h).
 MessageLists& messageLists();
+
+// An entry as the window shows it, read at the moment it is shown so that a
+// language change applies at once.
+QString msgText(MsgList list, int index);

@@ -14,6 +14,7 @@
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "firmware/firmware_texts.h"
+#include "settings/message_lists.h"
 #include "updateservice/browser_launch.h"
 #include "updateservice/http_client.h"
 #include "updateservice/update_check.h"
@@ -65,7 +66,7 @@ class FirmwarePageView final : public IUpdateCheckView {
 
 void showPatchHistory(TMainForm& f, const HistoryFetch& fetched) {
   if (!fetched.ok) {
-    f.PatchMessage_Memo->appendPlainText(fwText(MsgList::FWHints, kHintServerFailed) + " : " +
+    f.PatchMessage_Memo->appendPlainText(msgText(MsgList::FWHints, kHintServerFailed) + " : " +
                                          QString::fromStdString(fetched.statusLine));
     return;
   }
@@ -158,7 +159,7 @@ void TMainForm::CheckForUpdate_BtnClick() {
   listitem::add(Patch2Send_LV, QFileInfo(patch).fileName(), patch, kPatchImage,
                 TovarinImages_ImageList);
   FirmwareUpdate_Btn->setEnabled(true);
-  FirmwareWpdateTip_Label->setText(fwText(MsgList::FWTipLabel, fwmsg::kTipReady));
+  FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
   FirmwareUpdate_BtnClick(CheckForUpdate_Btn);
 }
 

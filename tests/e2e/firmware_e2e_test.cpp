@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/app_state.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "device_lab.h"
@@ -102,7 +103,7 @@ class FirmwareE2eTest : public QObject {
     std::string error;
     QVERIFY2(lab_->start(&error), error.c_str());
 
-    deviceSession() = DeviceSessionRecord{};
+    resetState();
     win_.create();
     searchesFinished_ = 0;
     QObject::connect(f().DevSearchMessageEdit_Edit, &QLineEdit::textChanged, win_.form.get(),

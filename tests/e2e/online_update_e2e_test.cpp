@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/app_state.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "device_lab.h"
@@ -72,7 +73,7 @@ class OnlineUpdateE2eTest : public QObject {
     server_ = std::make_unique<devsim::UpdateServer>(kServed.string(), "127.0.0.1", 0);
     QVERIFY2(server_->start(&error), error.c_str());
 
-    deviceSession() = DeviceSessionRecord{};
+    resetState();
     win_.updateServer = QString("127.0.0.1:%1").arg(server_->port());
     win_.create();
     searchesFinished_ = 0;

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <memory>
 
+#include "app/app_state.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "scripted_device_link.h"
@@ -29,6 +30,9 @@ struct FormFixture {
   ScriptedHttpClient http;
   ScriptedBrowser browser;
   static constexpr const char* kUpdateServer = "192.0.2.10:8080";
+
+  // Each case starts from the program's start state.
+  FormFixture() { resetState(); }
 
   AppServices services() {
     AppServices s{&dialogs, &sleeper, &clock, &random, &device};

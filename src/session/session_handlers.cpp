@@ -1,20 +1,24 @@
-// Login and the session's reboot request. Both run on the window's thread
-// and block it while the device answers.
+// The login panel's handlers: device search and list, login, and the
+// session's reboot request. Login and reboot run on the window's thread and
+// block it while the device answers.
 #include <QApplication>
 #include <cstring>
 
 #include "app/control_builders.h"
 #include "app/mainform.h"
+#include "app/notice_texts.h"
+#include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/firmware_page.h"
 #include "session/device_session.h"
+#include "session/discovery.h"
+#include "session/search_worker.h"
+#include "session/session_page.h"
 #include "settings/message_lists.h"
 
 namespace {
 
-QString msg(MsgList list, int index) {
-  return QString::fromStdString(messageLists().textOf(list, index));
-}
+QString msg(MsgList list, int index) { return msgText(list, index); }
 
 // The hardware-name buffer as text: up to its first zero, at most 17 bytes.
 QString hardwareNameText(const char (&buffer)[17]) {
@@ -143,28 +147,54 @@ void TMainForm::Login_SBtnClick() {
 }
 
 void TMainForm::RebootDevice() {
-  DeviceSessionRecord& session = deviceSession();
-  IDeviceLink& link = device();
-  const std::string& address = updateRunActive() ? updateRunAddress() : session.DeviceAddress;
-  int32_t connection = link.ConnectServer(address.c_str(), kDevicePort);
-  if (connection < 1) {
+  const std::string& address =
+      updateRunActive() ? updateRunAddress() : deviceSession().DeviceAddress;
+  if (!sendDeviceCommand(device(), address, KESTRUM_REQ_REBOOT)) {
     dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 1));
     return;
   }
-  uint16_t transferId = 6;
-  if (link.SearchDir(nullptr, KESTRUM_REQ_REBOOT, &transferId, &connection) != 0) {
-    // The request was refused: the connection is ours to close.
-    link.ReleaseSocket(&connection);
-    dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 1));
-    return;
-  }
-  link.ReleaseSocket(&connection);
   dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 6));
   // The panel ends open, with its fold button usable, whether or not the
   // operator opened it meanwhile: the device list and Login stay in reach.
   if (!loginPanelOpen()) PanelSpreader_BtnClick();
   PanelSpreader_Btn->setEnabled(true);
   DevSearch_BtnClick();
+}
+
+void TMainForm::DevSearch_BtnClick() { startDeviceSearch(*this, device()); }
+
+void showSearchRunning(TMainForm* form) {
+  if (MainForm != form) return;
+  form->DevSearch_Btn->setEnabled(false);
+  form->DevSearch_Btn->setText(msgText(MsgList::DevSearch, 1));
+  form->DevList_TreeView->clear();
+}
+
+void showSearchResult(TMainForm* form) {
+  if (MainForm != form) return;
+  postSearchNotice(*form, notice::kSearchFinished);
+}
+
+void TMainForm::FillDeviceList() {
+  // The nodes are made apart from the tree and handed over in one call, so
+  // that the tree hears of one insertion, not of one per device.
+  QList<QTreeWidgetItem*> nodes;
+  for (DeviceSearchRecord* r = searchResult(); r; r = r->next) {
+    auto* node = new QTreeWidgetItem(QStringList{deviceNodeText(*r)});
+    if (!PanelImages_ImageList.isEmpty()) node->setIcon(0, PanelImages_ImageList[0]);
+    nodes.append(node);
+  }
+  DevList_TreeView->addTopLevelItems(nodes);
+  DevSearch_Btn->setEnabled(true);
+  DevSearch_Btn->setText(msgText(MsgList::DevSearch, 0));
+}
+
+void TMainForm::DevList_TreeViewDblClick() {
+  QTreeWidgetItem* node = DevList_TreeView->currentItem();
+  if (!node || !node->isSelected()) return;
+  if (!chooseDeviceAt(DevList_TreeView->indexOfTopLevelItem(node), node->text(0))) return;
+  DeviceID_Edit->setText(chosenDevice().identifier());
+  IPAddress_Edit->setText(chosenDevice().address());
 }
 
 void connectSessionHandlers(TMainForm& f) {

@@ -1,0 +1,23 @@
+#include "app/app_state.h"
+
+void AppState::reset() {
+  session = DeviceSessionRecord{};
+  chosenDevice = ChosenDevice{};
+  searchResult = nullptr;
+  messages.release();
+  updateRun.active = false;
+  updateRun.address.clear();
+  // updateRun.holdingConnection is left alone: it counts live workers, each
+  // of which takes its count back when it ends.
+}
+
+AppState& appState() {
+  static AppState state;
+  return state;
+}
+
+void resetState() { appState().reset(); }
+
+DeviceSessionRecord& deviceSession() { return appState().session; }
+ChosenDevice& chosenDevice() { return appState().chosenDevice; }
+MessageLists& messageLists() { return appState().messages; }

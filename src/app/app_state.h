@@ -1,0 +1,45 @@
+// AppState: everything the program keeps between one event and the next
+// that is not a control: the device session, the chosen device, the latest
+// search result, the message lists and the update run's bookkeeping. There
+// is one, created with the program; resetState() puts it back to how the
+// program starts (window tests call it between cases).
+//
+// A new subsystem adds its state as one member here (a struct of its own,
+// declared in a widget-free header of its folder) and clears it in reset().
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "session/device_session.h"
+#include "session/discovery.h"
+#include "settings/message_lists.h"
+
+struct UpdateRunState {
+  // Between a run's start and its end step.
+  bool active = false;
+  // The device the current (or last) run updates: its reboot goes there.
+  std::string address;
+  // Runs started whose end hook has not yet released the connection;
+  // closing the window waits for zero.
+  std::atomic<int> holdingConnection{0};
+};
+
+struct AppState {
+  DeviceSessionRecord session;
+  ChosenDevice chosenDevice;
+  // First record of the latest search, or null while a search runs. Set and
+  // cleared on the window's thread; the records belong to the device library.
+  std::atomic<DeviceSearchRecord*> searchResult{nullptr};
+  MessageLists messages;
+  UpdateRunState updateRun;
+
+  // Back to the start state (the count of runs holding a connection
+  // excepted: it follows live workers). Only while no worker runs.
+  void reset();
+};
+
+// The program's one state object.
+AppState& appState();
+// appState().reset().
+void resetState();

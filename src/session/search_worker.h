@@ -1,0 +1,9 @@
+// The device search worker: a detached thread that runs the blocking UDP
+// search and tells the login panel through its page functions.
+#pragma once
+
+class TMainForm;
+class IDeviceLink;
+
+// Starts one search on the window's thread; searches run one after another.
+void startDeviceSearch(TMainForm& form, IDeviceLink& link);

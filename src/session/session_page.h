@@ -1,0 +1,10 @@
+// The login panel's page functions, for the search worker. Each runs on
+// the window's thread and does nothing once `form` is no longer the window.
+#pragma once
+
+class TMainForm;
+
+// The search button shows the search running; the device tree empties.
+void showSearchRunning(TMainForm* form);
+// Posts the search's end notice; the window then lists the result.
+void showSearchResult(TMainForm* form);
