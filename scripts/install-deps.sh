@@ -12,6 +12,7 @@ packages=(
   libcpp-httplib-dev libsimpleini-dev
   iproute2 util-linux socat curl
   fonts-noto-cjk fonts-dejavu-core
+  xdg-utils  # xdg-open: the web message link opens the desktop's browser
 )
 
 missing=()

@@ -95,26 +95,48 @@ def main():
         ("app.bin", 2011, b"TVRNFW\x00\x01" + noise("47RKT/app.bin/2011", 6000)),
         ("ui.res", 2010, b"UIRS" + noise("47RKT/ui.res/2010", 3000)),
         ("version.ini", 2011, version_ini("47RKT", 2011)),
-    ], "47RKT firmware history\n"
-       "2011: faster start-up, fixed night mode switching\n"
-       "2010: new web interface resources\n"
-       "2009: first release\n")
+    ], "47RKT firmware history / 47RKT 固件更新记录\r\n"
+       "2011: faster start-up, fixed night mode switching\r\n"
+       "      启动更快，修复夜间模式切换\r\n"
+       "2010: new web interface resources\r\n"
+       "      新的网页界面资源\r\n"
+       "2009: first release / 首次发布\r\n")
     server_hardware("52HQX", 3001, [
         ("app.bin", 3001, b"TVRNFW\x00\x01" + noise("52HQX/app.bin/3001", 4000)),
         ("version.ini", 3001, version_ini("52HQX", 3001)),
-    ], "52HQX firmware history\n"
-       "3001: current release\n"
-       "3000: first release\n")
+    ], "52HQX firmware history / 52HQX 固件更新记录\n"
+       "3001: current release / 当前版本\n"
+       "3000: first release / 首次发布\n")
 
-    write(WORLD / "updateserver" / "IPC" / "RandomMessages.txt",
-          "count=3;\n"
-          "1short=New firmware 2011 for 47RKT cameras&content=Faster start-up and a fixed night "
-          "mode.&url=http://127.0.0.1/news/47rkt-2011.html&;\n"
-          "2short=Keep your cameras current&content=Press CheckForUpdate after login to look for "
-          "a newer firmware.&url=http://127.0.0.1/help/update.html&;\n"
-          "3short=Service notice&content=The update server is down for maintenance on Sundays, "
-          "02:00 to 03:00.&url=http://127.0.0.1/news/service.html&;\n")
-
+    messages = [
+        ("New firmware 2011 for 47RKT cameras", "Faster start-up and a fixed night mode.",
+         "http://127.0.0.1/news/47rkt-2011.html"),
+        ("47RKT 固件 2011 已发布", "启动更快，夜间模式切换已修复。",
+         "http://127.0.0.1/zh/news/47rkt-2011.html"),
+        ("Keep your cameras current", "Press CheckForUpdate after login to look for a newer "
+         "firmware.", "http://127.0.0.1/help/update.html"),
+        ("保持摄像机固件最新", "登录后按 CheckForUpdate 检查是否有新固件。",
+         "http://127.0.0.1/zh/help/update.html"),
+        ("Service notice", "The update server is down for maintenance on Sundays, 02:00 to "
+         "03:00.", "http://127.0.0.1/news/service.html"),
+        ("服务通知", "更新服务器每周日 02:00 至 03:00 停机维护。",
+         "http://127.0.0.1/zh/news/service.html"),
+        ("52HQX firmware 3002 in test", "A preview for the 52HQX series; not offered yet.",
+         "https://127.0.0.1/news/52hqx-3002.html"),
+        ("52HQX 固件 3002 测试中", "52HQX 系列的预览版本，暂未提供下载。",
+         "https://127.0.0.1/zh/news/52hqx-3002.html"),
+        ("Clean the lens twice a year", "Dust on the lens blurs night pictures first.",
+         "http://127.0.0.1/help/lens.html"),
+        ("每年清洁镜头两次", "镜头上的灰尘最先影响夜间画面。", "http://127.0.0.1/zh/help/lens.html"),
+        ("Change the default password", "Cameras that still accept admin without a password "
+         "are easy to take over.", "http://127.0.0.1/help/password.html"),
+        ("请修改默认密码", "仍可用 admin 空密码登录的摄像机很容易被他人控制。",
+         "http://127.0.0.1/zh/help/password.html"),
+    ]
+    text = f"count={len(messages)};\n"
+    for k, (short, content, url) in enumerate(messages, start=1):
+        text += f"{k}short={short}&content={content}&url={url}&;\n"
+    write(WORLD / "updateserver" / "IPC" / "RandomMessages.txt", text)
 
 if __name__ == "__main__":
     main()

@@ -255,6 +255,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
+  // Web fetches are not waited for here; what they bring no longer counts.
+  WebMessageTimer_Timer->stop();
+  WebFetches.close();
   StopAllThreads();
   messageLists().release();
 }

@@ -26,6 +26,7 @@
 #include "app/layout.h"
 #include "app/services.h"
 #include "app/window_pointer.h"
+#include "updateservice/web_fetch.h"
 
 class TThread;
 class TTutor_Form;
@@ -106,6 +107,8 @@ class TMainForm : public QWidget {
 
   // --- Online update service ------------------------------------------------
   void StartWebMessageFetch();
+  void WebMessageTimer_TimerTimer();
+  void WebMessageURL_LabelClick();
   void LookUpDefaultBrowser();
 
   // --- Settings and localisation --------------------------------------------
@@ -277,6 +280,8 @@ class TMainForm : public QWidget {
   // Web messages.
   QString WebMessageAddress;
   QString BrowserPath;
+  // Which history and message fetches may still change the window.
+  WebFetchRounds WebFetches;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

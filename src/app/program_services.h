@@ -5,6 +5,7 @@
 
 #include "app/real_services.h"
 #include "devicelink/kestrum_device_link.h"
+#include "updateservice/browser_launch.h"
 #include "updateservice/curl_http_client.h"
 #include "updateservice/server_address.h"
 
@@ -15,11 +16,13 @@ struct ProgramServices {
   StdRandom random;
   KestrumDeviceLink device;
   CurlHttpClient http;
+  SystemBrowser browser;
   QString updateServer = QString::fromStdString(defaultUpdateServer());
 
   AppServices services() {
     AppServices s{&dialogs, &sleeper, &clock, &random, &device};
     s.http = &http;
+    s.browser = &browser;
     s.updateServer = updateServer;
     return s;
   }

@@ -49,6 +49,16 @@ class IRandom {
   virtual int between(int low, int high) = 0;
 };
 
+// The desktop's default web browser.
+class IBrowser {
+ public:
+  virtual ~IBrowser() = default;
+  // The browser's program; empty when none is found.
+  virtual QString defaultBrowserPath() = 0;
+  // Starts program with address as its one argument, never through a shell.
+  virtual void launch(const QString& program, const QString& address) = 0;
+};
+
 // Everything the main window receives. Not owned by the window.
 struct AppServices {
   AppServices() = default;
@@ -62,6 +72,8 @@ struct AppServices {
   IDeviceLink* device = nullptr;
   // Requests to the update server; none: every request fails.
   IHttpClient* http = nullptr;
+  // Opens the web messages' addresses; none: no browser is found.
+  IBrowser* browser = nullptr;
   // Folder of configs.ini, language/ and help/; empty: the program's own.
   QString exeFolder;
   // The update server's "A.B.C.D[:PORT]".

@@ -36,3 +36,12 @@ std::string updateFileUrl(const std::string& serverHost, const std::string& hard
   return baseOf(serverHost) + percentEncode(hardwareName) + "/" + percentEncode(fileName) +
          ".patch";
 }
+
+std::string patchHistoryUrl(const std::string& serverHost, const std::string& hardwareName) {
+  const std::string name = percentEncode(hardwareName);
+  return baseOf(serverHost) + name + "/PatchHistory_" + name + ".txt";
+}
+
+std::string webMessagesUrl(const std::string& serverHost) {
+  return baseOf(serverHost) + "RandomMessages.txt";
+}

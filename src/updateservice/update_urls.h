@@ -14,3 +14,8 @@ std::string catalogueUrl(const std::string& serverHost, const std::string& hardw
 // The server stores each file under its catalogue name with ".patch" added.
 std::string updateFileUrl(const std::string& serverHost, const std::string& hardwareName,
                           const std::string& fileName);
+
+// The update history of a hardware name: "<hardware>/PatchHistory_<hardware>.txt".
+std::string patchHistoryUrl(const std::string& serverHost, const std::string& hardwareName);
+// The message file "RandomMessages.txt" beside the hardware folders.
+std::string webMessagesUrl(const std::string& serverHost);

@@ -2,19 +2,28 @@
 // on the window's thread (the window repaints as the gauge moves but takes
 // no input); a packed patch goes into the patch area and the update run
 // starts without a question.
+#include <QEvent>
 #include <QFileInfo>
+#include <QMouseEvent>
+#include <QPointer>
 #include <climits>
+#include <functional>
+#include <thread>
 
 #include "app/control_builders.h"
 #include "app/mainform.h"
+#include "app/ui_thread.h"
 #include "firmware/firmware_texts.h"
 #include "settings/message_lists.h"
+#include "updateservice/browser_launch.h"
 #include "updateservice/http_client.h"
 #include "updateservice/update_check.h"
+#include "updateservice/web_fetch.h"
 
 namespace {
 
-constexpr int kPatchImage = 2;  // TovarinImages_ImageList: the document picture
+constexpr int kPatchImage = 2;         // TovarinImages_ImageList: the document picture
+constexpr int kHintServerFailed = 10;  // FWHints: "Connect to Updateserver failed"
 
 // Answers every request with a failure that got no response.
 class NoHttpClient final : public IHttpClient {
@@ -53,6 +62,84 @@ class FirmwarePageView final : public IUpdateCheckView {
   TMainForm& f_;
 };
 
+// The web fetches' page functions: each runs on the window's thread.
+
+void showPatchHistory(TMainForm& f, const HistoryFetch& fetched) {
+  if (!fetched.ok) {
+    f.PatchMessage_Memo->appendPlainText(msgText(MsgList::FWHints, kHintServerFailed) + " : " +
+                                         QString::fromStdString(fetched.statusLine));
+    return;
+  }
+  QStringList lines;
+  for (const std::string& line : fetched.lines) lines << QString::fromStdString(line);
+  f.PatchMessage_Memo->setPlainText(lines.join('\n'));
+}
+
+void showWebMessage(TMainForm& f, const MessageFetch& fetched) {
+  QLabel* label = f.WebMessageURL_Label;
+  switch (fetched.kind) {
+    case MessageFetch::NoMessage:
+      return;
+    case MessageFetch::Failed:
+      // The previous message, if there was one, comes back.
+      label->setVisible(!label->text().isEmpty());
+      return;
+    case MessageFetch::Drawn:
+      label->setText(QString::fromStdString(fetched.message.caption));
+      label->setToolTip(QString::fromStdString(fetched.message.tooltip));
+      label->adjustSize();
+      f.WebMessageAddress = QString::fromStdString(fetched.message.address);
+      label->show();
+      return;
+  }
+}
+
+// Runs work on a thread of its own that nobody waits for, except the
+// program's way out (see webFetchRunning).
+void runFetchThread(std::function<void()> work) {
+  webFetchStarted();
+  std::thread(
+      [](std::function<void()> job) {
+        job();
+        job = nullptr;  // nothing of the fetch is left once it counts as ended
+        runOnUiThread([] { webFetchEnded(); });
+      },
+      std::move(work))
+      .detach();
+}
+
+// A fetch's window change: carried out on the window's thread, and only while
+// the window is there and still wants the fetch's result.
+void onWindow(const QPointer<TMainForm>& form, const std::function<bool(TMainForm&)>& wanted,
+              const std::function<void(TMainForm&)>& change) {
+  runOnUiThread([&] {
+    if (form && wanted(*form)) change(*form);
+  });
+}
+
+IHttpClient& httpOf(const AppServices& services) {
+  static NoHttpClient none;
+  return services.http ? *services.http : none;
+}
+
+// Clicks on the message label (a label has no click signal of its own).
+class LabelClicks final : public QObject {
+ public:
+  LabelClicks(QObject* parent, std::function<void()> onClick)
+      : QObject(parent), onClick_(std::move(onClick)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+      onClick_();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> onClick_;
+};
+
 }  // namespace
 
 void TMainForm::CheckForUpdate_BtnClick() {
@@ -76,13 +163,58 @@ void TMainForm::CheckForUpdate_BtnClick() {
   FirmwareUpdate_BtnClick(CheckForUpdate_Btn);
 }
 
+void TMainForm::StartPatchHistoryFetch(const QString& hardwareName) {
+  // A newer login's history replaces whatever an older fetch still brings.
+  const int round = WebFetches.startHistory();
+  const std::string name = hardwareName.toStdString();
+  if (isUnknownHardware(name)) {
+    PatchMessage_Memo->appendPlainText("Error Firmware Unknown!");
+    return;
+  }
+  IHttpClient* http = &httpOf(services());
+  const std::string host = services().updateServer.toStdString();
+  const QPointer<TMainForm> form(this);
+  runFetchThread([=] {
+    const HistoryFetch fetched = fetchPatchHistory(*http, host, name);
+    onWindow(
+        form, [round](TMainForm& f) { return f.WebFetches.historyWanted(round); },
+        [&](TMainForm& f) { showPatchHistory(f, fetched); });
+  });
+}
+
+void TMainForm::StartWebMessageFetch() {
+  const int round = WebFetches.startMessage();
+  IHttpClient* http = &httpOf(services());
+  IRandom* random = services().random;
+  IClock* clock = services().clock;
+  const std::string host = services().updateServer.toStdString();
+  const QPointer<TMainForm> form(this);
+  runFetchThread([=] {
+    const MessageFetch fetched = fetchWebMessage(*http, host, *random, *clock);
+    onWindow(
+        form, [round](TMainForm& f) { return f.WebFetches.messageWanted(round); },
+        [&](TMainForm& f) { showWebMessage(f, fetched); });
+  });
+}
+
+void TMainForm::WebMessageTimer_TimerTimer() {
+  WebMessageURL_Label->hide();
+  StartWebMessageFetch();
+}
+
+void TMainForm::LookUpDefaultBrowser() {
+  BrowserPath = services().browser ? services().browser->defaultBrowserPath() : QString();
+}
+
+void TMainForm::WebMessageURL_LabelClick() {
+  openWebAddress(services().browser, BrowserPath, WebMessageAddress);
+}
+
 void connectUpdateServiceHandlers(TMainForm& f) {
   QObject::connect(f.CheckForUpdate_Btn, &QPushButton::clicked, &f,
                    [&f] { f.CheckForUpdate_BtnClick(); });
+  QObject::connect(f.WebMessageTimer_Timer, &QTimer::timeout, &f,
+                   [&f] { f.WebMessageTimer_TimerTimer(); });
+  f.WebMessageURL_Label->installEventFilter(
+      new LabelClicks(f.WebMessageURL_Label, [&f] { f.WebMessageURL_LabelClick(); }));
 }
-
-// The update server's history and rotating messages are not fetched yet;
-// these are the places where the window asks for them.
-void TMainForm::LookUpDefaultBrowser() {}
-void TMainForm::StartWebMessageFetch() {}
-void TMainForm::StartPatchHistoryFetch(const QString&) {}

@@ -13,6 +13,7 @@
 #include "scripted_services.h"
 #include "session/discovery.h"
 #include "updateservice/curl_http_client.h"
+#include "updateservice/web_fetch.h"
 
 struct E2eWindow {
   ScriptedDialogs dialogs;
@@ -47,6 +48,7 @@ struct E2eWindow {
   // A search may still be reporting to the window: let it finish first.
   void destroy() {
     waitOnUiThread([] { return !deviceSearchRunning(); });
+    waitOnUiThread([] { return !webFetchRunning(); });
     form.reset();
   }
 };

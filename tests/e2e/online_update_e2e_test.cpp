@@ -19,6 +19,7 @@
 #include "lab_camera.h"
 #include "session/device_session.h"
 #include "update_server.h"
+#include "updateservice/web_fetch.h"
 
 namespace fs = std::filesystem;
 
@@ -97,6 +98,10 @@ class OnlineUpdateE2eTest : public QObject {
     const QString patchFolder = work_.filePath("patches");
     f().PatchSavePath_Edit->setText(patchFolder);
     const int searches = searchesFinished_;
+    // The history and message fetches of the login and the first showing
+    // ask the same server: let them end so that the check's requests follow
+    // one another below.
+    QVERIFY(QTest::qWaitFor([] { return !webFetchRunning(); }, 20000));
 
     f().CheckForUpdate_Btn->click();
     QVERIFY(runEnded());

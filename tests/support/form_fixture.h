@@ -15,6 +15,7 @@
 #include "scripted_http_client.h"
 #include "scripted_services.h"
 #include "session/discovery.h"
+#include "updateservice/web_fetch.h"
 
 struct FormFixture {
   ScriptedDialogs dialogs;
@@ -27,6 +28,7 @@ struct FormFixture {
   QTemporaryDir exeDir;
   // The update server: answers as scripted, never a real request.
   ScriptedHttpClient http;
+  ScriptedBrowser browser;
   static constexpr const char* kUpdateServer = "192.0.2.10:8080";
 
   // Each case starts from the program's start state.
@@ -36,6 +38,7 @@ struct FormFixture {
     AppServices s{&dialogs, &sleeper, &clock, &random, &device};
     s.exeFolder = exeDir.path();
     s.http = &http;
+    s.browser = &browser;
     s.updateServer = kUpdateServer;
     return s;
   }
@@ -59,6 +62,8 @@ struct FormFixture {
   ~FormFixture() {
     // A search worker may still be using the window and the scripted link.
     waitOnUiThread([] { return !deviceSearchRunning(); });
+    // So may a web fetch, using the scripted services.
+    waitOnUiThread([] { return !webFetchRunning(); });
     form.reset();
   }
 };

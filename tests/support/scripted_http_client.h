@@ -1,11 +1,13 @@
 // A scripted update server for window tests: answers from a table of URLs,
 // writes file bodies the way a download does and reports its progress in
-// two steps. Requests are recorded.
+// two steps. Requests are recorded. Requests may come from several threads
+// (the web fetches run on their own).
 #pragma once
 
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,16 +23,15 @@ class ScriptedHttpClient final : public IHttpClient {
   };
 
   HttpResult getToMemory(const std::string& url, std::string* body) override {
-    urls.push_back(url);
-    const Answer a = answerFor(url);
+    if (beforeAnswer) beforeAnswer(url);
+    const Answer a = record(url);
     if (a.ok) *body = a.body;
     return {a.ok, a.statusLine};
   }
 
   HttpResult getToFile(const std::string& url, const std::string& filePath,
                        IHttpProgress* progress) override {
-    urls.push_back(url);
-    const Answer a = answerFor(url);
+    const Answer a = record(url);
     if (std::FILE* file = std::fopen(filePath.c_str(), "wb")) {
       if (a.ok) std::fwrite(a.body.data(), 1, a.body.size(), file);
       std::fclose(file);
@@ -49,8 +50,28 @@ class ScriptedHttpClient final : public IHttpClient {
   std::vector<std::string> urls;
   // Runs in the middle of every download.
   std::function<void()> onProgress;
+  // Runs on the requesting thread before a request into memory is answered
+  // (a test can hold a fetch there).
+  std::function<void(const std::string& url)> beforeAnswer;
+
+  // The URLs asked so far; safe while fetches run.
+  std::vector<std::string> requested() const {
+    std::lock_guard lock(mutex_);
+    return urls;
+  }
+  // Sets the answer for url; safe while fetches run.
+  void answer(const std::string& url, const Answer& a) {
+    std::lock_guard lock(mutex_);
+    answers[url] = a;
+  }
 
  private:
+  Answer record(const std::string& url) {
+    std::lock_guard lock(mutex_);
+    urls.push_back(url);
+    return answerFor(url);
+  }
+  mutable std::mutex mutex_;
   Answer answerFor(const std::string& url) const {
     auto it = answers.find(url);
     if (it != answers.end()) return it->second;

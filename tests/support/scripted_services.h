@@ -104,6 +104,18 @@ class FixedClock final : public IClock {
   std::int64_t now = 1'700'000'000'000;
 };
 
+// A browser that is found at path (empty: none) and records what it was
+// asked to open.
+class ScriptedBrowser final : public IBrowser {
+ public:
+  QString defaultBrowserPath() override { return path; }
+  void launch(const QString& program, const QString& address) override {
+    launched << program + " " + address;
+  }
+  QString path = "/usr/bin/xdg-open";
+  QStringList launched;
+};
+
 class ScriptedRandom final : public IRandom {
  public:
   void seed(std::uint64_t value) override { seeds.push_back(value); }

@@ -103,15 +103,21 @@ TEST(WorldTest, CataloguesMatchTheServedFiles) {
   }
 }
 
-TEST(WorldTest, RandomMessagesOfferThreeMessages) {
+TEST(WorldTest, RandomMessagesOfferTwelveInLatinAndChinese) {
   const std::string text = readAll(kIpc / "RandomMessages.txt");
-  EXPECT_EQ(text.rfind("count=3;", 0), 0u);
-  for (int k = 1; k <= 3; ++k) {
+  EXPECT_EQ(text.rfind("count=12;", 0), 0u);
+  int chinese = 0;
+  for (int k = 1; k <= 12; ++k) {
     std::size_t at = 0;
     const std::string message = take(text, &at, std::to_string(k) + "short=", "&;");
     EXPECT_NE(message.find("&content="), std::string::npos) << "message " << k;
-    EXPECT_NE(message.find("&url=http://"), std::string::npos) << "message " << k;
+    EXPECT_NE(message.find("&url=http"), std::string::npos) << "message " << k;
+    // CJK ideographs in UTF-8 begin with a byte from 0xE4 to 0xE9.
+    const bool hasChinese = message.find_first_of("\xe4\xe5\xe6\xe7\xe8\xe9") != std::string::npos;
+    chinese += hasChinese ? 1 : 0;
   }
+  EXPECT_GE(chinese, 1);
+  EXPECT_LE(chinese, 11) << "some messages are in Latin script only";
 }
 
 TEST(WorldTest, ReadyMadePatchesHoldTheirFirmware) {
