@@ -7,6 +7,8 @@
 
 class TMainForm;
 
+// One entry of a listing reply, added with FileListAddItemByName.
+void addListingEntry(TMainForm& form, const std::string& name, const std::string& path, char kind);
 void repaintFileList(TMainForm& form);
 // The box the listing worker shows when its request could not be sent.
 void showListingSendError(TMainForm& form);

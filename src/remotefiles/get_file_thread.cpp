@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "app/file_helpers.h"
-#include "app/mainform.h"
 #include "app/platform_locale.h"
 #include "app/ui_thread.h"
 #include "devicelink/device_link.h"
@@ -20,34 +19,13 @@ constexpr int32_t kStatusSizeKnown = 3;
 constexpr std::size_t kMaxDigestLength = 41;
 }  // namespace
 
-bool startDownloadMission(TMainForm& form, const std::string& caption) {
-  TThread** slot = nullptr;
-  for (TThread*& mission : form.DownloadMissions) {
-    if (!mission || mission->Terminated()) {
-      slot = &mission;
-      break;
-    }
-  }
-  if (!slot) {
-    form.dialogs().showMessage(kMessageBoxTitle, "Download missions reach limit!");
-    return false;
-  }
-  // A reused slot's mission was asked to stop by someone else, who waits for
-  // it; it is forgotten here as the window's design has it.
-  auto* mission = new TGetFileThread(form);
-  *slot = mission;
-  copyIntoPathField(mission->remotePath, form.CurrentRelPath);
-  mission->requestCode = downloadRequestCode(caption, form.MD5Need_CheckBox->isChecked());
-  mission->Start();
-  return true;
-}
-
-TGetFileThread::TGetFileThread(TMainForm& form) : form_(&form), device_(form.device()) {}
+TGetFileThread::TGetFileThread(TMainForm& form, QObject* window, IDeviceLink& link)
+    : form_(&form), window_(window), device_(link) {}
 
 template <typename Fn>
 void TGetFileThread::onWindow(Fn&& fn) {
   runOnUiThread([&] {
-    if (form_) fn(*form_);
+    if (window_) fn(*form_);
   });
 }
 

@@ -16,7 +16,9 @@ class IDeviceLink;
 
 class TGetFileThread final : public TThread {
  public:
-  explicit TGetFileThread(TMainForm& form);
+  // window tracks the same object as form, so that a mission outliving its
+  // window never touches it.
+  TGetFileThread(TMainForm& form, QObject* window, IDeviceLink& link);
 
   // The file relative to "/sdcard/"; all zeros at first.
   char remotePath[remotefiles::kPathFieldSize] = {};
@@ -35,7 +37,8 @@ class TGetFileThread final : public TThread {
   template <typename Fn>
   void onWindow(Fn&& fn);
 
-  QPointer<TMainForm> form_;
+  TMainForm* form_;
+  QPointer<QObject> window_;
   IDeviceLink& device_;
   int32_t connection_ = 0;
   std::string targetPath_;
@@ -43,8 +46,3 @@ class TGetFileThread final : public TThread {
   int32_t fileSize_ = 0;
   uint16_t transferId_ = 1;
 };
-
-// The file branch of opening an item: finds a slot, fills a mission and starts
-// it. False (after the "Download missions reach limit!" box) when all nine
-// slots hold missions that were not asked to stop.
-bool startDownloadMission(TMainForm& form, const std::string& caption);

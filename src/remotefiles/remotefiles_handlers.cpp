@@ -45,8 +45,33 @@ bool stopListing(TMainForm& f) {
   return true;
 }
 
+// The file branch of opening an item: finds a slot, fills a mission and starts
+// it. False (after the "Download missions reach limit!" box) when all nine
+// slots hold missions that were not asked to stop.
+bool startDownloadMission(TMainForm& form, const std::string& caption) {
+  TThread** slot = nullptr;
+  for (TThread*& mission : form.DownloadMissions) {
+    if (!mission || mission->Terminated()) {
+      slot = &mission;
+      break;
+    }
+  }
+  if (!slot) {
+    form.dialogs().showMessage(kMessageBoxTitle, "Download missions reach limit!");
+    return false;
+  }
+  // A reused slot's mission was asked to stop by someone else, who waits for
+  // it; it is forgotten here as the window's design has it.
+  auto* mission = new TGetFileThread(form, &form, form.device());
+  *slot = mission;
+  copyIntoPathField(mission->remotePath, form.CurrentRelPath);
+  mission->requestCode = downloadRequestCode(caption, form.MD5Need_CheckBox->isChecked());
+  mission->Start();
+  return true;
+}
+
 void startListing(TMainForm& f, const std::string& relativePath, int32_t code) {
-  auto* worker = new TSearchThread(f);
+  auto* worker = new TSearchThread(f, &f, f.device(), *f.services().sleeper);
   copyIntoPathField(worker->path, relativePath);
   worker->requestCode = code;
   f.ListingThread = worker;
@@ -124,6 +149,10 @@ void TMainForm::FileListMenu_PopupMenuPopup() {
 }
 
 // --- Page functions of the workers -----------------------------------------
+
+void addListingEntry(TMainForm& f, const std::string& name, const std::string& path, char kind) {
+  f.FileListAddItemByName(name, path, kind);
+}
 
 void repaintFileList(TMainForm& f) { f.FileList_LV->viewport()->repaint(); }
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/mainform.h"
 #include "app/platform_locale.h"
+#include "app/services.h"
 #include "app/ui_thread.h"
 #include "devicelink/device_link.h"
 #include "remotefiles/file_page.h"
@@ -20,8 +20,8 @@ void copyIntoPathField(char (&field)[kPathFieldSize], const std::string& path) {
   std::memcpy(field, path.data(), std::min(path.size(), kMaxRemotePathLength));
 }
 
-TSearchThread::TSearchThread(TMainForm& form)
-    : form_(&form), device_(form.device()), sleeper_(*form.services().sleeper) {}
+TSearchThread::TSearchThread(TMainForm& form, QObject* window, IDeviceLink& link, ISleeper& sleeper)
+    : form_(&form), window_(window), device_(link), sleeper_(sleeper) {}
 
 void TSearchThread::Execute() {
   applyDeviceThreadLocale();
@@ -45,7 +45,7 @@ void TSearchThread::list(const std::string& relativePath) {
   const int32_t code = listingRequestCode(relativePath, requestCode);
   if (device_.SearchDir(relativePath.c_str(), code, &transferId, &connection_) != 0) {
     runOnUiThread([this] {
-      if (form_) showListingSendError(*form_);
+      if (window_) showListingSendError(*form_);
     });
     return;
   }
@@ -60,11 +60,11 @@ void TSearchThread::list(const std::string& relativePath) {
         const auto entry = entryAt(replyBuffer_, i);
         if (!entry) continue;
         runOnUiThread([&] {
-          if (form_) form_->FileListAddItemByName(entry->name, relativePath, entry->kind);
+          if (window_) addListingEntry(*form_, entry->name, relativePath, entry->kind);
         });
       }
       runOnUiThread([this] {
-        if (form_) repaintFileList(*form_);
+        if (window_) repaintFileList(*form_);
       });
     }
     sleeper_.sleepMs(kPauseBetweenRepliesMs);

@@ -16,7 +16,9 @@ class ISleeper;
 
 class TSearchThread final : public TThread {
  public:
-  explicit TSearchThread(TMainForm& form);
+  // window tracks the same object as form, so that a worker outliving its
+  // window never touches it.
+  TSearchThread(TMainForm& form, QObject* window, IDeviceLink& link, ISleeper& sleeper);
 
   // The directory relative to "/sdcard/"; all zeros (the root) at first.
   char path[remotefiles::kPathFieldSize] = {};
@@ -30,7 +32,8 @@ class TSearchThread final : public TThread {
  private:
   void list(const std::string& relativePath);
 
-  QPointer<TMainForm> form_;
+  TMainForm* form_;
+  QPointer<QObject> window_;
   IDeviceLink& device_;
   ISleeper& sleeper_;
   int32_t connection_ = -1;
