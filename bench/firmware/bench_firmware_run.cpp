@@ -23,6 +23,7 @@
 #include "firmware/fw_update_thread.h"
 #include "lab.h"
 #include "patchformat.h"
+#include "quiet_services.h"
 #include "session/device_session.h"
 #include "timing.h"
 
@@ -30,30 +31,6 @@ namespace {
 
 constexpr int kPairs = bench::kMinRounds;
 constexpr std::uint64_t kPatchBytes = 128 * bench::kMiB;
-
-// The operator: cancels the file dialog (the patch is already in the area)
-// and answers Yes to every question.
-class YesDialogs final : public IDialogs {
- public:
-  void showMessage(const QString&, const QString&) override {}
-  void showError(const QString&) override {}
-  bool askYesNo(const QString&, const QString&) override { return true; }
-  QString openFile(const QString&, const QString&) override { return {}; }
-  QString browseFolder(const QString&) override { return {}; }
-};
-class NoSleep final : public ISleeper {
- public:
-  void sleepMs(int) override {}
-};
-class SteadyClock final : public IClock {
- public:
-  std::int64_t nowMs() override { return 1'700'000'000'000; }
-};
-class LowRandom final : public IRandom {
- public:
-  void seed(std::uint64_t) override {}
-  int between(int low, int) override { return low; }
-};
 
 void ignoreProgress(int32_t, uint16_t) {}
 
@@ -97,10 +74,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  YesDialogs dialogs;
-  NoSleep sleeper;
-  SteadyClock clock;
-  LowRandom random;
+  bench::YesDialogs dialogs;
+  bench::NoSleep sleeper;
+  bench::SteadyClock clock;
+  bench::LowRandom random;
   KestrumDeviceLink link;
   AppServices services{&dialogs, &sleeper, &clock, &random, &link};
   services.exeFolder = QString::fromStdString(work.path + "/exe");

@@ -15,6 +15,7 @@
 #include "devicelink/kestrum_device_link.h"
 #include "environment.h"
 #include "lab.h"
+#include "quiet_services.h"
 #include "session/device_session.h"
 #include "timing.h"
 
@@ -24,28 +25,6 @@ namespace {
 
 constexpr int kFiles = 9;
 constexpr std::uint64_t kFileBytes = 8 * bench::kMiB;
-
-class QuietDialogs final : public IDialogs {
- public:
-  void showMessage(const QString&, const QString&) override {}
-  void showError(const QString&) override {}
-  bool askYesNo(const QString&, const QString&) override { return true; }
-  QString openFile(const QString&, const QString&) override { return {}; }
-  QString browseFolder(const QString&) override { return {}; }
-};
-class NoSleep final : public ISleeper {
- public:
-  void sleepMs(int) override {}
-};
-class SteadyClock final : public IClock {
- public:
-  std::int64_t nowMs() override { return 1'700'000'000'000; }
-};
-class LowRandom final : public IRandom {
- public:
-  void seed(std::uint64_t) override {}
-  int between(int low, int) override { return low; }
-};
 
 std::string fileName(int i) { return "clip" + std::to_string(i) + ".mp4"; }
 
@@ -75,10 +54,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  QuietDialogs dialogs;
-  NoSleep sleeper;
-  SteadyClock clock;
-  LowRandom random;
+  bench::YesDialogs dialogs;
+  bench::NoSleep sleeper;
+  bench::SteadyClock clock;
+  bench::LowRandom random;
   KestrumDeviceLink link;
   AppServices services{&dialogs, &sleeper, &clock, &random, &link};
   services.exeFolder = QString::fromStdString(work.path + "/exe");
