@@ -185,8 +185,11 @@ int main(int argc, char* argv[]) {
   auto path = [&out](int step) { return out.filePath(QString("STEP%1.png").arg(step)); };
   bool ok = true;
 
-  // 2: the window as it opens, once its first search has ended.
+  // 2: the window as it opens, once its first search has ended. The
+  // pictures are annotated in Chinese, so the window shows that pack
+  // whatever language this build folder was left in.
   session.show();
+  session.play("console:language:chinese");
   QTest::qWaitFor([] { return !deviceSearchRunning(); }, 10000);
   QTest::qWait(200);
   {
