@@ -74,14 +74,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  bench::YesDialogs dialogs;
-  bench::NoSleep sleeper;
-  bench::SteadyClock clock;
-  bench::LowRandom random;
+  bench::QuietServices quiet;
   KestrumDeviceLink link;
-  AppServices services{&dialogs, &sleeper, &clock, &random, &link};
-  services.exeFolder = QString::fromStdString(work.path + "/exe");
-  TMainForm form(services);
+  TMainForm form(quiet.with(link, work.path + "/exe"));
   deviceSession().DeviceAddress = "127.0.0.2";
   listitem::add(form.Patch2Send_LV, "47RKT_2011.patch", QString::fromStdString(patch), 2,
                 form.TovarinImages_ImageList);

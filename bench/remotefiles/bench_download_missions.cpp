@@ -54,14 +54,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  bench::YesDialogs dialogs;
-  bench::NoSleep sleeper;
-  bench::SteadyClock clock;
-  bench::LowRandom random;
+  bench::QuietServices quiet;
   KestrumDeviceLink link;
-  AppServices services{&dialogs, &sleeper, &clock, &random, &link};
-  services.exeFolder = QString::fromStdString(work.path + "/exe");
-  TMainForm form(services);
+  TMainForm form(quiet.with(link, work.path + "/exe"));
   link.FlowCtrl(0);  // the settings' default limit would measure the limit
   deviceSession().DeviceAddress = "127.0.0.2";
   form.DownloadSavePath_Edit->setText(QString::fromStdString(missionsFolder));

@@ -3,6 +3,8 @@
 // clock and the lowest draw. Header-only: it needs the program's services.h.
 #pragma once
 
+#include <string>
+
 #include "app/services.h"
 
 namespace bench {
@@ -27,6 +29,20 @@ class LowRandom final : public IRandom {
  public:
   void seed(std::uint64_t) override {}
   int between(int low, int) override { return low; }
+};
+
+// The four stand-ins together, handed to the window with the real device link.
+struct QuietServices {
+  YesDialogs dialogs;
+  NoSleep sleeper;
+  SteadyClock clock;
+  LowRandom random;
+
+  AppServices with(IDeviceLink& link, const std::string& exeFolder) {
+    AppServices services{&dialogs, &sleeper, &clock, &random, &link};
+    services.exeFolder = QString::fromStdString(exeFolder);
+    return services;
+  }
 };
 
 }  // namespace bench
