@@ -11,13 +11,35 @@
 #include "devicelink/device_link.h"
 #include "devicelink/progress_callbacks.h"
 #include "firmware/firmware_page.h"
+#include "patchmaker/patchmaker_page.h"
 
 TMainForm* MainForm = nullptr;
+
+namespace {
+
+// The device library's progress reaches the window's pages through this
+// while a window exists; each call goes to the page function of that name.
+class WindowProgressPages final : public ProgressPages {
+ public:
+  void showTransferSpeed(int slot, int value) override {
+    ::showTransferSpeed(MainForm, slot, value);
+  }
+  void showPatchMakerProgress(int value) override { ::showPatchMakerProgress(MainForm, value); }
+  void showUpdateProgress(int value) override { ::showUpdateProgress(MainForm, value); }
+  bool patchMakerEntry(int index, QString* name, QString* path) override {
+    return ::patchMakerEntry(MainForm, index, name, path);
+  }
+};
+
+WindowProgressPages g_windowProgressPages;
+
+}  // namespace
 
 TMainForm::TMainForm(const AppServices& services, QWidget* parent)
     : QWidget(parent), services_(services) {
   Q_ASSERT(services_.state);
   MainForm = this;
+  setProgressPages(&g_windowProgressPages);
   setObjectName("MainForm");
   setWindowTitle("Tovarin");
   // A fixed window whose only caption button is the minimise box.
@@ -45,7 +67,10 @@ TMainForm::~TMainForm() {
     if (!child->isWidgetType()) delete child;
   const QObjectList controls = children();
   for (QObject* child : controls) delete child;
-  if (MainForm == this) MainForm = nullptr;
+  if (MainForm == this) {
+    MainForm = nullptr;
+    setProgressPages(nullptr);
+  }
 }
 
 void TMainForm::buildWindowControls() {

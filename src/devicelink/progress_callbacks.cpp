@@ -1,28 +1,34 @@
 #include "devicelink/progress_callbacks.h"
 
 #include "app/ui_thread.h"
-#include "app/window_pointer.h"
-#include "firmware/firmware_page.h"
 #include "kestrum.h"
-#include "patchmaker/patchmaker_page.h"
+
+namespace {
+// Read and written on the window's thread only.
+ProgressPages* g_pages = nullptr;
+}  // namespace
+
+void setProgressPages(ProgressPages* pages) { g_pages = pages; }
 
 void CurProgressCallback(int32_t value, uint16_t channel) {
   runOnUiThread([value, channel] {
+    // A run may outlive the window: its progress then goes nowhere.
+    if (!g_pages) return;
     if (channel >= 1 && channel <= 4) {
-      showTransferSpeed(MainForm, channel, value);
+      g_pages->showTransferSpeed(channel, value);
     } else if (channel == KESTRUM_CHANNEL_MAKE_PATCH) {
-      showPatchMakerProgress(MainForm, value);
+      g_pages->showPatchMakerProgress(value);
     } else if (channel == KESTRUM_CHANNEL_SEND_PATCH) {
-      showUpdateProgress(MainForm, value);
+      g_pages->showUpdateProgress(value);
     }
   });
 }
 
 void GetFile2PatchCallback(char* name, char* info, int32_t index) {
   runOnUiThread([=] {
-    if (!name || !info) return;
+    if (!name || !info || !g_pages) return;
     QString entryName, entryPath;
-    if (!patchMakerEntry(MainForm, index, &entryName, &entryPath)) return;
+    if (!g_pages->patchMakerEntry(index, &entryName, &entryPath)) return;
     // Written whole or not at all: a cut path would name another file.
     writeFileToPatch({entryName.toStdString(), entryPath.toStdString()}, name,
                      KESTRUM_PATCH_NAME_SIZE, info, KESTRUM_PATCH_INFO_SIZE);

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <memory>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
@@ -165,6 +166,29 @@ void setDeviceButtonsFromSession(TMainForm& f) {
   f.DeviceReboot_Btn->setEnabled(true);
 }
 
+namespace {
+
+// The run's view of the page: each call goes to the page function of the
+// same name, which skips a window that has gone.
+class FormUpdatePage final : public UpdatePage {
+ public:
+  explicit FormUpdatePage(TMainForm& form) : form_(&form) {}
+  void lockDeviceButtons() override { ::lockDeviceButtons(form_); }
+  QString patchInArea() override { return ::patchInArea(form_); }
+  void showUpdateGauge(const QString& text) override { ::showUpdateGauge(form_, text); }
+  void setUpdateGaugeText(const QString& text) override { ::setUpdateGaugeText(form_, text); }
+  void showUpdateFailure(const QString& tip) override { ::showUpdateFailure(form_, tip); }
+  void showFirmwareVersion(int version) override { ::showFirmwareVersion(form_, version); }
+  QString endUpdateRun(UpdateOrigin origin) override { return ::endUpdateRun(form_, origin); }
+  void dropPackedPatch() override { ::dropPackedPatch(form_); }
+  void postRunNotice(const QString& text) override { ::postRunNotice(form_, text); }
+
+ private:
+  TMainForm* form_;
+};
+
+}  // namespace
+
 void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin) {
   UpdateRunState& run = form.state().updateRun;
   if (run.active) return;  // one run at a time
@@ -173,7 +197,8 @@ void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin) {
   // device stays the session's; kept apart all the same for its reboot.
   run.address = form.state().session.DeviceAddress;
   setDeviceButtonsEnabled(form, false);
-  auto* worker = new TFWUpdateThread(form, form.state(), form.device(), origin);
+  auto* worker = new TFWUpdateThread(std::make_unique<FormUpdatePage>(form), form.state(),
+                                     form.device(), origin);
   worker->setFreeOnTerminate(true);
   firmwareRunStarted(form.state());
   worker->Start();

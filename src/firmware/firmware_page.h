@@ -2,18 +2,16 @@
 // the close veto, and the page functions the update run and the device
 // library's progress calls (all defined in firmware_handlers.cpp).
 //
-// Page functions run on the window's thread (workers call them through
-// runOnUiThread) and do nothing once `form` is no longer the window.
+// Page functions run on the window's thread (the update run reaches them
+// through its UpdatePage, the device library's progress through
+// ProgressPages) and do nothing once `form` is no longer the window.
 #pragma once
 
 #include <QString>
 
-class TMainForm;
+#include "firmware/update_page.h"  // UpdateOrigin
 
-enum class UpdateOrigin {
-  Operator,   // FirmwareUpdate_Btn, after the operator's Yes
-  Automatic,  // the online update, right after packing its patch
-};
+class TMainForm;
 
 // Starts a run on the window's thread: the device buttons are disabled at
 // once, so no second run, reboot or backtrack can start before the run's own

@@ -28,12 +28,12 @@ int firmwareRunsHoldingConnection(const AppState& state) {
   return state.updateRun.holdingConnection.load();
 }
 
-TFWUpdateThread::TFWUpdateThread(TMainForm& form, AppState& state, IDeviceLink& link,
-                                 UpdateOrigin origin)
-    : origin_(origin), form_(&form), state_(state), device_(link) {}
+TFWUpdateThread::TFWUpdateThread(std::unique_ptr<UpdatePage> page, AppState& state,
+                                 IDeviceLink& link, UpdateOrigin origin)
+    : origin_(origin), page_(std::move(page)), state_(state), device_(link) {}
 
-void TFWUpdateThread::onPage(const std::function<void(TMainForm*)>& change) {
-  runOnUiThread([&] { change(form_); });
+void TFWUpdateThread::onPage(const std::function<void(UpdatePage&)>& change) {
+  runOnUiThread([&] { change(*page_); });
 }
 
 void TFWUpdateThread::Execute() {
@@ -49,14 +49,14 @@ void TFWUpdateThread::Execute() {
 
 void TFWUpdateThread::sendPatch() {
   // 2. No second run, online update, reboot or backtrack meanwhile.
-  onPage(lockDeviceButtons);
+  onPage([](UpdatePage& p) { p.lockDeviceButtons(); });
 
   // 3. The patch and its MD5. A patch that cannot be read fails the run
   // before anything is sent.
   QString patchPath;
   std::string address;
-  onPage([&](TMainForm* f) {
-    patchPath = patchInArea(f);
+  onPage([&](UpdatePage& p) {
+    patchPath = p.patchInArea();
     address = state_.updateRun.address;
   });
   const std::string path = patchPath.toStdString();
@@ -79,8 +79,8 @@ void TFWUpdateThread::sendPatch() {
   }
 
   // 5. The gauge takes over from the tip.
-  onPage([this](TMainForm* f) {
-    showUpdateGauge(f, text(MsgList::UpdateProgressGauge, fwmsg::kGaugeUploading));
+  onPage([this](UpdatePage& p) {
+    p.showUpdateGauge(text(MsgList::UpdateProgressGauge, fwmsg::kGaugeUploading));
   });
 
   // 6. Blocks until the device has finished with the patch; the progress
@@ -96,8 +96,8 @@ QString TFWUpdateThread::text(MsgList list, int index) const {
 }
 
 void TFWUpdateThread::showFailure(int tipIndex) {
-  onPage([this, tipIndex](TMainForm* f) {
-    showUpdateFailure(f, text(MsgList::FWTipLabel, tipIndex));
+  onPage([this, tipIndex](UpdatePage& p) {
+    p.showUpdateFailure(text(MsgList::FWTipLabel, tipIndex));
   });
 }
 
@@ -110,30 +110,30 @@ void TFWUpdateThread::actOnResult(int32_t result) {
     showFailure(fwmsg::kTipUpdateFailed);
   } else if (result >= KESTRUM_SEND_DELIVERED) {
     const bool installed = result > KESTRUM_SEND_DELIVERED;
-    onPage([this, result, installed](TMainForm* f) {
+    onPage([this, result, installed](UpdatePage& p) {
       state_.session.UpdatePending = -1;
-      setUpdateGaugeText(f, text(MsgList::UpdateProgressGauge,
-                                 installed ? fwmsg::kGaugeFinished : fwmsg::kGaugeSendFinished));
-      if (installed) showFirmwareVersion(f, result);
+      p.setUpdateGaugeText(text(MsgList::UpdateProgressGauge,
+                                installed ? fwmsg::kGaugeFinished : fwmsg::kGaugeSendFinished));
+      if (installed) p.showFirmwareVersion(result);
     });
     // The window reboots the device on this notice; the run goes on only
     // when the reboot's message has been closed.
-    onPage([](TMainForm* f) { postRunNotice(f, notice::kUpdateWillFinish); });
+    onPage([](UpdatePage& p) { p.postRunNotice(notice::kUpdateWillFinish); });
   }
   // 0 to 6: no outcome the program knows; the gauge stays as it is.
 }
 
 void TFWUpdateThread::endStep() {
   QString patchFolder;
-  onPage([this, &patchFolder](TMainForm* f) { patchFolder = endUpdateRun(f, origin_); });
+  onPage([this, &patchFolder](UpdatePage& p) { patchFolder = p.endUpdateRun(origin_); });
   if (origin_ == UpdateOrigin::Automatic) {
     // The packed patch lived in the work folder: both go. An empty patch
     // folder would make the work folder a child of the file system root,
     // which is nothing of ours to empty.
     if (!patchFolder.isEmpty()) ClearDirectory(workFolderOf(patchFolder));
-    onPage(dropPackedPatch);
+    onPage([](UpdatePage& p) { p.dropPackedPatch(); });
   }
-  onPage([this](TMainForm*) { state_.updateRun.active = false; });
+  onPage([this](UpdatePage&) { state_.updateRun.active = false; });
 }
 
 void TFWUpdateThread::DoTerminate() {

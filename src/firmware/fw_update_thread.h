@@ -1,15 +1,16 @@
 // TFWUpdateThread: one firmware update run. It connects to the device, sends
 // the patch held in the patch area, follows the device's answer and ends
 // with the end step; it frees itself when done. It keeps the device
-// sequence only: every change to the page goes through the page functions
-// of firmware_page.h, on the window's thread, in order, while the run waits.
+// sequence only: every change to the page goes through its UpdatePage, on
+// the window's thread, in order, while the run waits.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "app/worker_thread.h"
-#include "firmware/firmware_page.h"
+#include "firmware/update_page.h"
 
 class IDeviceLink;
 struct AppState;
@@ -17,7 +18,8 @@ enum class MsgList;
 
 class TFWUpdateThread final : public TThread {
  public:
-  TFWUpdateThread(TMainForm& form, AppState& state, IDeviceLink& link, UpdateOrigin origin);
+  TFWUpdateThread(std::unique_ptr<UpdatePage> page, AppState& state, IDeviceLink& link,
+                  UpdateOrigin origin);
 
  protected:
   void Execute() override;
@@ -25,8 +27,8 @@ class TFWUpdateThread final : public TThread {
   void DoTerminate() override;
 
  private:
-  // Runs a page function on the window's thread.
-  void onPage(const std::function<void(TMainForm*)>& change);
+  // Runs a change to the page on the window's thread.
+  void onPage(const std::function<void(UpdatePage&)>& change);
   void sendPatch();
   // A message-list entry, read now (the lists are guarded for this thread).
   QString text(MsgList list, int index) const;
@@ -36,7 +38,7 @@ class TFWUpdateThread final : public TThread {
 
   int32_t connection_ = 0;  // 0 or less: not connected
   UpdateOrigin origin_;
-  TMainForm* form_;
+  std::unique_ptr<UpdatePage> page_;
   // Outlives the window (created beside the program's services).
   AppState& state_;
   IDeviceLink& device_;

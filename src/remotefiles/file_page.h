@@ -1,6 +1,6 @@
 // The file page functions that the listing worker and the download missions
-// have carried out on the window's thread (defined in
-// remotefiles_handlers.cpp). Call them only on the window's thread.
+// have carried out on the window's thread, through their RemoteFilesPage
+// (defined in remotefiles_handlers.cpp). Call them only on the window's thread.
 #pragma once
 
 #include <string>

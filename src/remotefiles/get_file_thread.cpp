@@ -7,7 +7,6 @@
 #include "app/platform_locale.h"
 #include "app/ui_thread.h"
 #include "devicelink/device_link.h"
-#include "remotefiles/file_page.h"
 #include "remotefiles/search_thread.h"
 #include "session/device_session.h"
 
@@ -19,15 +18,13 @@ constexpr int32_t kStatusSizeKnown = 3;
 constexpr std::size_t kMaxDigestLength = 41;
 }  // namespace
 
-TGetFileThread::TGetFileThread(TMainForm& form, QObject* window, const DeviceSessionRecord& session,
-                               IDeviceLink& link)
-    : form_(&form), window_(window), session_(session), device_(link) {}
+TGetFileThread::TGetFileThread(std::unique_ptr<RemoteFilesPage> page,
+                               const DeviceSessionRecord& session, IDeviceLink& link)
+    : page_(std::move(page)), session_(session), device_(link) {}
 
 template <typename Fn>
-void TGetFileThread::onWindow(Fn&& fn) {
-  runOnUiThread([&] {
-    if (window_) fn(*form_);
-  });
+void TGetFileThread::onPage(Fn&& fn) {
+  runOnUiThread([&] { fn(*page_); });
 }
 
 void TGetFileThread::Execute() {
@@ -46,16 +43,16 @@ void TGetFileThread::download(const std::string& remote) {
   // The device names the file; only a plain name may become a local one.
   const auto name = downloadFileName(remote);
   if (!name) {
-    onWindow([&](TMainForm& f) { refuseMissionTarget(f, remote); });
+    onPage([&](RemoteFilesPage& p) { p.refuseMissionTarget(remote); });
     return;
   }
   std::string folder;
-  onWindow([&](TMainForm& f) { folder = missionDownloadFolder(f); });
+  onPage([&](RemoteFilesPage& p) { folder = p.missionDownloadFolder(); });
   targetPath_ = downloadTargetPath(folder, *name);
   std::error_code error;
   if (std::filesystem::exists(targetPath_, error)) {
     bool overwrite = false;
-    onWindow([&](TMainForm& f) { overwrite = askMissionOverwrite(f); });
+    onPage([&](RemoteFilesPage& p) { overwrite = p.askMissionOverwrite(); });
     if (!overwrite) return;
   }
   if (device_.SearchDir(remote.c_str(), requestCode, &transferId_, &connection_) != 0) return;
@@ -75,7 +72,7 @@ void TGetFileThread::download(const std::string& remote) {
 
 bool TGetFileThread::report() {
   if (requestCode != kGetFileMd5) {
-    onWindow([](TMainForm& f) { reportMissionDownloadOk(f, false); });
+    onPage([](RemoteFilesPage& p) { p.reportMissionDownloadOk(false); });
     return true;
   }
   std::string local;
@@ -86,7 +83,7 @@ bool TGetFileThread::report() {
   }
   // Exact comparison: the digest must come in lower case as ours does.
   if (local == std::string(replyBuffer_, strnlen(replyBuffer_, kMaxDigestLength)))
-    onWindow([](TMainForm& f) { reportMissionDownloadOk(f, true); });
+    onPage([](RemoteFilesPage& p) { p.reportMissionDownloadOk(true); });
   return true;
 }
 

@@ -4,22 +4,20 @@
 // started, and freed by the window (an ended mission keeps its slot).
 #pragma once
 
-#include <QPointer>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/worker_thread.h"
+#include "remotefiles/remote_files_page.h"
 #include "remotefiles/remote_paths.h"
 
-class TMainForm;
 class IDeviceLink;
 struct DeviceSessionRecord;
 
 class TGetFileThread final : public TThread {
  public:
-  // window tracks the same object as form, so that a mission outliving its
-  // window never touches it.
-  TGetFileThread(TMainForm& form, QObject* window, const DeviceSessionRecord& session,
+  TGetFileThread(std::unique_ptr<RemoteFilesPage> page, const DeviceSessionRecord& session,
                  IDeviceLink& link);
 
   // The file relative to "/sdcard/"; all zeros at first.
@@ -35,12 +33,11 @@ class TGetFileThread final : public TThread {
   void download(const std::string& remote);
   // False when the received file cannot be read for its digest.
   bool report();
-  // Runs a page function on the window's thread; skipped once the window is gone.
+  // Runs a call to the page on the window's thread.
   template <typename Fn>
-  void onWindow(Fn&& fn);
+  void onPage(Fn&& fn);
 
-  TMainForm* form_;
-  QPointer<QObject> window_;
+  std::unique_ptr<RemoteFilesPage> page_;
   // The program's session (read on the window's thread); outlives the window.
   const DeviceSessionRecord& session_;
   IDeviceLink& device_;

@@ -1,6 +1,8 @@
 // The file page's handlers: listing, Open and Up, the pop-up menu, and the
 // page functions that the listing worker and the missions call.
 #include <QListWidgetItem>
+#include <QPointer>
+#include <memory>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
@@ -35,6 +37,40 @@ QListWidgetItem* selectedItem(TMainForm& f) {
   return items.isEmpty() ? nullptr : items.first();
 }
 
+// The workers' view of the page: each call goes to the page function of the
+// same name, and nothing happens once the window is gone (a worker may
+// outlive it).
+class FormRemoteFilesPage final : public RemoteFilesPage {
+ public:
+  explicit FormRemoteFilesPage(TMainForm& form) : form_(&form) {}
+  void addListingEntry(const std::string& name, const std::string& path, char kind) override {
+    if (form_) ::addListingEntry(*form_, name, path, kind);
+  }
+  void repaintFileList() override {
+    if (form_) ::repaintFileList(*form_);
+  }
+  void showListingSendError() override {
+    if (form_) ::showListingSendError(*form_);
+  }
+  std::string missionDownloadFolder() override {
+    return form_ ? ::missionDownloadFolder(*form_) : std::string();
+  }
+  bool askMissionOverwrite() override { return form_ && ::askMissionOverwrite(*form_); }
+  void reportMissionDownloadOk(bool md5Checked) override {
+    if (form_) ::reportMissionDownloadOk(*form_, md5Checked);
+  }
+  void refuseMissionTarget(const std::string& remotePath) override {
+    if (form_) ::refuseMissionTarget(*form_, remotePath);
+  }
+
+ private:
+  QPointer<TMainForm> form_;
+};
+
+std::unique_ptr<RemoteFilesPage> makeRemoteFilesPage(TMainForm& form) {
+  return std::make_unique<FormRemoteFilesPage>(form);
+}
+
 // Stops, waits for and frees the current listing worker (one told to stop
 // already belongs to whoever told it).
 bool stopListing(TMainForm& f) {
@@ -63,7 +99,8 @@ bool startDownloadMission(TMainForm& form, const std::string& caption) {
   }
   // A reused slot's mission was asked to stop by someone else, who waits for
   // it; it is forgotten here as the window's design has it.
-  auto* mission = new TGetFileThread(form, &form, form.state().session, form.device());
+  auto* mission =
+      new TGetFileThread(makeRemoteFilesPage(form), form.state().session, form.device());
   *slot = mission;
   copyIntoPathField(mission->remotePath, form.CurrentRelPath);
   mission->requestCode = downloadRequestCode(caption, form.MD5Need_CheckBox->isChecked());
@@ -72,7 +109,8 @@ bool startDownloadMission(TMainForm& form, const std::string& caption) {
 }
 
 void startListing(TMainForm& f, const std::string& relativePath, int32_t code) {
-  auto* worker = new TSearchThread(f, &f, f.state().session, f.device(), *f.services().sleeper);
+  auto* worker = new TSearchThread(makeRemoteFilesPage(f), f.state().session, f.device(),
+                                   *f.services().sleeper);
   copyIntoPathField(worker->path, relativePath);
   worker->requestCode = code;
   f.ListingThread = worker;

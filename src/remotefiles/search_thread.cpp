@@ -6,7 +6,6 @@
 #include "app/services.h"
 #include "app/ui_thread.h"
 #include "devicelink/device_link.h"
-#include "remotefiles/file_page.h"
 #include "session/device_session.h"
 
 using namespace remotefiles;
@@ -20,9 +19,9 @@ void copyIntoPathField(char (&field)[kPathFieldSize], const std::string& path) {
   std::memcpy(field, path.data(), std::min(path.size(), kMaxRemotePathLength));
 }
 
-TSearchThread::TSearchThread(TMainForm& form, QObject* window, DeviceSessionRecord& session,
+TSearchThread::TSearchThread(std::unique_ptr<RemoteFilesPage> page, DeviceSessionRecord& session,
                              IDeviceLink& link, ISleeper& sleeper)
-    : form_(&form), window_(window), session_(session), device_(link), sleeper_(sleeper) {}
+    : page_(std::move(page)), session_(session), device_(link), sleeper_(sleeper) {}
 
 void TSearchThread::Execute() {
   applyDeviceThreadLocale();
@@ -45,9 +44,7 @@ void TSearchThread::list(const std::string& relativePath) {
   uint16_t transferId = 1;
   const int32_t code = listingRequestCode(relativePath, requestCode);
   if (device_.SearchDir(relativePath.c_str(), code, &transferId, &connection_) != 0) {
-    runOnUiThread([this] {
-      if (window_) showListingSendError(*form_);
-    });
+    runOnUiThread([this] { page_->showListingSendError(); });
     return;
   }
   while (status == kStatusEntries && !Terminated()) {
@@ -60,13 +57,9 @@ void TSearchThread::list(const std::string& relativePath) {
         if (Terminated()) return;
         const auto entry = entryAt(replyBuffer_, i);
         if (!entry) continue;
-        runOnUiThread([&] {
-          if (window_) addListingEntry(*form_, entry->name, relativePath, entry->kind);
-        });
+        runOnUiThread([&] { page_->addListingEntry(entry->name, relativePath, entry->kind); });
       }
-      runOnUiThread([this] {
-        if (window_) repaintFileList(*form_);
-      });
+      runOnUiThread([this] { page_->repaintFileList(); });
     }
     sleeper_.sleepMs(kPauseBetweenRepliesMs);
   }

@@ -4,23 +4,21 @@
 // Created suspended, filled in, started and freed by the window.
 #pragma once
 
-#include <QPointer>
 #include <cstdint>
+#include <memory>
 
 #include "app/worker_thread.h"
+#include "remotefiles/remote_files_page.h"
 #include "remotefiles/remote_paths.h"
 
-class TMainForm;
 class IDeviceLink;
 struct DeviceSessionRecord;
 class ISleeper;
 
 class TSearchThread final : public TThread {
  public:
-  // window tracks the same object as form, so that a worker outliving its
-  // window never touches it.
-  TSearchThread(TMainForm& form, QObject* window, DeviceSessionRecord& session, IDeviceLink& link,
-                ISleeper& sleeper);
+  TSearchThread(std::unique_ptr<RemoteFilesPage> page, DeviceSessionRecord& session,
+                IDeviceLink& link, ISleeper& sleeper);
 
   // The directory relative to "/sdcard/"; all zeros (the root) at first.
   char path[remotefiles::kPathFieldSize] = {};
@@ -34,8 +32,7 @@ class TSearchThread final : public TThread {
  private:
   void list(const std::string& relativePath);
 
-  TMainForm* form_;
-  QPointer<QObject> window_;
+  std::unique_ptr<RemoteFilesPage> page_;
   // The program's session (used on the window's thread); outlives the window.
   DeviceSessionRecord& session_;
   IDeviceLink& device_;

@@ -1,10 +1,23 @@
 // The device search worker: a detached thread that runs the blocking UDP
-// search and tells the login panel through its page functions.
+// search and tells the login panel through its SearchPage.
 #pragma once
 
-class TMainForm;
+#include <memory>
+
 class IDeviceLink;
 struct AppState;
 
+// The login panel as the search sees it; called on the window's thread. The
+// window's side (session_handlers.cpp) forwards each call to the page
+// function of the same name, which skips a window that has gone.
+class SearchPage {
+ public:
+  virtual ~SearchPage() = default;
+  // The search button shows the search running; the device tree empties.
+  virtual void showSearchRunning() = 0;
+  // Posts the search's end notice; the window then lists the result.
+  virtual void showSearchResult() = 0;
+};
+
 // Starts one search on the window's thread; searches run one after another.
-void startDeviceSearch(TMainForm& form, AppState& state, IDeviceLink& link);
+void startDeviceSearch(std::unique_ptr<SearchPage> page, AppState& state, IDeviceLink& link);

@@ -3,6 +3,7 @@
 // block it while the device answers.
 #include <QApplication>
 #include <cstring>
+#include <memory>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
@@ -158,7 +159,25 @@ void TMainForm::RebootDevice() {
   DevSearch_BtnClick();
 }
 
-void TMainForm::DevSearch_BtnClick() { startDeviceSearch(*this, state(), device()); }
+namespace {
+
+// The search's view of the login panel: each call goes to the page function
+// of the same name, which skips a window that has gone.
+class FormSearchPage final : public SearchPage {
+ public:
+  explicit FormSearchPage(TMainForm& form) : form_(&form) {}
+  void showSearchRunning() override { ::showSearchRunning(form_); }
+  void showSearchResult() override { ::showSearchResult(form_); }
+
+ private:
+  TMainForm* form_;
+};
+
+}  // namespace
+
+void TMainForm::DevSearch_BtnClick() {
+  startDeviceSearch(std::make_unique<FormSearchPage>(*this), state(), device());
+}
 
 void showSearchRunning(TMainForm* form) {
   if (MainForm != form) return;

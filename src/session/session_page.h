@@ -1,4 +1,5 @@
-// The login panel's page functions, for the search worker. Each runs on
+// The login panel's page functions, which the search worker reaches through
+// its SearchPage. Each runs on
 // the window's thread and does nothing once `form` is no longer the window.
 #pragma once
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "firmware/firmware_page.h"
 #include "firmware/fw_update_thread.h"
 #include "form_fixture.h"
 #include "session/device_session.h"

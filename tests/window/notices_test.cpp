@@ -107,6 +107,21 @@ class NoticesTest : public QObject {
     QCOMPARE(f.UpdateProgress_Gauge->value(), 60);
   }
 
+  void progressAfterTheWindowHasGoneChangesNothing() {
+    {
+      FormFixture fx;
+      fx.create();
+    }
+    // A run may outlive its window; its progress must not reach for the
+    // controls that went with it.
+    CurProgressCallback(50, 91);
+    CurProgressCallback(10, 1);
+    CurProgressCallback(10, 90);
+    std::vector<char> name(KESTRUM_PATCH_NAME_SIZE, 'Z'), info(KESTRUM_PATCH_INFO_SIZE);
+    GetFile2PatchCallback(name.data(), info.data(), 1);
+    QCOMPARE(name[0], 'Z');
+  }
+
   void patchMakerCallbackHandsOutFilesThenTheRuleScript() {
     FormFixture fx;
     TMainForm& f = fx.create();
