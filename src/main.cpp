@@ -2,6 +2,7 @@
 // the main window closes.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPushButton>
 #include <cstdio>
 
 #include "app/mainform.h"

@@ -7,6 +7,9 @@
 // sender needs the digest before the first byte goes out). Prints the
 // medians and the ratios of the run to both.
 #include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/controls.h"
 #include "app/file_helpers.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"

@@ -4,6 +4,8 @@
 // path: open on the file list, slot, connection, request, file, report, end
 // step. Prints the medians and the aggregate throughput ratio (target 0.8).
 #include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

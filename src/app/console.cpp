@@ -1,8 +1,13 @@
 // The hidden one-line console: the backtick shows and hides it anywhere in
 // the window; Enter runs the typed command.
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
+#include "app/controls.h"
 #include "app/mainform.h"
 
 namespace {

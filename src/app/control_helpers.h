@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/controls.h"
 #include "app/mainform.h"
 
 namespace build {

@@ -3,10 +3,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
+#include "app/controls.h"
 #include "app/worker_thread.h"
 #include "devicelink/device_link.h"
 #include "devicelink/progress_callbacks.h"

@@ -3,31 +3,40 @@
 // methods of this class named after the control and the event.
 #pragma once
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QSpinBox>
-#include <QSystemTrayIcon>
-#include <QTimer>
-#include <QTreeWidget>
+#include <QIcon>
+#include <QString>
+#include <QStringList>
 #include <QVector>
 #include <QWidget>
 #include <array>
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
 #include "app/layout.h"
 #include "app/services.h"
 #include "app/window_pointer.h"
 #include "updateservice/web_fetch.h"
 
+// The controls are held by pointer only: each file includes the headers of
+// the controls it uses (app/controls.h for the T* ones).
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class QSpinBox;
+class QSystemTrayIcon;
+class QTimer;
+class QTreeWidget;
+class TBevel;
+class TPageControl;
+class TSkinPanel;
+class TTextGauge;
 class TThread;
 class TTutor_Form;
 struct AppState;

@@ -1,6 +1,7 @@
 // Worker-thread notices: a worker writes a fixed text into one of two hidden
 // edits (through runOnUiThread); the change event runs here on the window's
 // thread while the worker waits. The texts are fixed and never translated.
+#include <QLineEdit>
 #include "app/mainform.h"
 #include "app/notice_texts.h"
 #include "settings/message_lists.h"

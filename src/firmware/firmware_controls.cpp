@@ -1,7 +1,13 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 
 #include "app/control_builders.h"
 #include "app/control_helpers.h"
+#include "app/controls.h"
 
 void buildFirmwarePageControls(TMainForm& f) {
   QWidget* page = f.FirmwareUpdate_Page;

@@ -5,11 +5,17 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <memory>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
+#include "app/controls.h"
 #include "app/mainform.h"
 #include "app/notice_texts.h"
 #include "app/ui_thread.h"

@@ -1,8 +1,12 @@
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPainter>
+#include <QPushButton>
 #include <QStyleOptionFrame>
 
 #include "app/control_builders.h"
 #include "app/control_helpers.h"
+#include "app/controls.h"
 
 namespace {
 

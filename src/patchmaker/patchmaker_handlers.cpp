@@ -5,13 +5,17 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QUrl>
 #include <exception>
 #include <vector>
 
 #include "app/control_builders.h"
+#include "app/controls.h"
 #include "app/file_helpers.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"

@@ -1,7 +1,13 @@
+#include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
 
 #include "app/control_builders.h"
 #include "app/control_helpers.h"
+#include "app/controls.h"
 
 void buildFilePageControls(TMainForm& f) {
   QWidget* page = f.Tovarin_Page;

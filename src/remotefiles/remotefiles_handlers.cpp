@@ -1,11 +1,18 @@
 // The file page's handlers: listing, Open and Up, the pop-up menu, and the
 // page functions that the listing worker and the missions call.
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QListWidgetItem>
+#include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <memory>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
+#include "app/controls.h"
 #include "app/mainform.h"
 #include "remotefiles/file_page.h"
 #include "remotefiles/get_file_thread.h"

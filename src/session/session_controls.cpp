@@ -1,7 +1,12 @@
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 
 #include "app/control_builders.h"
 #include "app/control_helpers.h"
+#include "app/controls.h"
 
 void buildLoginPanelControls(TMainForm& f) {
   auto* panel =

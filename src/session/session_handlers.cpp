@@ -2,11 +2,18 @@
 // session's reboot request. Login and reboot run on the window's thread and
 // block it while the device answers.
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <cstring>
 #include <memory>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
+#include "app/controls.h"
 #include "app/mainform.h"
 #include "app/notice_texts.h"
 #include "devicelink/device_command.h"

@@ -1,5 +1,12 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include "app/control_builders.h"
 #include "app/control_helpers.h"
+#include "app/controls.h"
 
 void buildOptionsPageControls(TMainForm& f) {
   auto* scroll = build::panel(f, f.Options_Page, "OptionScrollPanel_Panel", -1, -1, 642, 458);

@@ -1,11 +1,18 @@
 // The settings file, the Options page and the language packs as the window
 // sees them. The rules themselves live in settings_file, language_index,
 // language_pack and help_text.
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
+#include "app/controls.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
 #include "settings/help_text.h"

@@ -1,5 +1,7 @@
 #include <QFontMetrics>
 #include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 

@@ -4,14 +4,21 @@
 // starts without a question.
 #include <QEvent>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QTimer>
 #include <climits>
 #include <functional>
 #include <thread>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
+#include "app/controls.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "firmware/firmware_texts.h"

@@ -6,9 +6,25 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+// Window tests reach into every kind of control the window holds.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QTreeWidget>
 #include <memory>
 
 #include "app/app_state.h"
+#include "app/controls.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "scripted_device_link.h"

@@ -1,9 +1,13 @@
 #include "operator_session.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <cstdio>
 
+#include "app/controls.h"
 #include "app/mainform.h"
 #include "app/shutdown.h"
 

@@ -10,10 +10,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLinearGradient>
+#include <QListWidget>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
 
