@@ -30,6 +30,7 @@
 
 class TThread;
 class TTutor_Form;
+struct ProgramFolders;
 
 // Title of the program's plain message boxes.
 inline const QString kMessageBoxTitle = QStringLiteral("Tovarin");
@@ -121,8 +122,9 @@ class TMainForm : public QWidget {
   void LanguageBox_ComboBoxChange();
   void LanguageChange_BtnClick(QWidget* sender);
   void LoadHelpText(QPlainTextEdit* memo);
-  // The folder of the running program (where configs.ini and the data live).
-  QString exeFolder() const;
+  // Where the language packs and help texts are read and where configs.ini,
+  // the language choice and the default folders are kept.
+  ProgramFolders programFolders() const;
 
   // --- Tutorial ---------------------------------------------------------------
   void TutorShow_BtnClick();

@@ -3,6 +3,7 @@
 // language_pack and help_text.
 #include <QCoreApplication>
 #include <QDir>
+#include <QStandardPaths>
 
 #include "app/control_builders.h"
 #include "app/mainform.h"
@@ -12,7 +13,9 @@
 #include "settings/language_pack.h"
 #include "settings/message_lists.h"
 #include "settings/platform_files.h"
+#include "settings/program_folders.h"
 #include "settings/settings_file.h"
+#include "settings/settings_page.h"
 
 namespace fs = std::filesystem;
 
@@ -29,13 +32,18 @@ bool isCaptionKind(const QByteArray& kind) {
 
 }  // namespace
 
-QString TMainForm::exeFolder() const {
-  return services_.exeFolder.isEmpty() ? QCoreApplication::applicationDirPath()
-                                       : services_.exeFolder;
+ProgramFolders TMainForm::programFolders() const {
+  if (!services_.exeFolder.isEmpty()) return foldersBeside(pathOf(services_.exeFolder));
+  const fs::path exeDir = pathOf(QCoreApplication::applicationDirPath());
+  const UserFolders user{
+      pathOf(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)),
+      pathOf(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))};
+  return findProgramFolders(exeDir, installedDataFolder(exeDir), user);
 }
 
 void TMainForm::InitParamFromIni() {
-  const StartupSettings settings = readStartupSettings(pathOf(exeFolder()));
+  const ProgramFolders folders = programFolders();
+  const StartupSettings settings = readStartupSettings(folders.settings, folders.defaults);
   DownloadSavePath_Edit->setText(fromLocal(settings.downloadFolder));
   CachPath_Edit->setText(fromLocal(settings.cacheFolder));
   PatchSavePath_Edit->setText(fromLocal(settings.patchFolder));
@@ -71,9 +79,9 @@ void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
     return;
   }
   edit->setText(chosen);
-  const fs::path exe = pathOf(exeFolder());
-  if (!writeFolderKey(exe, key, chosen.toStdString()))
-    dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(exe).string())));
+  const fs::path settingsDir = programFolders().settings;
+  if (!writeFolderKey(settingsDir, key, chosen.toStdString()))
+    dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(settingsDir).string())));
 }
 
 void TMainForm::DSL_BtnClick(QWidget* sender) {
@@ -86,9 +94,9 @@ void TMainForm::DSL_BtnClick(QWidget* sender) {
     SpeedLimit = DownloadSpeedLimit_Edit->value();
     device().FlowCtrl(SpeedLimit);
     DSLApply_Btn->setEnabled(false);
-    const fs::path exe = pathOf(exeFolder());
-    if (!writeSpeedLimit(exe, SpeedLimit))
-      dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(exe).string())));
+    const fs::path settingsDir = programFolders().settings;
+    if (!writeSpeedLimit(settingsDir, SpeedLimit))
+      dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(settingsDir).string())));
   }
 }
 
@@ -96,8 +104,10 @@ void TMainForm::DownloadSpeedLimit_EditChange() { DSLApply_Btn->setEnabled(true)
 
 void TMainForm::LoadLanguageList() {
   LanguageFileList.clear();
-  const LanguageIndex index = loadLanguageIndex(pathOf(exeFolder()));
+  const ProgramFolders folders = programFolders();
+  LanguageIndex index = loadLanguageIndex(folders.data);
   if (!index.exists) return;
+  applyLanguageChoice(index, folders.languageChoice);
   ConfiguredLanguageName = index.configuredName;
   for (const LanguageEntry& entry : index.entries) {
     LanguageFileList.push_back(entry.file);
@@ -115,7 +125,7 @@ void TMainForm::ApplyLanguagePack() {
       SelectedLanguageIndex >= static_cast<int>(LanguageFileList.size()) ||
       LanguageFileList[SelectedLanguageIndex].empty())
     return;
-  const auto pack = LanguagePack::load(languageFolder(pathOf(exeFolder())) /
+  const auto pack = LanguagePack::load(languageFolder(programFolders().data) /
                                        LanguageFileList[SelectedLanguageIndex]);
   if (!pack) return;
 
@@ -156,7 +166,7 @@ void TMainForm::LoadHelpText(QPlainTextEdit* memo) {
                          : memo == AutoUpdateHelp_Memo   ? "auto.help"
                                                          : nullptr;
   if (!fileName) return;
-  const fs::path file = helpFilePath(pathOf(exeFolder()), fileName);
+  const fs::path file = helpFilePath(programFolders().data, fileName);
   std::error_code ec;
   if (!fs::exists(file, ec)) return;
   const std::string packFile =
@@ -178,10 +188,35 @@ void TMainForm::LanguageChange_BtnClick(QWidget*) {
   ConfiguredLanguageName = LanguageBox_ComboBox->itemData(chosen).toString().toStdString();
   ApplyLanguagePack();
   ResetComponentPos();
-  const fs::path exe = pathOf(exeFolder());
-  if (!writeConfiguredLanguage(exe, ConfiguredLanguageName))
-    dialogs().showError(fromLocal(unableToWriteText(languageIndexPath(exe).string())));
+  const ProgramFolders folders = programFolders();
+  const bool indexOwnsChoice = folders.languageChoice == languageIndexPath(folders.data);
+  const bool written = indexOwnsChoice
+                           ? writeConfiguredLanguage(folders.data, ConfiguredLanguageName)
+                           : writeLanguageChoice(folders.languageChoice, ConfiguredLanguageName);
+  if (!written) dialogs().showError(fromLocal(unableToWriteText(folders.languageChoice.string())));
   LanguageChange_Btn->setEnabled(false);
+}
+
+QString programFoldersReport(const TMainForm& f) {
+  const ProgramFolders folders = f.programFolders();
+  auto path = [](const fs::path& p) { return QString::fromStdString(p.string()); };
+  QStringList languages;
+  for (int i = 0; i < f.LanguageBox_ComboBox->count(); ++i)
+    languages << f.LanguageBox_ComboBox->itemText(i);
+  const bool helpLoaded = !f.ManuallyUpdateHelp_Memo->toPlainText().isEmpty() &&
+                          !f.AutoUpdateHelp_Memo->toPlainText().isEmpty();
+  QString report;
+  report += "data: " + path(folders.data) + "\n";
+  report +=
+      "languages: " + (languages.isEmpty() ? QStringLiteral("none") : languages.join(", ")) + "\n";
+  report += "current language: " + f.LanguageBox_ComboBox->currentText() + "\n";
+  report += "help texts: " + QString(helpLoaded ? "loaded" : "none") + "\n";
+  report += "settings: " + path(settingsFilePath(folders.settings)) + "\n";
+  report += "language choice: " + path(folders.languageChoice) + "\n";
+  report += "download folder: " + f.DownloadSavePath_Edit->text() + "\n";
+  report += "cache folder: " + f.CachPath_Edit->text() + "\n";
+  report += "patch folder: " + f.PatchSavePath_Edit->text() + "\n";
+  return report;
 }
 
 void connectSettingsHandlers(TMainForm& f) {
