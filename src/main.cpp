@@ -18,6 +18,8 @@ int main(int argc, char* argv[]) {
   initProcessLocale();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tovarin");
+  // Ties the windows to the installed desktop entry and its icon.
+  QGuiApplication::setDesktopFileName("tovarin");
   initUiThread();
   applySkin(app);
 
