@@ -5,9 +5,10 @@
 # user's folders and write nothing into the prefix; the installed lab must
 # find its sample world. Runs in a private network namespace (the window's
 # first showing searches for devices). Bounded: about 10 s.
-#   installed_program_test.sh BUILD_DIR
+#   installed_program_test.sh BUILD_DIR [CMAKE]
 set -euo pipefail
 build=$1
+cmake=${2:-cmake}
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 fail() {
@@ -19,7 +20,7 @@ expect_line() {  # expect_line TEXT LINE
 }
 
 prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >/dev/null
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
 
 # The operator's programs only: no tests, benchmarks or screenshot tools.
 bins=$(cd "$prefix/bin" && echo *)
