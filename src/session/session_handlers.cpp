@@ -50,7 +50,7 @@ void TMainForm::Login_SBtnClick() {
     FirmwareWpdateTip_Label->show();
     if (Patch2Send_LV->count() == 1) {
       Patch2Send_LV->clear();
-      FirmwareWpdateTip_Label->setText(msg(MsgList::FWTipLabel, 0));
+      showFirmwareTip(this, msg(MsgList::FWTipLabel, 0));
     }
     FileList_LV->clear();
     PatchMessage_Memo->clear();
@@ -128,7 +128,7 @@ void TMainForm::Login_SBtnClick() {
     const bool canUpdate = session.UpdatePending == 0;
     FirmwareUpdate_Btn->setEnabled(canUpdate);
     CheckForUpdate_Btn->setEnabled(canUpdate);
-    if (!canUpdate) FirmwareWpdateTip_Label->setText(msg(MsgList::FWTipLabel, 4));
+    if (!canUpdate) showFirmwareTip(this, msg(MsgList::FWTipLabel, 4));
     FirmwareBacktrack_Btn->hide();
   }
   if (Pages_PageControl->isTabVisible(Tovarin_Page)) {
