@@ -3,10 +3,12 @@
 // language_pack and help_text.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include "app/control_builders.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
+#include "firmware/firmware_page.h"
 #include "settings/help_text.h"
 #include "settings/language_index.h"
 #include "settings/language_pack.h"
@@ -48,14 +50,6 @@ void TMainForm::InitParamFromIni() {
 }
 
 void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
-  const QString folder = dialogs().browseFolder(QString::fromUtf8("请选择目录"));
-  if (folder.isEmpty()) return;
-  // Taken whole: a cut path names another folder, or none.
-  const QString chosen = folder;
-  if (!pathFitsPlatform(chosen.toStdString())) {
-    dialogs().showError(QStringLiteral("Folder path too long: ") + chosen);
-    return;
-  }
   QLineEdit* edit = nullptr;
   std::string_view key;
   if (sender == DownloadSavePathBrows_Btn) {
@@ -68,6 +62,19 @@ void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
     edit = PatchSavePath_Edit;
     key = kPatchFolderKey;
   } else {
+    return;
+  }
+  // The browser opens where the field points; a folder that is gone sends
+  // it home rather than to wherever the program was started from.
+  const QString current = edit->text();
+  const QString start =
+      !current.isEmpty() && QFileInfo(current).isDir() ? current : QDir::homePath();
+  const QString folder = dialogs().browseFolder(QString::fromUtf8("请选择目录"), start);
+  if (folder.isEmpty()) return;
+  // Taken whole: a cut path names another folder, or none.
+  const QString chosen = folder;
+  if (!pathFitsPlatform(chosen.toStdString())) {
+    dialogs().showError(QStringLiteral("Folder path too long: ") + chosen);
     return;
   }
   edit->setText(chosen);
@@ -124,7 +131,7 @@ void TMainForm::ApplyLanguagePack() {
     Login_SBtn->setText(fromLocal(messageLists().textOf(MsgList::LoginButton, 0)));
   };
   hooks.afterFWTipLabel = [this] {
-    FirmwareWpdateTip_Label->setText(fromLocal(messageLists().textOf(MsgList::FWTipLabel, 0)));
+    showFirmwareTip(this, fromLocal(messageLists().textOf(MsgList::FWTipLabel, 0)));
   };
   applyStringList(*pack, messageLists(), hooks);
 
@@ -147,6 +154,12 @@ void TMainForm::ApplyLanguagePack() {
     else
       component->setToolTip(fromLocal(*value));
   }
+  for (QWidget* component : components())
+    if (auto hint = pack->hint(component->objectName().toStdString()))
+      setHintOf(component, fromLocal(*hint));
+  // Qt's own boxes and dialogs speak the pack's language too; a pack that
+  // names none gets Qt's English.
+  QtTexts.use(fromLocal(pack->qtLocale().value_or("")));
   LoadHelpText(ManuallyUpdateHelp_Memo);
   LoadHelpText(AutoUpdateHelp_Memo);
 }
