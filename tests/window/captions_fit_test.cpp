@@ -83,13 +83,13 @@ class CaptionsFitTest : public QObject {
     // Texts that come and go: the tips in the tip label, the gauge's texts,
     // the console's placeholder and close hint.
     QLabel* tip = f.FirmwareWpdateTip_Label;
-    for (int i = 0; i < messageLists().countOf(MsgList::FWTipLabel); ++i) {
-      tip->setText(msgText(MsgList::FWTipLabel, i));
+    for (int i = 0; i < f.state().messages.countOf(MsgList::FWTipLabel); ++i) {
+      tip->setText(f.msgText(MsgList::FWTipLabel, i));
       expectFits(pack + " tip " + tip->text(), tip->heightForWidth(tip->width()), tip->height());
     }
     TTextGauge* gauge = f.UpdateProgress_Gauge;
-    for (int i = 0; i < messageLists().countOf(MsgList::UpdateProgressGauge); ++i) {
-      const QString text = msgText(MsgList::UpdateProgressGauge, i);
+    for (int i = 0; i < f.state().messages.countOf(MsgList::UpdateProgressGauge); ++i) {
+      const QString text = f.msgText(MsgList::UpdateProgressGauge, i);
       expectFits(pack + " gauge " + text, advance(gauge, text), gauge->width() - 4);
     }
     QPlainTextEdit* history = f.CommandHistory_Memo;
