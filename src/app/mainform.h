@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -26,6 +27,7 @@
 #include "app/layout.h"
 #include "app/services.h"
 #include "app/window_pointer.h"
+#include "settings/qt_translations.h"
 #include "updateservice/web_fetch.h"
 
 class TThread;
@@ -72,6 +74,8 @@ class TMainForm : public QWidget {
   void CheckCommand(QLineEdit* edit);
   // Sets a control's caption or text by kind, as language packs do.
   void setCaptionOf(QWidget* control, const QString& caption);
+  // The control's tooltip; a patch area keeps it for when it holds no file.
+  void setHintOf(QWidget* control, const QString& hint);
   QString captionOf(QWidget* control) const;
   // The controls in creation order, as language packs walk them.
   const QVector<QWidget*>& components() const { return components_; }
@@ -284,6 +288,8 @@ class TMainForm : public QWidget {
   int SpeedLimit = 500;
   // Language choice.
   std::vector<std::string> LanguageFileList;
+  // Qt's own texts in the active pack's language.
+  QtTranslations QtTexts;
   int SelectedLanguageIndex = 0;
   std::string ConfiguredLanguageName;
   // Web messages.
@@ -329,4 +335,7 @@ class TMainForm : public QWidget {
   bool panelOpen_ = true;
   int panelCounter_ = 10;
   bool shownOnce_ = false;
+  // The control that had the focus when the console opened; it gets it back
+  // when the console hides.
+  QPointer<QWidget> focusBeforeConsole_;
 };

@@ -4,11 +4,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QFileInfo>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
+#include "firmware/firmware_page.h"
 #include "settings/help_text.h"
 #include "settings/language_index.h"
 #include "settings/language_pack.h"
@@ -57,14 +59,6 @@ void TMainForm::InitParamFromIni() {
 }
 
 void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
-  const QString folder = dialogs().browseFolder(QString::fromUtf8("请选择目录"));
-  if (folder.isEmpty()) return;
-  // Taken whole: a cut path names another folder, or none.
-  const QString chosen = folder;
-  if (!pathFitsPlatform(chosen.toStdString())) {
-    dialogs().showError(QStringLiteral("Folder path too long: ") + chosen);
-    return;
-  }
   QLineEdit* edit = nullptr;
   std::string_view key;
   if (sender == DownloadSavePathBrows_Btn) {
@@ -77,6 +71,19 @@ void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
     edit = PatchSavePath_Edit;
     key = kPatchFolderKey;
   } else {
+    return;
+  }
+  // The browser opens where the field points; a folder that is gone sends
+  // it home rather than to wherever the program was started from.
+  const QString current = edit->text();
+  const QString start =
+      !current.isEmpty() && QFileInfo(current).isDir() ? current : QDir::homePath();
+  const QString folder = dialogs().browseFolder(QString::fromUtf8("请选择目录"), start);
+  if (folder.isEmpty()) return;
+  // Taken whole: a cut path names another folder, or none.
+  const QString chosen = folder;
+  if (!pathFitsPlatform(chosen.toStdString())) {
+    dialogs().showError(QStringLiteral("Folder path too long: ") + chosen);
     return;
   }
   edit->setText(chosen);
@@ -135,7 +142,7 @@ void TMainForm::ApplyLanguagePack() {
     Login_SBtn->setText(fromLocal(state().messages.textOf(MsgList::LoginButton, 0)));
   };
   hooks.afterFWTipLabel = [this] {
-    FirmwareWpdateTip_Label->setText(fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
+    showFirmwareTip(this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
   };
   applyStringList(*pack, state().messages, hooks);
 
@@ -158,6 +165,12 @@ void TMainForm::ApplyLanguagePack() {
     else
       component->setToolTip(fromLocal(*value));
   }
+  for (QWidget* component : components())
+    if (auto hint = pack->hint(component->objectName().toStdString()))
+      setHintOf(component, fromLocal(*hint));
+  // Qt's own boxes and dialogs speak the pack's language too; a pack that
+  // names none gets Qt's English.
+  QtTexts.use(fromLocal(pack->qtLocale().value_or("")));
   LoadHelpText(ManuallyUpdateHelp_Memo);
   LoadHelpText(AutoUpdateHelp_Memo);
 }
