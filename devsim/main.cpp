@@ -24,7 +24,8 @@ const char* kUsage =
     "Simulates the IP cameras of a world file on loopback addresses (TCP port 9001,\n"
     "discovery on UDP 10008) and serves the world's update server over HTTP.\n"
     "\n"
-    "  --world FILE         world file (default: world/lab.ini beside this program)\n"
+    "  --world FILE         world file (default: world/lab.ini beside this program, or the\n"
+    "                       installed sample world)\n"
     "  --state DIR          writable copy of the devices' storage (default: a fresh\n"
     "                       temporary folder, removed at exit)\n"
     "  --http ADDRESS:PORT  update server address (default 127.0.0.1:8080)\n"
@@ -50,6 +51,11 @@ std::string defaultWorld() {
           .parent_path() /
       "world" / "lab.ini";
   if (std::filesystem::exists(beside)) return beside.string();
+  // An installed lab keeps its world in share/, relative to the program.
+  const std::filesystem::path installed =
+      (beside.parent_path().parent_path() / TOVARIN_DEVSIM_INSTALLED_WORLD / "lab.ini")
+          .lexically_normal();
+  if (std::filesystem::exists(installed)) return installed.string();
   return TOVARIN_DEVSIM_SOURCE_WORLD;
 }
 

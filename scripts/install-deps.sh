@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libqt6test6 libqt6svg6 qt6-qpa-plugins
+  qt6-translations-l10n  # Qt's own dialog and box texts in the chosen language
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev

@@ -11,6 +11,7 @@
 #include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/ui_thread.h"
+#include "settings/settings_page.h"
 #include "tutorial/tutor_form.h"
 #include "updateservice/server_address.h"
 
@@ -18,6 +19,8 @@ int main(int argc, char* argv[]) {
   initProcessLocale();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tovarin");
+  // Ties the windows to the installed desktop entry and its icon.
+  QGuiApplication::setDesktopFileName("tovarin");
   initUiThread();
   applySkin(app);
 
@@ -34,6 +37,11 @@ int main(int argc, char* argv[]) {
           .arg(program.updateServer),
       "HOST[:PORT]");
   options.addOption(updateServer);
+  // Tells an operator (and the install test) where the program found its
+  // data and keeps its settings, without showing the window.
+  const QCommandLineOption folders(
+      "folders", "Print where languages and help are read and settings are kept, then exit.");
+  options.addOption(folders);
   options.process(app);
   if (options.isSet(updateServer)) {
     const auto host = parseUpdateServer(options.value(updateServer).toStdString());
@@ -46,6 +54,10 @@ int main(int argc, char* argv[]) {
     program.updateServer = QString::fromStdString(*host);
   }
   TMainForm mainForm(program.services());
+  if (options.isSet(folders)) {
+    std::fputs(programFoldersReport(mainForm).toUtf8().constData(), stdout);
+    return 0;
+  }
   program.dialogs.setParentWindow(&mainForm);
   TTutor_Form tutorForm(mainForm);  // hidden until TutorShow_Btn opens it
   mainForm.show();

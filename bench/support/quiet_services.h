@@ -16,7 +16,7 @@ class YesDialogs final : public IDialogs {
   void showError(const QString&) override {}
   bool askYesNo(const QString&, const QString&) override { return true; }
   QString openFile(const QString&, const QString&) override { return {}; }
-  QString browseFolder(const QString&) override { return {}; }
+  QString browseFolder(const QString&, const QString&) override { return {}; }
 };
 class NoSleep final : public ISleeper {
  public:

@@ -26,7 +26,12 @@ QString lastLine(const QPlainTextEdit* memo) {
 
 void TMainForm::FormKeyPress(QChar key) {
   if (key != QChar('`')) return;
-  if (Command_Edit->isVisible()) Command_Edit->clear();
+  const bool wasShown = Command_Edit->isVisible();
+  if (wasShown) Command_Edit->clear();
+  if (!wasShown) {
+    QWidget* focus = QApplication::focusWidget();
+    focusBeforeConsole_ = focus && isAncestorOf(focus) ? focus : nullptr;
+  }
   Command_Edit->setVisible(!Command_Edit->isVisible());
   CommandHistory_Memo->setVisible(!CommandHistory_Memo->isVisible());
   if (Command_Edit->isVisible()) {
@@ -34,6 +39,13 @@ void TMainForm::FormKeyPress(QChar key) {
     if (lastLine(CommandHistory_Memo) != kCloseHint)
       CommandHistory_Memo->appendPlainText(kCloseHint);
     Command_Edit->setFocus(Qt::ShortcutFocusReason);
+  } else if (wasShown) {
+    // Hiding the line would pass the focus on along the tab chain (to the
+    // fold button, where the next Space folds the panel): give it back.
+    QWidget* back = focusBeforeConsole_;
+    if (back && back != Command_Edit && back->isVisible() && back->isEnabled())
+      back->setFocus(Qt::ShortcutFocusReason);
+    focusBeforeConsole_ = nullptr;
   }
 }
 

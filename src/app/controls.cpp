@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QStyledItemDelegate>
 
 TSkinPanel::TSkinPanel(QWidget* parent) : QFrame(parent) {
   setProperty("skinKind", skin::kPanel);
@@ -118,6 +119,51 @@ QString subItem(const QListWidgetItem* item) { return item->data(kSubItemRole).t
 int imageIndex(const QListWidgetItem* item) { return item->data(kImageIndexRole).toInt(); }
 
 }  // namespace listitem
+
+namespace {
+
+// Draws an item's caption with a break allowed between any two characters:
+// the style wraps only at blanks, and a file name has none.
+class AnywhereWrapDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    QString spaced;
+    for (QChar c : option->text) spaced += QString(c) + QChar(0x200B);
+    option->text = spaced;
+  }
+};
+
+void refreshAreaTip(QListWidget* area) {
+  area->setToolTip(area->count() == 1 ? listitem::subItem(area->item(0))
+                                      : area->property("areaHint").toString());
+}
+
+}  // namespace
+
+void makePathTipArea(QListWidget* area, const QString& hint) {
+  area->setProperty("pathTipArea", true);
+  area->setItemDelegate(new AnywhereWrapDelegate(area));
+  area->setWordWrap(true);
+  area->setProperty("areaHint", hint);
+  refreshAreaTip(area);
+  QAbstractItemModel* model = area->model();
+  auto refresh = [area] { refreshAreaTip(area); };
+  QObject::connect(model, &QAbstractItemModel::rowsInserted, area, refresh);
+  QObject::connect(model, &QAbstractItemModel::rowsRemoved, area, refresh);
+  QObject::connect(model, &QAbstractItemModel::modelReset, area, refresh);
+  QObject::connect(model, &QAbstractItemModel::dataChanged, area, refresh);
+}
+
+bool isPathTipArea(const QListWidget* area) { return area->property("pathTipArea").toBool(); }
+
+void setAreaHint(QListWidget* area, const QString& hint) {
+  area->setProperty("areaHint", hint);
+  refreshAreaTip(area);
+}
 
 namespace {
 

@@ -104,6 +104,13 @@ QString subItem(const QListWidgetItem* item);
 int imageIndex(const QListWidgetItem* item);
 }  // namespace listitem
 
+// The one-file areas (the patch areas, the rule script): the caption is the
+// file name, wrapped anywhere so that a name without blanks shows whole; the
+// tooltip is the file's full path, or the area's hint while it is empty.
+void makePathTipArea(QListWidget* area, const QString& hint);
+bool isPathTipArea(const QListWidget* area);
+void setAreaHint(QListWidget* area, const QString& hint);
+
 // The window's two image lists of 32 x 32 pictures.
 QVector<QIcon> makeTovarinImages();  // folder, film strip, document
 QVector<QIcon> makePanelImages();    // camera

@@ -50,9 +50,10 @@ TMainForm::TMainForm(const AppServices& services, QWidget* parent)
   setProgressPages(&g_windowProgressPages);
   setObjectName("MainForm");
   setWindowTitle("Tovarin");
-  // A fixed window whose only caption button is the minimise box.
+  // A fixed window: minimise and close, no maximise. Without the close box an
+  // operator who does not know the window manager's shortcut cannot leave.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowMinimizeButtonHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   TovarinImages_ImageList = makeTovarinImages();
   PanelImages_ImageList = makePanelImages();
   buildWindowControls();
@@ -340,6 +341,13 @@ void TMainForm::setCaptionOf(QWidget* control, const QString& caption) {
   } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
     edit->setText(caption);
   }
+}
+
+void TMainForm::setHintOf(QWidget* control, const QString& hint) {
+  if (auto* area = qobject_cast<QListWidget*>(control); area && isPathTipArea(area))
+    setAreaHint(area, hint);
+  else
+    control->setToolTip(hint);
 }
 
 QString TMainForm::captionOf(QWidget* control) const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -15,6 +16,7 @@
 #include "app/layout.h"
 #include "app/services.h"
 #include "app/window_pointer.h"
+#include "settings/qt_translations.h"
 #include "updateservice/web_fetch.h"
 
 // The controls are held by pointer only: each file includes the headers of
@@ -41,6 +43,7 @@ class TThread;
 class TTutor_Form;
 struct AppState;
 enum class MsgList;
+struct ProgramFolders;
 
 // Title of the program's plain message boxes.
 inline const QString kMessageBoxTitle = QStringLiteral("Tovarin");
@@ -80,6 +83,8 @@ class TMainForm : public QWidget {
   void CheckCommand(QLineEdit* edit);
   // Sets a control's caption or text by kind, as language packs do.
   void setCaptionOf(QWidget* control, const QString& caption);
+  // The control's tooltip; a patch area keeps it for when it holds no file.
+  void setHintOf(QWidget* control, const QString& hint);
   QString captionOf(QWidget* control) const;
   // The controls in creation order, as language packs walk them.
   const QVector<QWidget*>& components() const { return components_; }
@@ -137,8 +142,9 @@ class TMainForm : public QWidget {
   void LanguageBox_ComboBoxChange();
   void LanguageChange_BtnClick(QWidget* sender);
   void LoadHelpText(QPlainTextEdit* memo);
-  // The folder of the running program (where configs.ini and the data live).
-  QString exeFolder() const;
+  // Where the language packs and help texts are read and where configs.ini,
+  // the language choice and the default folders are kept.
+  ProgramFolders programFolders() const;
 
   // --- Tutorial ---------------------------------------------------------------
   void TutorShow_BtnClick();
@@ -291,6 +297,8 @@ class TMainForm : public QWidget {
   int SpeedLimit = 500;
   // Language choice.
   std::vector<std::string> LanguageFileList;
+  // Qt's own texts in the active pack's language.
+  QtTranslations QtTexts;
   int SelectedLanguageIndex = 0;
   std::string ConfiguredLanguageName;
   // Web messages.
@@ -336,4 +344,7 @@ class TMainForm : public QWidget {
   bool panelOpen_ = true;
   int panelCounter_ = 10;
   bool shownOnce_ = false;
+  // The control that had the focus when the console opened; it gets it back
+  // when the console hides.
+  QPointer<QWidget> focusBeforeConsole_;
 };

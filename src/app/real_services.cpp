@@ -30,8 +30,8 @@ QString QtDialogs::openFile(const QString& filter, const QString& initialFolder)
   return QFileDialog::getOpenFileName(parent_, QString(), initialFolder, toQtFilter(filter));
 }
 
-QString QtDialogs::browseFolder(const QString& title) {
-  return QFileDialog::getExistingDirectory(parent_, title, QString(), QFileDialog::ShowDirsOnly);
+QString QtDialogs::browseFolder(const QString& title, const QString& startFolder) {
+  return QFileDialog::getExistingDirectory(parent_, title, startFolder, QFileDialog::ShowDirsOnly);
 }
 
 void RealSleeper::sleepMs(int milliseconds) { QThread::msleep(milliseconds); }

@@ -14,7 +14,7 @@ class QtDialogs final : public IDialogs {
   void showError(const QString& text) override;
   bool askYesNo(const QString& title, const QString& text) override;
   QString openFile(const QString& filter, const QString& initialFolder) override;
-  QString browseFolder(const QString& title) override;
+  QString browseFolder(const QString& title, const QString& startFolder) override;
 
   // "Name(*.a)|*.a|Other(*.b)|*.b" -> "Name(*.a) (*.a);;Other(*.b) (*.b)".
   static QString toQtFilter(const QString& filter);

@@ -25,8 +25,9 @@ class IDialogs {
   // A file-open dialog for one file. The filter is in the "Name(*.ext)|*.ext"
   // form (pairs separated by '|'). Returns the chosen path, empty on cancel.
   virtual QString openFile(const QString& filter, const QString& initialFolder) = 0;
-  // The folder browser; returns the chosen folder, empty on cancel.
-  virtual QString browseFolder(const QString& title) = 0;
+  // The folder browser, opened at startFolder; returns the chosen folder,
+  // empty on cancel.
+  virtual QString browseFolder(const QString& title, const QString& startFolder) = 0;
 };
 
 class ISleeper {

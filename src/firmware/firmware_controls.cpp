@@ -23,7 +23,7 @@ void buildFirmwarePageControls(TMainForm& f) {
   f.Patch2Send_LV = f.reg(new QListWidget(page), "Patch2Send_LV", skin::kOther);
   f.Patch2Send_LV->setGeometry(107, 58, 89, 81);
   f.Patch2Send_LV->setCursor(Qt::PointingHandCursor);
-  f.Patch2Send_LV->setToolTip("PatchFileArea");
+  makePathTipArea(f.Patch2Send_LV, "PatchFileArea");
   f.Patch2Send_LV->setProperty("role", "dropArea");
   f.Patch2Send_LV->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   f.Patch2Send_LV->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -128,7 +128,7 @@ void TMainForm::Patch2Send_LVClick() {
   // Also when a pending update had left the button disabled; but during a run
   // the device buttons wait for the run's end step.
   if (!updateRunActive()) FirmwareUpdate_Btn->setEnabled(true);
-  FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
+  showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
 }
 
 void TMainForm::FU_BtnMouseEnter(QWidget* sender) {
@@ -241,10 +241,24 @@ void showUpdateProgress(TMainForm* f, int value) {
         f->msgText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUnpacking));
 }
 
+void showFirmwareTip(TMainForm* f, const QString& text) {
+  if (MainForm != f) return;
+  QLabel* tip = f->FirmwareWpdateTip_Label;
+  bool failure = false;
+  for (int index : fwmsg::kFailureTips)
+    failure = failure || text == f->msgText(MsgList::FWTipLabel, index);
+  tip->setText(text);
+  if (tip->property("tone").toString() == (failure ? "failure" : "")) return;
+  tip->setProperty("tone", failure ? "failure" : "");
+  // The sheet picks the colour by the property: make it look again.
+  tip->style()->unpolish(tip);
+  tip->style()->polish(tip);
+}
+
 void showUpdateFailure(TMainForm* f, const QString& tip) {
   if (MainForm != f) return;
   f->UpdateProgress_Gauge->hide();
-  f->FirmwareWpdateTip_Label->setText(tip);
+  showFirmwareTip(f, tip);
   f->FirmwareWpdateTip_Label->show();
 }
 

@@ -42,6 +42,9 @@ void setUpdateGaugeText(TMainForm* form, const QString& text);
 // The device library's progress of the patch it sends (0-100); the
 // unpacking text from its stage on.
 void showUpdateProgress(TMainForm* form, int value);
+// A new text on the tip label: in the warning red when it is one of the
+// failure tips, in the page's own colour otherwise.
+void showFirmwareTip(TMainForm* form, const QString& text);
 // The gauge goes; the tip says why the run failed.
 void showUpdateFailure(TMainForm* form, const QString& tip);
 // The version the device reported after installing.

@@ -111,11 +111,13 @@ void buildPatchMakerPageControls(TMainForm& f) {
       f.reg(new QListWidget(f.MUPcontrols_Panel), "MUPresult_Listview", skin::kOther);
   f.MUPresult_Listview->setGeometry(120, 100, 89, 81);
   f.MUPresult_Listview->setCursor(Qt::PointingHandCursor);
-  f.MUPresult_Listview->setToolTip("PatchFileArea");
-  // The one-entry areas are one icon wide: a long name is cut, not scrolled.
+  makePathTipArea(f.MUPresult_Listview, "PatchFileArea");
+  makePathTipArea(f.UpdateRuleFile_LV, QString());
+  // The one-entry areas are one icon wide: a long name wraps, never scrolls.
   for (QListWidget* area : {f.UpdateRuleFile_LV, f.MUPresult_Listview}) {
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setGridSize(QSize(85, 77));
   }
   f.MUPmd5out_Edit = plainEdit(f, f.MUPcontrols_Panel, "MUPmd5out_Edit", "md5", 30, 191, 270, 20);
   f.MUPmd5out_Edit->setReadOnly(true);

@@ -57,7 +57,7 @@ void TMainForm::Login_SBtnClick() {
     FirmwareWpdateTip_Label->show();
     if (Patch2Send_LV->count() == 1) {
       Patch2Send_LV->clear();
-      FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, 0));
+      showFirmwareTip(this, msgText(MsgList::FWTipLabel, 0));
     }
     FileList_LV->clear();
     PatchMessage_Memo->clear();
@@ -132,8 +132,7 @@ void TMainForm::Login_SBtnClick() {
   if (session.BacktrackAvailable != 0) {
     FirmwareBacktrack_Btn->setVisible(session.UpdatePending != 0);
   } else {
-    if (session.UpdatePending != 0)
-      FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, 4));
+    if (session.UpdatePending != 0) showFirmwareTip(this, msgText(MsgList::FWTipLabel, 4));
     FirmwareBacktrack_Btn->hide();
   }
   if (Pages_PageControl->isTabVisible(Tovarin_Page)) {

@@ -41,10 +41,14 @@ int createTemporaryBeside(const fs::path& target, mode_t mode, std::string& name
 }  // namespace
 
 bool replaceFileContents(const fs::path& file, std::string_view bytes) {
-  std::error_code ec;
   // A settings file reached through a link is rewritten where it really lives.
-  const fs::path target = fs::is_symlink(file, ec) ? fs::canonical(file, ec) : file;
-  if (ec) return false;
+  // A file that does not exist yet is no link: it is created.
+  std::error_code ec;
+  fs::path target = file;
+  if (fs::is_symlink(fs::symlink_status(file, ec))) {
+    target = fs::canonical(file, ec);
+    if (ec) return false;
+  }
 
   mode_t mode = 0666;  // the umask applies, as for any new file
   bool existed = false;

@@ -28,6 +28,14 @@ std::optional<int> indexNumberOf(std::string_view key) {
   return number;
 }
 
+// The position of the last entry called `name`; 0 when none is.
+int lastEntryNamed(const std::vector<LanguageEntry>& entries, const std::string& name) {
+  int selected = 0;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].name == name) selected = static_cast<int>(i);
+  return selected;
+}
+
 }  // namespace
 
 std::filesystem::path languageFolder(const std::filesystem::path& exeDir) {
@@ -73,10 +81,23 @@ LanguageIndex loadLanguageIndex(const std::filesystem::path& exeDir) {
     std::string name = ini.readString(kListSection, "index" + suffix, "");
     if (name.empty()) continue;
     std::string file = ini.readString(kListSection, "file" + suffix, "");
-    if (name == index.configuredName) index.selectedIndex = static_cast<int>(index.entries.size());
     index.entries.push_back({std::move(name), std::move(file)});
   }
+  index.selectedIndex = lastEntryNamed(index.entries, index.configuredName);
   return index;
+}
+
+void applyLanguageChoice(LanguageIndex& index, const std::filesystem::path& choiceFile) {
+  std::error_code ec;
+  if (!index.exists || !std::filesystem::is_regular_file(choiceFile, ec)) return;
+  std::string chosen = IniFile::load(choiceFile).readString(kConfigSection, kLanguageKey, "");
+  if (chosen.empty()) return;
+  index.configuredName = std::move(chosen);
+  index.selectedIndex = lastEntryNamed(index.entries, index.configuredName);
+}
+
+bool writeLanguageChoice(const std::filesystem::path& choiceFile, std::string_view name) {
+  return IniFile::writeKey(choiceFile, kConfigSection, kLanguageKey, name);
 }
 
 bool writeConfiguredLanguage(const std::filesystem::path& exeDir, std::string_view name) {

@@ -37,3 +37,12 @@ LanguageIndex loadLanguageIndex(const std::filesystem::path& exeDir);
 // Records `name` as the current language in language.ext. Does nothing and
 // succeeds when there is no language.ext; false when the write is refused.
 bool writeConfiguredLanguage(const std::filesystem::path& exeDir, std::string_view name);
+
+// An installed program cannot write its language.ext, so the choice is kept
+// in a file of the user's holding only CONFIGS/language. When that file names
+// a language, it replaces the index's configured name and selection.
+void applyLanguageChoice(LanguageIndex& index, const std::filesystem::path& choiceFile);
+
+// Records `name` as CONFIGS/language in choiceFile, creating the file when
+// missing; false when the write is refused.
+bool writeLanguageChoice(const std::filesystem::path& choiceFile, std::string_view name);

@@ -28,6 +28,12 @@ std::optional<std::string> LanguagePack::hintOrText(std::string_view componentNa
   return lookup("HintsandText", componentName);
 }
 
+std::optional<std::string> LanguagePack::hint(std::string_view componentName) const {
+  return lookup("Hints", componentName);
+}
+
+std::optional<std::string> LanguagePack::qtLocale() const { return lookup("Language", "qt"); }
+
 std::string packTextToLocal(std::string_view utf8) {
   if (!QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())).isValidUtf8()) return {};
   return std::string(utf8);

@@ -24,6 +24,12 @@ class LanguagePack {
   // The converted text (edits) or hint (panels, buttons) for the component;
   // nullopt when absent or empty.
   std::optional<std::string> hintOrText(std::string_view componentName) const;
+  // "Hints": the tooltip of any named control, for controls whose hint the
+  // "HintsandText" section cannot reach (lists, trees, the other edits).
+  std::optional<std::string> hint(std::string_view componentName) const;
+  // "Language" key "qt": the locale of Qt's own texts for this pack, such as
+  // "zh_CN"; nullopt leaves Qt's built-in English.
+  std::optional<std::string> qtLocale() const;
 
  private:
   explicit LanguagePack(IniFile ini) : ini_(std::move(ini)) {}

@@ -41,13 +41,18 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& exeDir) {
 }
 
 StartupSettings readStartupSettings(const std::filesystem::path& exeDir) {
-  const std::filesystem::path file = settingsFilePath(exeDir);
+  return readStartupSettings(exeDir, exeDir);
+}
+
+StartupSettings readStartupSettings(const std::filesystem::path& settingsDir,
+                                    const std::filesystem::path& defaultsDir) {
+  const std::filesystem::path file = settingsFilePath(settingsDir);
   createEmptyFileIfMissing(file);
   setHiddenAttribute(file);
 
   StartupSettings settings;
   for (const FolderSetting& folder : kFolders) {
-    const std::string fallback = (exeDir / folder.defaultName).string();
+    const std::string fallback = (defaultsDir / folder.defaultName).string();
     // Each read sees the writes of the folders before it.
     const std::string stored =
         IniFile::load(file).readString(kSettingsSection, folder.key, fallback);
@@ -59,7 +64,7 @@ StartupSettings readStartupSettings(const std::filesystem::path& exeDir) {
     std::error_code ec;
     std::filesystem::create_directories(fallback, ec);  // failure: the path is used anyway
     // One report per file: the operator learns nothing from a second box.
-    if (!writeFolderKey(exeDir, folder.key, fallback) && settings.writeErrors.empty())
+    if (!writeFolderKey(settingsDir, folder.key, fallback) && settings.writeErrors.empty())
       settings.writeErrors.push_back(file.string());
   }
 

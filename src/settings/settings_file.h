@@ -33,6 +33,10 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& exeDir);
 // replaces each folder that does not exist by its default below exeDir
 // (created when missing, written under its key) and reads the speed limit.
 StartupSettings readStartupSettings(const std::filesystem::path& exeDir);
+// The same with configs.ini in settingsDir and the default folders below
+// defaultsDir (an installed program keeps them in the user's folders).
+StartupSettings readStartupSettings(const std::filesystem::path& settingsDir,
+                                    const std::filesystem::path& defaultsDir);
 
 // Writes one folder key ("downloadsavepath", "cachpath", "patchsavepath").
 bool writeFolderKey(const std::filesystem::path& exeDir, std::string_view key,

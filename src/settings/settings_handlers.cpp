@@ -4,23 +4,28 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/controls.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
+#include "firmware/firmware_page.h"
 #include "settings/help_text.h"
 #include "settings/language_index.h"
 #include "settings/language_pack.h"
 #include "settings/message_lists.h"
 #include "settings/platform_files.h"
+#include "settings/program_folders.h"
 #include "settings/settings_file.h"
+#include "settings/settings_page.h"
 
 namespace fs = std::filesystem;
 
@@ -37,13 +42,18 @@ bool isCaptionKind(const QByteArray& kind) {
 
 }  // namespace
 
-QString TMainForm::exeFolder() const {
-  return services_.exeFolder.isEmpty() ? QCoreApplication::applicationDirPath()
-                                       : services_.exeFolder;
+ProgramFolders TMainForm::programFolders() const {
+  if (!services_.exeFolder.isEmpty()) return foldersBeside(pathOf(services_.exeFolder));
+  const fs::path exeDir = pathOf(QCoreApplication::applicationDirPath());
+  const UserFolders user{
+      pathOf(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)),
+      pathOf(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))};
+  return findProgramFolders(exeDir, installedDataFolder(exeDir), user);
 }
 
 void TMainForm::InitParamFromIni() {
-  const StartupSettings settings = readStartupSettings(pathOf(exeFolder()));
+  const ProgramFolders folders = programFolders();
+  const StartupSettings settings = readStartupSettings(folders.settings, folders.defaults);
   DownloadSavePath_Edit->setText(fromLocal(settings.downloadFolder));
   CachPath_Edit->setText(fromLocal(settings.cacheFolder));
   PatchSavePath_Edit->setText(fromLocal(settings.patchFolder));
@@ -56,14 +66,6 @@ void TMainForm::InitParamFromIni() {
 }
 
 void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
-  const QString folder = dialogs().browseFolder(QString::fromUtf8("请选择目录"));
-  if (folder.isEmpty()) return;
-  // Taken whole: a cut path names another folder, or none.
-  const QString chosen = folder;
-  if (!pathFitsPlatform(chosen.toStdString())) {
-    dialogs().showError(QStringLiteral("Folder path too long: ") + chosen);
-    return;
-  }
   QLineEdit* edit = nullptr;
   std::string_view key;
   if (sender == DownloadSavePathBrows_Btn) {
@@ -78,10 +80,23 @@ void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
   } else {
     return;
   }
+  // The browser opens where the field points; a folder that is gone sends
+  // it home rather than to wherever the program was started from.
+  const QString current = edit->text();
+  const QString start =
+      !current.isEmpty() && QFileInfo(current).isDir() ? current : QDir::homePath();
+  const QString folder = dialogs().browseFolder(QString::fromUtf8("请选择目录"), start);
+  if (folder.isEmpty()) return;
+  // Taken whole: a cut path names another folder, or none.
+  const QString chosen = folder;
+  if (!pathFitsPlatform(chosen.toStdString())) {
+    dialogs().showError(QStringLiteral("Folder path too long: ") + chosen);
+    return;
+  }
   edit->setText(chosen);
-  const fs::path exe = pathOf(exeFolder());
-  if (!writeFolderKey(exe, key, chosen.toStdString()))
-    dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(exe).string())));
+  const fs::path settingsDir = programFolders().settings;
+  if (!writeFolderKey(settingsDir, key, chosen.toStdString()))
+    dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(settingsDir).string())));
 }
 
 void TMainForm::DSL_BtnClick(QWidget* sender) {
@@ -94,9 +109,9 @@ void TMainForm::DSL_BtnClick(QWidget* sender) {
     SpeedLimit = DownloadSpeedLimit_Edit->value();
     device().FlowCtrl(SpeedLimit);
     DSLApply_Btn->setEnabled(false);
-    const fs::path exe = pathOf(exeFolder());
-    if (!writeSpeedLimit(exe, SpeedLimit))
-      dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(exe).string())));
+    const fs::path settingsDir = programFolders().settings;
+    if (!writeSpeedLimit(settingsDir, SpeedLimit))
+      dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(settingsDir).string())));
   }
 }
 
@@ -104,8 +119,10 @@ void TMainForm::DownloadSpeedLimit_EditChange() { DSLApply_Btn->setEnabled(true)
 
 void TMainForm::LoadLanguageList() {
   LanguageFileList.clear();
-  const LanguageIndex index = loadLanguageIndex(pathOf(exeFolder()));
+  const ProgramFolders folders = programFolders();
+  LanguageIndex index = loadLanguageIndex(folders.data);
   if (!index.exists) return;
+  applyLanguageChoice(index, folders.languageChoice);
   ConfiguredLanguageName = index.configuredName;
   for (const LanguageEntry& entry : index.entries) {
     LanguageFileList.push_back(entry.file);
@@ -123,7 +140,7 @@ void TMainForm::ApplyLanguagePack() {
       SelectedLanguageIndex >= static_cast<int>(LanguageFileList.size()) ||
       LanguageFileList[SelectedLanguageIndex].empty())
     return;
-  const auto pack = LanguagePack::load(languageFolder(pathOf(exeFolder())) /
+  const auto pack = LanguagePack::load(languageFolder(programFolders().data) /
                                        LanguageFileList[SelectedLanguageIndex]);
   if (!pack) return;
 
@@ -132,7 +149,7 @@ void TMainForm::ApplyLanguagePack() {
     Login_SBtn->setText(fromLocal(state().messages.textOf(MsgList::LoginButton, 0)));
   };
   hooks.afterFWTipLabel = [this] {
-    FirmwareWpdateTip_Label->setText(fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
+    showFirmwareTip(this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
   };
   applyStringList(*pack, state().messages, hooks);
 
@@ -155,6 +172,12 @@ void TMainForm::ApplyLanguagePack() {
     else
       component->setToolTip(fromLocal(*value));
   }
+  for (QWidget* component : components())
+    if (auto hint = pack->hint(component->objectName().toStdString()))
+      setHintOf(component, fromLocal(*hint));
+  // Qt's own boxes and dialogs speak the pack's language too; a pack that
+  // names none gets Qt's English.
+  QtTexts.use(fromLocal(pack->qtLocale().value_or("")));
   LoadHelpText(ManuallyUpdateHelp_Memo);
   LoadHelpText(AutoUpdateHelp_Memo);
 }
@@ -164,7 +187,7 @@ void TMainForm::LoadHelpText(QPlainTextEdit* memo) {
                          : memo == AutoUpdateHelp_Memo   ? "auto.help"
                                                          : nullptr;
   if (!fileName) return;
-  const fs::path file = helpFilePath(pathOf(exeFolder()), fileName);
+  const fs::path file = helpFilePath(programFolders().data, fileName);
   std::error_code ec;
   if (!fs::exists(file, ec)) return;
   const std::string packFile =
@@ -186,10 +209,35 @@ void TMainForm::LanguageChange_BtnClick(QWidget*) {
   ConfiguredLanguageName = LanguageBox_ComboBox->itemData(chosen).toString().toStdString();
   ApplyLanguagePack();
   ResetComponentPos();
-  const fs::path exe = pathOf(exeFolder());
-  if (!writeConfiguredLanguage(exe, ConfiguredLanguageName))
-    dialogs().showError(fromLocal(unableToWriteText(languageIndexPath(exe).string())));
+  const ProgramFolders folders = programFolders();
+  const bool indexOwnsChoice = folders.languageChoice == languageIndexPath(folders.data);
+  const bool written = indexOwnsChoice
+                           ? writeConfiguredLanguage(folders.data, ConfiguredLanguageName)
+                           : writeLanguageChoice(folders.languageChoice, ConfiguredLanguageName);
+  if (!written) dialogs().showError(fromLocal(unableToWriteText(folders.languageChoice.string())));
   LanguageChange_Btn->setEnabled(false);
+}
+
+QString programFoldersReport(const TMainForm& f) {
+  const ProgramFolders folders = f.programFolders();
+  auto path = [](const fs::path& p) { return QString::fromStdString(p.string()); };
+  QStringList languages;
+  for (int i = 0; i < f.LanguageBox_ComboBox->count(); ++i)
+    languages << f.LanguageBox_ComboBox->itemText(i);
+  const bool helpLoaded = !f.ManuallyUpdateHelp_Memo->toPlainText().isEmpty() &&
+                          !f.AutoUpdateHelp_Memo->toPlainText().isEmpty();
+  QString report;
+  report += "data: " + path(folders.data) + "\n";
+  report +=
+      "languages: " + (languages.isEmpty() ? QStringLiteral("none") : languages.join(", ")) + "\n";
+  report += "current language: " + f.LanguageBox_ComboBox->currentText() + "\n";
+  report += "help texts: " + QString(helpLoaded ? "loaded" : "none") + "\n";
+  report += "settings: " + path(settingsFilePath(folders.settings)) + "\n";
+  report += "language choice: " + path(folders.languageChoice) + "\n";
+  report += "download folder: " + f.DownloadSavePath_Edit->text() + "\n";
+  report += "cache folder: " + f.CachPath_Edit->text() + "\n";
+  report += "patch folder: " + f.PatchSavePath_Edit->text() + "\n";
+  return report;
 }
 
 void connectSettingsHandlers(TMainForm& f) {

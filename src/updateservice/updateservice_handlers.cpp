@@ -21,6 +21,7 @@
 #include "app/controls.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
+#include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
 #include "settings/message_lists.h"
 #include "updateservice/browser_launch.h"
@@ -51,7 +52,7 @@ class FirmwarePageView final : public IUpdateCheckView {
     f_.dialogs().showMessage(kMessageBoxTitle, QString::fromStdString(text));
   }
   void setTip(const std::string& text) override {
-    f_.FirmwareWpdateTip_Label->setText(QString::fromStdString(text));
+    showFirmwareTip(&f_, QString::fromStdString(text));
   }
   void showGauge(std::uint64_t value, std::uint64_t maximum, const std::string& text) override {
     // The bar counts in int: sizes beyond its range are scaled down alike.
@@ -167,7 +168,7 @@ void TMainForm::CheckForUpdate_BtnClick() {
   listitem::add(Patch2Send_LV, QFileInfo(patch).fileName(), patch, kPatchImage,
                 TovarinImages_ImageList);
   FirmwareUpdate_Btn->setEnabled(true);
-  FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
+  showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
   FirmwareUpdate_BtnClick(CheckForUpdate_Btn);
 }
 

@@ -41,9 +41,10 @@ class ScriptedDialogs final : public IDialogs {
     files.pop_front();
     return file;
   }
-  QString browseFolder(const QString& title) override {
+  QString browseFolder(const QString& title, const QString& startFolder) override {
     std::lock_guard lock(mutex_);
     folderTitles << title;
+    folderStarts << startFolder;
     if (folders.empty()) return {};
     QString folder = folders.front();
     folders.pop_front();
@@ -68,7 +69,7 @@ class ScriptedDialogs final : public IDialogs {
   std::deque<bool> answers;
   std::deque<QString> files;
   std::deque<QString> folders;
-  QStringList fileFilters, fileInitialFolders, folderTitles;
+  QStringList fileFilters, fileInitialFolders, folderTitles, folderStarts;
   // Runs while a message box is "open" (on the window's thread).
   std::function<void(const QString&)> onMessage;
 

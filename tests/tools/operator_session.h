@@ -22,7 +22,7 @@ class LoggingDialogs final : public IDialogs {
   void showError(const QString& text) override;
   bool askYesNo(const QString& title, const QString& text) override;
   QString openFile(const QString&, const QString&) override { return nextFile; }
-  QString browseFolder(const QString&) override { return {}; }
+  QString browseFolder(const QString&, const QString&) override { return {}; }
 };
 
 class OperatorSession {

@@ -98,6 +98,7 @@ const std::set<std::string> kHintOrTextKeys = {"AddItem_Btn",
                                                "Login_Panel",
                                                "DevListPanel_Panel",
                                                "DevListBtnPanel_Panel",
+                                               "DeviceID_Edit",
                                                "OldPatchVersionLabel_Edit",
                                                "NewPatchVersionLabel_Edit"};
 
@@ -162,6 +163,11 @@ TEST(DataFilesTest, PacksAreCompleteValidAndAlike) {
       EXPECT_TRUE(pack->hintOrText(key).has_value()) << key;
       keys.insert("HintsandText/" + key);
     }
+    for (const auto& key : ini.keysOf("Hints")) {
+      EXPECT_TRUE(pack->hint(key).has_value()) << key;
+      keys.insert("Hints/" + key);
+    }
+    EXPECT_TRUE(pack->qtLocale().has_value());
     keySets.push_back(keys);
   }
   EXPECT_EQ(keySets[0], keySets[1]);

@@ -61,6 +61,14 @@ TEST(IniFileTest, RefusedWritesReturnFalseAndChangeNothing) {
   EXPECT_EQ(readFile(file), "[S]\nk=v\n");
 }
 
+TEST(IniFileTest, WriteKeyCreatesAMissingFileInAnExistingFolder) {
+  TempFolder dir;
+  const auto file = dir.path() / "new.ini";
+  ASSERT_TRUE(IniFile::writeKey(file, "CONFIGS", "language", "English"));
+  EXPECT_EQ(readFile(file), "[CONFIGS]\nlanguage=English\n");
+  EXPECT_FALSE(IniFile::writeKey(dir.path() / "no-folder" / "new.ini", "S", "k", "v"));
+}
+
 TEST(IniFileTest, EveryValueWrittenReadsBackUnchanged) {
   TempFolder dir;
   const auto file = dir.path() / "a.ini";

@@ -95,3 +95,49 @@ TEST(LanguageIndexTest, WriteConfiguredLanguageKeepsTheList) {
   EXPECT_EQ(readFile(languageIndexPath(exe.path())),
             "[CONFIGS]\nlanguage=English\n\n[LANGUAGELIST]\nlistcount=1\nindex0=English\n");
 }
+
+// An installed program keeps the choice in the user's own file; the shipped
+// index stays as it was installed.
+TEST(LanguageIndexTest, UsersChoiceFileOverridesTheInstalledIndex) {
+  TempFolder data, user;
+  const std::string indexText =
+      "[LANGUAGELIST]\nlistcount=3\nindex0=English\nfile0=English.lng\n"
+      "index1=简体中文\nfile1=Chinese.lng\nindex2=English\nfile2=English2.lng\n";
+  writeIndex(data, indexText);
+  const auto choice = user.path() / "language.ext";
+
+  LanguageIndex index = loadLanguageIndex(data.path());
+  applyLanguageChoice(index, choice);  // no choice yet: the index's default holds
+  EXPECT_EQ(index.configuredName, "简体中文");
+  EXPECT_EQ(index.selectedIndex, 1);
+
+  ASSERT_TRUE(writeLanguageChoice(choice, "English"));
+  index = loadLanguageIndex(data.path());
+  applyLanguageChoice(index, choice);
+  EXPECT_EQ(index.configuredName, "English");
+  EXPECT_EQ(index.selectedIndex, 2);  // the last entry of that name, as in the index
+  EXPECT_EQ(readFile(choice), "[CONFIGS]\nlanguage=English\n");
+  EXPECT_EQ(readFile(languageIndexPath(data.path())), indexText);
+
+  ASSERT_TRUE(writeLanguageChoice(choice, "Klingon"));
+  index = loadLanguageIndex(data.path());
+  applyLanguageChoice(index, choice);
+  EXPECT_EQ(index.configuredName, "Klingon");
+  EXPECT_EQ(index.selectedIndex, 0);
+}
+
+TEST(LanguageIndexTest, EmptyChoiceOrNoIndexLeavesTheIndexAlone) {
+  TempFolder data, user;
+  const auto choice = user.path() / "language.ext";
+  writeFile(choice, "[CONFIGS]\nlanguage=\n");
+  LanguageIndex none = loadLanguageIndex(data.path());
+  applyLanguageChoice(none, choice);
+  EXPECT_FALSE(none.exists);
+  EXPECT_TRUE(none.entries.empty());
+
+  writeIndex(data, "[CONFIGS]\nlanguage=English\n[LANGUAGELIST]\nlistcount=1\nindex0=English\n");
+  LanguageIndex index = loadLanguageIndex(data.path());
+  applyLanguageChoice(index, choice);
+  EXPECT_EQ(index.configuredName, "English");
+  EXPECT_FALSE(writeLanguageChoice(user.path() / "no-such-folder" / "language.ext", "English"));
+}

@@ -143,3 +143,18 @@ TEST(SettingsFileTest, LaterWritesChangeOneKeyEach) {
   EXPECT_EQ(again.cacheFolder, chosen.path().string());
   EXPECT_EQ(again.speedLimit, 750);
 }
+
+// An installed program: configs.ini in the user's configuration folder, the
+// default folders in the user's data folder; nothing beside the program.
+TEST(SettingsFileTest, SettingsAndDefaultFoldersCanLiveApart) {
+  TempFolder config, data;
+  const StartupSettings s = readStartupSettings(config.path(), data.path());
+  EXPECT_EQ(s.downloadFolder, (data.path() / "download").string());
+  EXPECT_EQ(s.patchFolder, (data.path() / "patch").string());
+  EXPECT_TRUE(fs::is_directory(data.path() / "cach"));
+  EXPECT_FALSE(fs::exists(config.path() / "download"));
+  EXPECT_FALSE(fs::exists(data.path() / "configs.ini"));
+  EXPECT_EQ(readFile(settingsFilePath(config.path())),
+            "[CONFIGS]\ndownloadsavepath=" + s.downloadFolder + "\ncachpath=" + s.cacheFolder +
+                "\npatchsavepath=" + s.patchFolder + "\n");
+}

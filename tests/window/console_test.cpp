@@ -113,6 +113,25 @@ class ConsoleTest : public QObject {
     QCOMPARE(f->Command_Edit->text(), QString("b"));
   }
 
+  void hidingTheConsoleGivesTheFocusBack() {
+    f->Password_Edit->setFocus();
+    QTest::keyClick(focused(), '`');
+    QCOMPARE(QApplication::focusWidget(), f->Command_Edit);
+    QTest::keyClick(focused(), '`');
+    QCOMPARE(QApplication::focusWidget(), f->Password_Edit);
+    // Not the fold button: a Space now types into the field, nothing folds.
+    QVERIFY(f->loginPanelOpen());
+  }
+
+  void focusGoesBackAlsoAfterACommand() {
+    f->UserName_Edit->setFocus();
+    QTest::keyClick(focused(), '`');
+    f->Command_Edit->clear();
+    type("qelvomtr");
+    QTest::keyClick(focused(), '`');
+    QCOMPARE(QApplication::focusWidget(), f->UserName_Edit);
+  }
+
   void languageCommandsWithoutPacksDoNothing() {
     QTest::keyClick(focused(), '`');
     f->Command_Edit->clear();

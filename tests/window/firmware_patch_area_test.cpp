@@ -3,6 +3,7 @@
 #include <QEnterEvent>
 #include <QtTest>
 
+#include "firmware/firmware_page.h"
 #include "firmware_fixture.h"
 
 class FirmwarePatchAreaTest : public QObject {
@@ -11,7 +12,9 @@ class FirmwarePatchAreaTest : public QObject {
   void clickOnTheAreaChoosesOnePatch() {
     FirmwareFixture fx;
     TMainForm& f = *fx.f;
-    f.FirmwareUpdate_Btn->setEnabled(false);  // as a pending update leaves it
+    f.FirmwareUpdate_Btn->setEnabled(false);                // as a pending update leaves it
+    showFirmwareTip(&f, "Patch not Match, Please Check!");  // a refused patch before
+    QCOMPARE(f.FirmwareWpdateTip_Label->property("tone").toString(), QString("failure"));
     const QString path = fx.writeFile("cam_2011.patch");
     fx.dialogs.files.push_back(path);
     QTest::mouseClick(f.Patch2Send_LV->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
@@ -26,6 +29,10 @@ class FirmwarePatchAreaTest : public QObject {
     QVERIFY(f.FirmwareUpdate_Btn->isEnabled());
     QCOMPARE(f.FirmwareWpdateTip_Label->text(), QString("Ready to Update!"));
     QVERIFY(fx.dialogs.boxes().empty());
+    // The area's tooltip names the whole path; the caption is the file name.
+    QCOMPARE(f.Patch2Send_LV->toolTip(), path);
+    // "Ready" is a hint again, in the page's own colour.
+    QCOMPARE(f.FirmwareWpdateTip_Label->property("tone").toString(), QString());
   }
 
   void aSecondChoiceReplacesTheFirstWhateverItsExtension() {

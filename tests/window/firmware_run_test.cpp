@@ -78,6 +78,8 @@ class FirmwareRunTest : public QObject {
 
     QCOMPARE(f.FirmwareWpdateTip_Label->isHidden(), tip.isEmpty());
     if (!tip.isEmpty()) QCOMPARE(f.FirmwareWpdateTip_Label->text(), tip);
+    // Every tip a run ends with reports a failure: it is drawn as one.
+    if (!tip.isEmpty()) QCOMPARE(f.FirmwareWpdateTip_Label->property("tone").toString(), "failure");
     QCOMPARE(f.UpdateProgress_Gauge->isHidden(), gauge.isEmpty());
     if (!gauge.isEmpty()) QCOMPARE(f.UpdateProgress_Gauge->progressText(), gauge);
     QCOMPARE(f.TargetVersion_Val->text(), version);

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QMessageBox>
+#include <QPushButton>
 #include "form_fixture.h"
 #include "settings/message_lists.h"
 
@@ -94,6 +96,17 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(f.DownloadSavePath_Edit->text(), download);
   }
 
+  void browseOpensAtTheFieldsFolderOrHome() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.DownloadSavePathBrows_Btn->click();
+    QCOMPARE(fx.dialogs.folderStarts.back(), fx.exeDir.path() + "/download");
+    // The cache folder chosen earlier is gone now: start at home instead.
+    f.CachPath_Edit->setText(fx.exeDir.path() + "/gone");
+    f.CachPathBrows_Btn->click();
+    QCOMPARE(fx.dialogs.folderStarts.back(), QDir::homePath());
+  }
+
   void browseKeepsALongFolderWhole() {
     FormFixture fx;
     TMainForm& f = fx.create();
@@ -159,6 +172,32 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(f.Login_SBtn->text(), QString::fromUtf8("登录"));
     QVERIFY(readAll(fx.exeDir.path() + "/language/language.ext").find("language=简体中文") !=
             std::string::npos);
+  }
+
+  void qtsOwnTextsAndEveryHintFollowThePack() {
+    FormFixture fx;
+    fx.installLanguageData();
+    TMainForm& f = fx.create();
+    auto yesText = [] {
+      QMessageBox box(QMessageBox::NoIcon, "Asking", "?", QMessageBox::Yes | QMessageBox::No);
+      return box.button(QMessageBox::Yes)->text();
+    };
+    auto openText = [] { return QCoreApplication::translate("QFileDialog", "&Open"); };
+    // Chinese at start: Qt's boxes and dialogs too, and the hints of the
+    // controls the pack's hint section cannot reach.
+    QVERIFY2(yesText().contains(QString::fromUtf8("是")), qPrintable(yesText()));
+    QVERIFY(openText() != "&Open");
+    QCOMPARE(f.DevList_TreeView->toolTip(), QString::fromUtf8("双击设备即可填入登录信息"));
+    QCOMPARE(f.DevListPanel_Panel->toolTip(), QString::fromUtf8("双击设备即可填入登录信息"));
+    QCOMPARE(f.Patch2Send_LV->toolTip(), QString::fromUtf8("点击选择升级包文件"));
+    QCOMPARE(f.PatchVersion_Edit->toolTip(), QString::fromUtf8("升级包版本"));
+
+    f.Command_Edit->setText("language:english");
+    f.CheckCommand(f.Command_Edit);
+    QCOMPARE(yesText(), QString("&Yes"));
+    QCOMPARE(openText(), QString("&Open"));
+    QCOMPARE(f.DevList_TreeView->toolTip(), QString("DoubleClick to Add Device Info"));
+    QCOMPARE(f.Patch2Send_LV->toolTip(), QString("PatchFileArea"));
   }
 
   void choosingALanguageInTheBoxOffersTheChange() {

@@ -31,6 +31,10 @@ class StartupTest : public QObject {
     QVERIFY(f.AddItem_Btn->isHidden());
     QVERIFY(f.UpdateProgress_Gauge->isHidden());
     QVERIFY(!f.DSLApply_Btn->isEnabled());
+    // Minimise and close in the title bar, never maximise (the size is fixed).
+    QVERIFY(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(f.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(f.PatchHWName_Edit->text(), QString("47RKT"));
     // The device library got both callbacks.
     QVERIFY(fx.device.curProgress != nullptr);
