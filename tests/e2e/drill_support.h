@@ -109,14 +109,16 @@ class Surroundings {
 struct DrillWindow : E2eWindow {
   TMainForm& f() { return *form; }
 
-  bool showUnlocked() {
+  bool showWindow() {
     create();
     form->show();
     form->activateWindow();
-    if (!QTest::qWaitForWindowActive(form.get())) {
-      qWarning("the window did not become active");
-      return false;
-    }
+    if (QTest::qWaitForWindowActive(form.get())) return true;
+    qWarning("the window did not become active");
+    return false;
+  }
+  bool showUnlocked() {
+    if (!showWindow()) return false;
     QWidget* focus = QApplication::focusWidget();
     QTest::keyClick(focus ? focus : form.get(), '`');
     QTest::keyClicks(form->Command_Edit, "qelvomtr");
