@@ -217,6 +217,19 @@ class UpdateServerFaultDrills : public QObject {
     QCOMPARE(camera().status().reboots, 0);
     win_.destroy();
   }
+
+  void closingAsTheRunSucceedsStillRebootsTheCamera() {
+    QVERIFY(checkForUpdate());
+    QVERIFY(f().updateRunActive());
+    win_.dialogs.answers = {true};
+    QVERIFY(f().close());
+    QVERIFY(!f().updateRunActive());
+    QVERIFY(win_.dialogs.texts().contains("Device reboot!"));
+    QCOMPARE(filesUnder(patchFolder()), QStringList());
+    win_.destroy();
+    QVERIFY(lab_->waitOnline("CAM0001A", std::chrono::seconds(5)));
+    QCOMPARE(camera().status().version, 2011);
+  }
 };
 
 QTEST_MAIN(UpdateServerFaultDrills)
