@@ -120,6 +120,7 @@ class LocalFaultDrills : public QObject {
     QVERIFY2(lab_->start(&error), error.c_str());
     around_ = std::make_unique<Surroundings>();
     resetState();
+    win_.dialogs.clear();
     threadsBefore_ = liveThreads();
   }
 
@@ -137,6 +138,8 @@ class LocalFaultDrills : public QObject {
     around_.reset();
     lab_->stop();
     lab_.reset();
+    for (const QString& name : filesUnder(downloads_.path()))
+      QFile::remove(downloads_.filePath(name));
   }
 
   void diskFillsDuringADownload() {
@@ -252,6 +255,27 @@ class LocalFaultDrills : public QObject {
           readAll(fs::path(downloads_.filePath(name).toStdString())) == readAll(onDevice(name)),
           qPrintable(name));
     }
+  }
+
+  void closingDuringNineHungDownloadsEndsWithinTheTimeout() {
+    devsim::Faults slow;
+    slow.slowKbps = 40;
+    lab_->device("CAM0001A")->setFaults(slow);
+    QVERIFY(win_.showUnlocked());
+    f().DownloadSavePath_Edit->setText(downloads_.path());
+    QVERIFY(loggedInAtTheFiles());
+    for (int i = 1; i <= kClips; ++i) QVERIFY(win_.doubleClick(clipName(i)));
+    QVERIFY(QTest::qWaitFor([&] { return filesUnder(downloads_.path()).size() == kClips; }, 5000));
+    slow.stall = true;  // the camera hangs with every clip half sent
+    lab_->device("CAM0001A")->setFaults(slow);
+
+    QElapsedTimer closing;
+    closing.start();
+    QVERIFY(f().close());
+    QVERIFY(closing.elapsed() < 10000);  // the device library's 1.5 s, for all nine at once
+    win_.destroy();
+    QCOMPARE(filesUnder(downloads_.path()), QStringList());
+    QCOMPARE(win_.shownCount("download ok"), 0);
   }
 };
 
