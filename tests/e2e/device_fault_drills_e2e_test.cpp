@@ -67,7 +67,8 @@ class DeviceFaultDrills : public QObject {
   }
   bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection() == 0; }, 30000);
+        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
+        30000);
   }
   // The firmware page as it is after a login to a device without a pending
   // update: every device button can be pressed, the tip is shown.
@@ -103,7 +104,6 @@ class DeviceFaultDrills : public QObject {
     std::string error;
     QVERIFY2(lab_->start(&error), error.c_str());
     around_ = std::make_unique<Surroundings>();
-    resetState();
     threadsBefore_ = liveThreads();
     QVERIFY(win_.showUnlocked());
     f().DownloadSavePath_Edit->setText(downloads_.path());

@@ -119,7 +119,6 @@ class LocalFaultDrills : public QObject {
     std::string error;
     QVERIFY2(lab_->start(&error), error.c_str());
     around_ = std::make_unique<Surroundings>();
-    resetState();
     win_.dialogs.clear();
     threadsBefore_ = liveThreads();
   }

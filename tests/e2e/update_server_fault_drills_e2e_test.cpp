@@ -46,7 +46,8 @@ class UpdateServerFaultDrills : public QObject {
 
   bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection() == 0; }, 30000);
+        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
+        30000);
   }
   // Presses CheckForUpdate once the login's own fetches have ended, so that
   // the check's requests are the only ones the fault meets.
@@ -114,7 +115,6 @@ class UpdateServerFaultDrills : public QObject {
                              &body)
                 .ok);
     around_ = std::make_unique<Surroundings>();
-    resetState();
     threadsBefore_ = liveThreads();
     win_.updateServer = QString("127.0.0.1:%1").arg(server_->port());
     QVERIFY(win_.showWindow());
@@ -208,7 +208,7 @@ class UpdateServerFaultDrills : public QObject {
     win_.dialogs.answers = {true};
     QVERIFY(f().close());
     QVERIFY(!f().updateRunActive());
-    QCOMPARE(firmwareRunsHoldingConnection(), 0);
+    QCOMPARE(firmwareRunsHoldingConnection(win_.state), 0);
     QCOMPARE(win_.dialogs.boxes().at(0).title, QString("Warning"));
 
     // The work folder is emptied, the packed patch gone, nothing sent.
