@@ -185,6 +185,7 @@ class Session {
     for (std::size_t i = 0; i < entries.size(); i += wire::kMaxEntries) {
       std::size_t n = std::min(wire::kMaxEntries, entries.size() - i);
       if (!sendListReply(0, entries, i, n)) return false;
+      if (device_.faults().dropListing) return false;  // the end never comes
     }
     return sendListReply(0, entries, 0, 0);  // no entries: the end
   }

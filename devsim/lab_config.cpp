@@ -73,6 +73,7 @@ bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& bas
       !readNumber(ini, section, "fault_drop_after_bytes", 0, 1ll << 40, &drop, error) ||
       !readNumber(ini, section, "fault_slow_kbps", 0, 1 << 24, &slow, error))
     return false;
+  if (!readFlag(ini, section, "fault_drop_listing", &d->faults.dropListing, error)) return false;
   d->version = static_cast<std::int32_t>(version);
   d->previousVersion = static_cast<std::int32_t>(previous);
   d->pendingVersion = static_cast<std::int32_t>(pending);
@@ -90,6 +91,21 @@ bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& bas
   }
   d->storageTemplate = resolve(
       base, ini.GetValue(section, "storage", ("devices/" + d->identifier + "/sdcard").c_str()));
+  return true;
+}
+
+// The update server's fault switches, in the [lab] section.
+bool readHttpFaults(const CSimpleIniA& ini, HttpFaults* f, std::string* error) {
+  long long status = f->failStatus, delayMs = 0, cut = 0;
+  f->failPrefix = ini.GetValue("lab", "http_fail_prefix", "");
+  if (!readNumber(ini, "lab", "http_fail_status", 100, 599, &status, error) ||
+      !readNumber(ini, "lab", "http_delay_ms", 0, 600000, &delayMs, error) ||
+      !readNumber(ini, "lab", "http_cut_after_bytes", 0, 1ll << 40, &cut, error) ||
+      !readFlag(ini, "lab", "http_corrupt_files", &f->corruptFiles, error))
+    return false;
+  f->failStatus = static_cast<int>(status);
+  f->delay = std::chrono::milliseconds(delayMs);
+  f->cutAfterBytes = static_cast<std::uint64_t>(cut);
   return true;
 }
 
@@ -114,6 +130,7 @@ bool loadLabConfig(const std::string& path, LabConfig* config, std::string* erro
   c.rebootSeconds = static_cast<double>(rebootMs) / 1000.0;
   if (const char* root = ini.GetValue("lab", "http_root", nullptr))
     c.httpRoot = resolve(base, root);
+  if (!readHttpFaults(ini, &c.httpFaults, error)) return false;
 
   CSimpleIniA::TNamesDepend sections;
   ini.GetAllSections(sections);

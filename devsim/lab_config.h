@@ -17,6 +17,7 @@ struct Faults {
   bool rejectLogin = false;          // every login is refused with -5
   std::uint64_t dropAfterBytes = 0;  // >0: close after this many file or patch bytes
   bool stall = false;                // stop answering on TCP (reads and ignores requests)
+  bool dropListing = false;          // close a listing's connection after its first reply
   std::uint32_t slowKbps = 0;        // >0: send file bytes at most this fast (KB/s)
 };
 
@@ -35,6 +36,15 @@ struct DeviceConfig {
   Faults faults;
 };
 
+// Switches that make the update server misbehave on purpose, for tests.
+struct HttpFaults {
+  std::string failPrefix;  // requests whose path starts with this get failStatus
+  int failStatus = 404;
+  std::chrono::milliseconds delay{0};  // every reply waits this long before it starts
+  std::uint64_t cutAfterBytes = 0;     // >0: bodies stop after this many bytes, then a drop
+  bool corruptFiles = false;           // update files (not .txt) come with one byte changed
+};
+
 struct LabConfig {
   std::vector<DeviceConfig> devices;
   double rebootSeconds = 2.0;  // how long a rebooting device stays offline
@@ -42,6 +52,7 @@ struct LabConfig {
   std::uint16_t probePort = 10008;
   std::string stateDir;  // empty: a fresh temporary folder, removed at stop
   std::string httpRoot;  // the update server's files; empty when none
+  HttpFaults httpFaults;
   std::uint64_t maxPatchBytes = 2ull << 30;
   // Quiet time after which a connection is closed: before and after login.
   std::chrono::milliseconds idleLimit{120000};

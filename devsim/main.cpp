@@ -163,6 +163,11 @@ int main(int argc, char** argv) {
       return 2;
     }
     server = std::make_unique<devsim::UpdateServer>(root, host, port);
+    const devsim::HttpFaults& faults = config.httpFaults;
+    server->failPathsStartingWith(faults.failPrefix, faults.failStatus);
+    server->setResponseDelay(faults.delay);
+    if (faults.cutAfterBytes) server->cutBodiesAfter(faults.cutAfterBytes);
+    server->corruptFiles(faults.corruptFiles);
     if (!server->start(&error)) {
       std::cerr << "tovarin-devsim: update server: " << error << "\n";
       return 1;

@@ -130,6 +130,7 @@ struct UpdateServer::Impl {
   int failStatus = 500;
   std::chrono::milliseconds delay{0};
   std::optional<std::size_t> cutAfter;
+  bool corrupt = false;
   std::vector<std::string> log;
 
   void serveFile(const httplib::Request& request, httplib::Response& response);
@@ -138,11 +139,13 @@ struct UpdateServer::Impl {
 void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Response& response) {
   std::chrono::milliseconds wait;
   std::optional<std::size_t> cut;
+  bool corrupt = false;
   {
     std::lock_guard lock(mutex);
     log.push_back(request.path);
     wait = delay;
     cut = cutAfter;
+    corrupt = this->corrupt;
     if (!failPrefix.empty() && request.path.rfind(failPrefix, 0) == 0) {
       response.status = failStatus;
       response.set_content("injected failure\n", "text/plain");
@@ -165,10 +168,11 @@ void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Res
     response.set_header("Content-Range", "bytes */" + std::to_string(size));
     return;
   }
+  corrupt = corrupt && file->extension() != ".txt";
   // The body is read chunk by chunk as the connection takes it, never whole.
   response.set_content_provider(
       static_cast<std::size_t>(size), contentTypeFor(*file),
-      [stream, cut](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+      [stream, cut, corrupt](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
         if (cut && offset >= *cut) return false;  // drops the connection
         std::size_t want = std::min(length, kChunkSize);
         if (cut) want = std::min(want, *cut - offset);
@@ -177,6 +181,7 @@ void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Res
         stream->read(buffer, static_cast<std::streamsize>(want));
         const auto got = static_cast<std::size_t>(stream->gcount());
         if (got == 0) return false;  // the file shrank under us
+        if (corrupt && offset == 0) buffer[0] = static_cast<char>(buffer[0] ^ 0x5a);
         return sink.write(buffer, got);
       });
 }
@@ -273,6 +278,11 @@ void UpdateServer::setResponseDelay(std::chrono::milliseconds delay) {
 void UpdateServer::cutBodiesAfter(std::optional<std::size_t> bytes) {
   std::lock_guard lock(impl_->mutex);
   impl_->cutAfter = bytes;
+}
+
+void UpdateServer::corruptFiles(bool on) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->corrupt = on;
 }
 
 std::vector<std::string> UpdateServer::requestedPaths() const {

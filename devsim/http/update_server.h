@@ -39,6 +39,10 @@ class UpdateServer {
   // Every file body stops after this many bytes and the connection is
   // dropped, as by a server that dies mid-transfer (nullopt turns it off).
   void cutBodiesAfter(std::optional<std::size_t> bytes);
+  // Files other than texts (.txt: catalogues, histories, messages) are
+  // served with their first byte changed, so that their MD5 no longer
+  // matches the catalogue's.
+  void corruptFiles(bool on);
 
   // The paths of all requests so far, in arrival order.
   std::vector<std::string> requestedPaths() const;

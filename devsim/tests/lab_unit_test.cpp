@@ -130,6 +130,30 @@ TEST_F(Folders, WorldFileKeysAndErrors) {
   EXPECT_FALSE(devsim::loadLabConfig((root_ / "none.ini").string(), &c, &error));
 }
 
+TEST_F(Folders, FaultDrillKeys) {
+  fs::path ini = root_ / "lab.ini";
+  write(ini,
+        "[lab]\nhttp_fail_prefix = /IPC/47RKT/\nhttp_fail_status = 503\nhttp_delay_ms = 250\n"
+        "http_cut_after_bytes = 1000\nhttp_corrupt_files = 1\n"
+        "[device CAM1]\naddress = 127.0.0.2\nfault_drop_listing = 1\n");
+  devsim::LabConfig c;
+  std::string error;
+  ASSERT_TRUE(devsim::loadLabConfig(ini.string(), &c, &error)) << error;
+  EXPECT_TRUE(c.devices.at(0).faults.dropListing);
+  EXPECT_EQ(c.httpFaults.failPrefix, "/IPC/47RKT/");
+  EXPECT_EQ(c.httpFaults.failStatus, 503);
+  EXPECT_EQ(c.httpFaults.delay, std::chrono::milliseconds(250));
+  EXPECT_EQ(c.httpFaults.cutAfterBytes, 1000u);
+  EXPECT_TRUE(c.httpFaults.corruptFiles);
+
+  write(ini, "[lab]\nhttp_fail_status = 42\n[device CAM1]\naddress = 127.0.0.2\n");
+  EXPECT_FALSE(devsim::loadLabConfig(ini.string(), &c, &error));
+  write(ini, "[lab]\n[device CAM1]\naddress = 127.0.0.2\n");
+  ASSERT_TRUE(devsim::loadLabConfig(ini.string(), &c, &error)) << error;
+  EXPECT_TRUE(c.httpFaults.failPrefix.empty());
+  EXPECT_FALSE(c.httpFaults.corruptFiles || c.devices.at(0).faults.dropListing);
+}
+
 TEST(World, SampleWorldDescribesTheThreeCameras) {
   devsim::LabConfig c;
   std::string error;

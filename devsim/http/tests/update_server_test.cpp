@@ -151,14 +151,22 @@ TEST_F(UpdateServerTest, FaultKnobsAndRequestLog) {
   EXPECT_EQ(cut.body, big_.substr(0, 100000)) << "the connection drops after the cut";
   server_->cutBodiesAfter(std::nullopt);
 
+  server_->corruptFiles(true);
+  const Reply corrupt = get(server_->port(), "/47RKT/app.bin.patch");
+  EXPECT_EQ(corrupt.body.size(), big_.size());
+  EXPECT_NE(corrupt.body[0], big_[0]);
+  EXPECT_EQ(corrupt.body.substr(1), big_.substr(1));
+  EXPECT_EQ(get(server_->port(), "/RandomMessages.txt").body, "count=0;") << "texts stay whole";
+  server_->corruptFiles(false);
+
   server_->setResponseDelay(std::chrono::milliseconds(200));
   const auto before = std::chrono::steady_clock::now();
   EXPECT_EQ(get(server_->port(), "/RandomMessages.txt").status, 200);
   EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(200));
 
-  const std::vector<std::string> expected = {"/47RKT/app.bin.patch", "/RandomMessages.txt",
-                                             "/47RKT/app.bin.patch", "/47RKT/app.bin.patch",
-                                             "/RandomMessages.txt"};
+  const std::vector<std::string> expected = {
+      "/47RKT/app.bin.patch", "/RandomMessages.txt", "/47RKT/app.bin.patch", "/47RKT/app.bin.patch",
+      "/47RKT/app.bin.patch", "/RandomMessages.txt", "/RandomMessages.txt"};
   EXPECT_EQ(server_->requestedPaths(), expected);
   server_->clearRequestLog();
   EXPECT_TRUE(server_->requestedPaths().empty());
