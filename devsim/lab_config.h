@@ -18,6 +18,7 @@ struct Faults {
   std::uint64_t dropAfterBytes = 0;  // >0: close after this many file or patch bytes
   bool stall = false;                // stop answering on TCP (reads and ignores requests)
   std::uint32_t slowKbps = 0;        // >0: send file bytes at most this fast (KB/s)
+  bool keepVersion = false;          // reboots but comes back with the version it had
 };
 
 struct DeviceConfig {
