@@ -1,0 +1,37 @@
+#include "fleet/device_survey.h"
+
+#include "devicelink/device_link.h"
+#include "session/device_login.h"
+
+std::string loginFailureText(int32_t result) {
+  if (result == KESTRUM_LOGIN_NO_SUCH_USER) return "login refused: no such user";
+  if (result == KESTRUM_LOGIN_WRONG_PASSWORD) return "login refused: wrong password";
+  if (result == -3) return "no answer to the login (code -3)";
+  return "login failed (code " + std::to_string(result) + ")";
+}
+
+DeviceSurvey surveyDevice(IDeviceLink& link, const FleetTarget& target,
+                          const FleetAccount& account) {
+  DeviceSurvey survey;
+  survey.target = target;
+  DeviceSessionRecord session;
+  session.DeviceAddress = target.address;
+  session.CommandConnection = link.ConnectServer(target.address.c_str(), kDevicePort);
+  if (session.CommandConnection < 1) {
+    survey.error = "no connection to port " + std::to_string(kDevicePort);
+    return survey;
+  }
+  char hardwareName[17] = {};
+  survey.loginResult = loginDefaultThenTyped(link, session, account.user, account.password,
+                                             hardwareName, &survey.version);
+  link.ReleaseSocket(&session.CommandConnection);
+  if (survey.loginResult != 0) {
+    survey.error = loginFailureText(survey.loginResult);
+    return survey;
+  }
+  survey.loggedIn = true;
+  survey.hardware = hardwareNameText(hardwareName);
+  survey.updatePending = session.UpdatePending != 0;
+  survey.backtrackAvailable = session.BacktrackAvailable != 0;
+  return survey;
+}
