@@ -6,7 +6,10 @@
 std::string loginFailureText(int32_t result) {
   if (result == KESTRUM_LOGIN_NO_SUCH_USER) return "login refused: no such user";
   if (result == KESTRUM_LOGIN_WRONG_PASSWORD) return "login refused: wrong password";
-  if (result == -3) return "no answer to the login (code -3)";
+  // A stalled camera: the first attempt runs out of time, the second may
+  // find the connection closed.
+  if (result == -1 || result == -3)
+    return "camera did not answer the login (code " + std::to_string(result) + ")";
   return "login failed (code " + std::to_string(result) + ")";
 }
 

@@ -191,7 +191,7 @@ TEST_F(FleetWorld, RolloutConfirmsEveryGoodCameraAndNamesEachFailure) {
   const std::map<std::string, std::string> expected = {
       {"BUSY", "camera busy"},
       {"DROP", "connection lost during the update"},
-      {"STALL", "no answer to the login"},
+      {"STALL", "camera did not answer the login"},
       {"KEEP", "came back with version 2010, patch carries 2011"},
       {"OTHER1", "patch is for 47RKT, camera is 52HQX; nothing sent"},
       {"OTHER2", "patch is for 47RKT, camera is 52HQX; nothing sent"},
