@@ -98,16 +98,16 @@ nlohmann::ordered_json surveysJson(const std::vector<DeviceSurvey>& surveys, boo
 std::string surveysTable(const std::vector<DeviceSurvey>& surveys, bool withLogin) {
   std::vector<Row> rows;
   if (withLogin)
-    rows.push_back({"CAMERA", "ADDRESS", "HARDWARE", "VERSION", "PENDING", "BACKTRACK"});
+    rows.push_back({"CAMERA", "ADDRESS", "HARDWARE", "VERSION", "PENDING", "BACKTRACK", "LOGIN"});
   else
     rows.push_back({"CAMERA", "ADDRESS"});
   for (const DeviceSurvey& s : surveys) {
     Row row{s.target.identifier, s.target.address};
     if (withLogin && s.loggedIn) {
       row.insert(row.end(), {s.hardware, std::to_string(s.version), s.updatePending ? "yes" : "no",
-                             s.backtrackAvailable ? "yes" : "no"});
+                             s.backtrackAvailable ? "yes" : "no", "ok"});
     } else if (withLogin) {
-      row.push_back(s.error);
+      row.insert(row.end(), {"-", "-", "-", "-", s.error});
     }
     rows.push_back(row);
   }
