@@ -51,8 +51,13 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(IHttpClient& http,
     // of local paths.
     const std::string patchFolder =
         (std::filesystem::path(workRoot) / ("hardware" + std::to_string(folder++))).string();
-    std::filesystem::create_directories(patchFolder);
     LoggedCheckView view(log, hardware);
+    std::error_code made;
+    std::filesystem::create_directories(patchFolder, made);
+    if (made) {
+      patches[hardware].message = "cannot make " + patchFolder + ": " + made.message();
+      continue;
+    }
     const UpdateCheckOutcome outcome = runUpdateCheck(
         http, {serverHost, hardware, std::to_string(version), updateWorkFolder(patchFolder)}, view);
     OnlinePatch& p = patches[hardware];
