@@ -1,5 +1,6 @@
 #include "fleet/device_survey.h"
 
+#include "app/platform_locale.h"
 #include "devicelink/device_link.h"
 #include "session/device_login.h"
 
@@ -15,6 +16,7 @@ std::string loginFailureText(int32_t result) {
 
 DeviceSurvey surveyDevice(IDeviceLink& link, const FleetTarget& target,
                           const FleetAccount& account) {
+  applyDeviceThreadLocale();  // as on every thread that talks to a camera
   DeviceSurvey survey;
   survey.target = target;
   DeviceSessionRecord session;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/file_helpers.h"
+#include "app/platform_locale.h"
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
 #include "fleet/device_survey.h"
@@ -180,6 +181,7 @@ bool loadPatchToSend(const std::string& path, PatchToSend* patch, std::string* e
 DeviceOutcome updateOneDevice(IDeviceLink& link, SharedSearch& search, const PatchToSend& patch,
                               const FleetTarget& target, const DeviceUpdateOptions& options,
                               IFleetProgress& progress, std::size_t index) {
+  applyDeviceThreadLocale();  // as on every thread that talks to a camera
   const Clock::time_point start = Clock::now();
   DeviceOutcome out;
   out.target = target;

@@ -15,6 +15,7 @@
 #include <iostream>
 #include <map>
 
+#include "app/platform_locale.h"
 #include "devicelink/kestrum_device_link.h"
 #include "fleet/device_survey.h"
 #include "fleet/device_update.h"
@@ -268,6 +269,7 @@ int main(int argc, char** argv) {
     o.updateServer = *server;
   }
 
+  initProcessLocale();
   KestrumDeviceLink link;
   routeSendProgress(link);
   return search->parsed() ? runSearch(link, o) : runUpdate(link, o);
