@@ -156,14 +156,15 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     report["patch"] = {
         {"path", given.path}, {"hardware", given.hardware}, {"version", given.version}};
   } else {
-    messageLists().fill();  // the online check's texts
+    MessageLists texts;  // the online check's texts, in English
+    texts.fill();
     forEachAtOnce(targets.size(), o.parallel, [&](std::size_t i) {
       surveys[i] = surveyDevice(link, targets[i], deviceOptions.account);
     });
     workRoot =
         std::filesystem::temp_directory_path() / ("tovarin-fleet-" + std::to_string(::getpid()));
     CurlHttpClient http;
-    online = prepareOnlinePatches(http, o.updateServer, surveys, workRoot.string(), stdout);
+    online = prepareOnlinePatches(http, texts, o.updateServer, surveys, workRoot.string(), stdout);
     for (auto& [hardware, p] : online) {
       report["online"][hardware] = {{"message", p.message}};
       if (p.kind == OnlinePatch::Ready) report["online"][hardware]["version"] = p.patch.version;

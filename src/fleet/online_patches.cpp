@@ -32,11 +32,9 @@ class LoggedCheckView final : public IUpdateCheckView {
 
 }  // namespace
 
-std::map<std::string, OnlinePatch> prepareOnlinePatches(IHttpClient& http,
-                                                        const std::string& serverHost,
-                                                        const std::vector<DeviceSurvey>& surveys,
-                                                        const std::string& workRoot,
-                                                        std::FILE* log) {
+std::map<std::string, OnlinePatch> prepareOnlinePatches(
+    IHttpClient& http, const MessageLists& texts, const std::string& serverHost,
+    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log) {
   std::map<std::string, std::int32_t> lowest;
   for (const DeviceSurvey& s : surveys) {
     if (!s.loggedIn) continue;
@@ -59,7 +57,8 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(IHttpClient& http,
       continue;
     }
     const UpdateCheckOutcome outcome = runUpdateCheck(
-        http, {serverHost, hardware, std::to_string(version), updateWorkFolder(patchFolder)}, view);
+        http, texts, {serverHost, hardware, std::to_string(version), updateWorkFolder(patchFolder)},
+        view);
     OnlinePatch& p = patches[hardware];
     p.message = view.lastMessage;
     if (outcome.kind == UpdateCheckOutcome::NoUpdate) {

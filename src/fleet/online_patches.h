@@ -13,6 +13,7 @@
 #include "fleet/device_update.h"
 
 class IHttpClient;
+class MessageLists;
 
 struct OnlinePatch {
   enum Kind { NoUpdate, Failed, Ready } kind = Failed;
@@ -21,9 +22,7 @@ struct OnlinePatch {
 };
 
 // Keyed by hardware name. Each check works in its own folder under
-// workRoot; what it shows goes to log as plain lines.
-std::map<std::string, OnlinePatch> prepareOnlinePatches(IHttpClient& http,
-                                                        const std::string& serverHost,
-                                                        const std::vector<DeviceSurvey>& surveys,
-                                                        const std::string& workRoot,
-                                                        std::FILE* log);
+// workRoot; what it shows (texts from `texts`) goes to log as plain lines.
+std::map<std::string, OnlinePatch> prepareOnlinePatches(
+    IHttpClient& http, const MessageLists& texts, const std::string& serverHost,
+    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log);
