@@ -96,7 +96,7 @@ void Device::completeReboot() {
   if (status_.backtrackPending) {
     status_.version = status_.previousVersion;
     status_.previousVersion = 0;
-  } else if (status_.pendingVersion != 0) {
+  } else if (status_.pendingVersion != 0 && !faults_.keepVersion) {
     status_.previousVersion = status_.version;
     status_.version = status_.pendingVersion;
   }

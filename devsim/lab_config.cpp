@@ -70,6 +70,7 @@ bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& bas
       !readFlag(ini, section, "fault_other_hardware", &d->faults.otherHardware, error) ||
       !readFlag(ini, section, "fault_reject_login", &d->faults.rejectLogin, error) ||
       !readFlag(ini, section, "fault_stall", &d->faults.stall, error) ||
+      !readFlag(ini, section, "fault_keep_version", &d->faults.keepVersion, error) ||
       !readNumber(ini, section, "fault_drop_after_bytes", 0, 1ll << 40, &drop, error) ||
       !readNumber(ini, section, "fault_slow_kbps", 0, 1 << 24, &slow, error))
     return false;

@@ -19,6 +19,7 @@ struct Faults {
   bool stall = false;                // stop answering on TCP (reads and ignores requests)
   bool dropListing = false;          // close a listing's connection after its first reply
   std::uint32_t slowKbps = 0;        // >0: send file bytes at most this fast (KB/s)
+  bool keepVersion = false;          // reboots but comes back with the version it had
 };
 
 struct DeviceConfig {

@@ -11,6 +11,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev
   libcpp-httplib-dev libsimpleini-dev
+  libcli11-dev nlohmann-json3-dev  # tovarin-fleet: arguments, JSON report
   iproute2 util-linux socat curl
   fonts-noto-cjk fonts-dejavu-core
   xdg-utils  # xdg-open: the web message link opens the desktop's browser

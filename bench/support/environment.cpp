@@ -1,5 +1,6 @@
 #include "environment.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,6 +68,23 @@ bool runProgram(const std::vector<std::string>& argv) {
   int status = 0;
   if (::waitpid(pid, &status, 0) != pid) return false;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int runProgramTo(const std::vector<std::string>& argv, const std::string& outputPath) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  ::posix_spawn_file_actions_init(&files);
+  ::posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, outputPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawnp(&pid, args[0], &files, nullptr, args.data(), environ);
+  ::posix_spawn_file_actions_destroy(&files);
+  if (spawned != 0) return -1;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 }  // namespace bench

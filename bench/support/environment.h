@@ -29,4 +29,9 @@ void makeFile(const std::string& path, std::uint64_t size);
 // when it exited with 0.
 bool runProgram(const std::vector<std::string>& argv);
 
+// The same with the program's standard output written to outputPath (for
+// programs that report as they go); returns its exit status, -1 when it
+// could not be started or did not exit.
+int runProgramTo(const std::vector<std::string>& argv, const std::string& outputPath);
+
 }  // namespace bench

@@ -19,6 +19,7 @@
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_page.h"
+#include "session/device_login.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
 #include "session/search_worker.h"
@@ -26,13 +27,6 @@
 #include "settings/message_lists.h"
 
 namespace {
-
-// The hardware-name buffer as text: up to its first zero, at most 17 bytes.
-QString hardwareNameText(const char (&buffer)[17]) {
-  const void* zero = std::memchr(buffer, 0, sizeof buffer);
-  const std::size_t length = zero ? static_cast<const char*>(zero) - buffer : sizeof buffer;
-  return QString::fromUtf8(buffer, static_cast<qsizetype>(length));
-}
 
 const QString kRunStillActive =
     QStringLiteral("An update is running. Change the device once it has ended.");
@@ -101,18 +95,9 @@ void TMainForm::Login_SBtnClick() {
   session.BacktrackAvailable = 0;
   char hardwareName[17] = {};
   int32_t version = 0;
-  int32_t result =
-      link.LoginServer(hardwareName, &version, &session.UpdatePending, &session.BacktrackAvailable,
-                       session.UserName, session.Password, &session.CommandConnection);
-  if (result != 0) {
-    link.ReleaseSocket(&session.CommandConnection);
-    session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
-    setCredentialField(session.UserName, UserName_Edit->text().toStdString());
-    setCredentialField(session.Password, Password_Edit->text().toStdString());
-    result = link.LoginServer(hardwareName, &version, &session.UpdatePending,
-                              &session.BacktrackAvailable, session.UserName, session.Password,
-                              &session.CommandConnection);
-  }
+  const int32_t result =
+      loginDefaultThenTyped(link, session, UserName_Edit->text().toStdString(),
+                            Password_Edit->text().toStdString(), hardwareName, &version);
 
   // 11. Refused: the caption keeps the address, the connection stays open.
   if (result != 0) {
@@ -125,7 +110,7 @@ void TMainForm::Login_SBtnClick() {
 
   // 12. Logged in.
   TargetVersion_Val->setText(QString::number(version));
-  TargetHarward_Val->setText(hardwareNameText(hardwareName));
+  TargetHarward_Val->setText(QString::fromStdString(hardwareNameText(hardwareName)));
   TargetVersion_Val->adjustSize();
   TargetHarward_Val->adjustSize();
   setDeviceButtonsFromSession(*this);

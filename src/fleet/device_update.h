@@ -1,0 +1,42 @@
+// One camera's update in a rollout, the window's device sequence without the
+// window: connect, log in (default account, then the given one), check the
+// hardware, send the patch with progress, reboot when the camera says the
+// update completes then, wait until it answers a search again, log in again
+// and confirm that it reports the patch's version.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fleet/fleet_types.h"
+
+class IDeviceLink;
+class SharedSearch;
+
+// A patch as the rollout sends it: read and digested once for every camera.
+struct PatchToSend {
+  std::string path;
+  std::string md5;       // 32 lower-case hex digits
+  std::string hardware;  // from the header
+  std::int32_t version = 0;
+};
+
+// Reads the patch's header (checking its entries) and digests it. False
+// with a message when it is not a patch this program can send.
+bool loadPatchToSend(const std::string& path, PatchToSend* patch, std::string* error);
+
+struct DeviceUpdateOptions {
+  FleetAccount account;
+  // How long a rebooting camera may take to answer a search and a login.
+  std::chrono::milliseconds rebootWait{std::chrono::minutes(3)};
+};
+
+DeviceOutcome updateOneDevice(IDeviceLink& link, SharedSearch& search, const PatchToSend& patch,
+                              const FleetTarget& target, const DeviceUpdateOptions& options,
+                              IFleetProgress& progress, std::size_t index);
+
+// Routes the library's send progress (channel 91) to the IFleetProgress of
+// the thread that is sending: the library calls back on that thread.
+void routeSendProgress(IDeviceLink& link);

@@ -1,0 +1,59 @@
+// What tovarin-fleet knows of one camera in a rollout, and how a run tells
+// the screen about it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct FleetTarget {
+  std::string address;
+  std::string identifier;  // empty when the camera was named by address
+};
+
+// The account the operator gave with --login; without one the window's
+// defaults ("admin", empty password) are tried twice, as the window does.
+struct FleetAccount {
+  std::string user = "admin";
+  std::string password;
+};
+
+enum class DeviceResult {
+  Confirmed,   // the camera reports the patch's version
+  Failed,      // reason says why
+  NotStarted,  // the canary stopped the rollout first
+};
+
+struct DeviceOutcome {
+  FleetTarget target;
+  std::string hardware;             // as the camera reported it; empty before login
+  std::int32_t versionBefore = -1;  // -1: never read
+  std::int32_t versionAfter = -1;   // -1: never read
+  DeviceResult result = DeviceResult::Failed;
+  std::string reason;
+  double seconds = 0;
+};
+
+// The stages a camera's update goes through, in order.
+enum class Stage {
+  Queued,
+  LoggingIn,
+  Uploading,
+  Unpacking,
+  Rebooting,
+  WaitingForDevice,
+  Confirming,
+  Done,
+};
+
+const char* stageName(Stage stage);
+const char* resultName(DeviceResult result);
+
+// Told about each camera of a run; called from the run's worker threads.
+class IFleetProgress {
+ public:
+  virtual ~IFleetProgress() = default;
+  // percent is the upload's progress (0 to 100) or -1 when it means nothing.
+  virtual void stageChanged(std::size_t index, Stage stage, int percent) = 0;
+  virtual void finished(std::size_t index, const DeviceOutcome& outcome) = 0;
+};

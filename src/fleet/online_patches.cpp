@@ -1,0 +1,76 @@
+#include "fleet/online_patches.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "updateservice/update_check.h"
+
+namespace {
+
+// The check's messages as lines of the log, each naming its hardware.
+class LoggedCheckView final : public IUpdateCheckView {
+ public:
+  LoggedCheckView(std::FILE* log, std::string hardware)
+      : log_(log), hardware_(std::move(hardware)) {}
+  void showMessage(const std::string& text) override {
+    lastMessage = text;
+    line(text);
+  }
+  void setTip(const std::string& text) override { line(text); }
+  void showGauge(std::uint64_t, std::uint64_t, const std::string&) override {}
+  void hideGauge() override {}
+  std::string lastMessage;
+
+ private:
+  void line(const std::string& text) {
+    std::fprintf(log_, "%s: %s\n", hardware_.c_str(), text.c_str());
+    std::fflush(log_);
+  }
+  std::FILE* log_;
+  std::string hardware_;
+};
+
+}  // namespace
+
+std::map<std::string, OnlinePatch> prepareOnlinePatches(
+    IHttpClient& http, const MessageLists& texts, const std::string& serverHost,
+    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log) {
+  std::map<std::string, std::int32_t> lowest;
+  for (const DeviceSurvey& s : surveys) {
+    if (!s.loggedIn) continue;
+    auto [it, added] = lowest.emplace(s.hardware, s.version);
+    if (!added) it->second = std::min(it->second, s.version);
+  }
+
+  std::map<std::string, OnlinePatch> patches;
+  int folder = 0;
+  for (const auto& [hardware, version] : lowest) {
+    // Hardware names come from the cameras: numbered folders keep them out
+    // of local paths.
+    const std::string patchFolder =
+        (std::filesystem::path(workRoot) / ("hardware" + std::to_string(folder++))).string();
+    LoggedCheckView view(log, hardware);
+    std::error_code made;
+    std::filesystem::create_directories(patchFolder, made);
+    if (made) {
+      patches[hardware].message = "cannot make " + patchFolder + ": " + made.message();
+      continue;
+    }
+    const UpdateCheckOutcome outcome = runUpdateCheck(
+        http, texts, {serverHost, hardware, std::to_string(version), updateWorkFolder(patchFolder)},
+        view);
+    OnlinePatch& p = patches[hardware];
+    p.message = view.lastMessage;
+    if (outcome.kind == UpdateCheckOutcome::NoUpdate) {
+      p.kind = OnlinePatch::NoUpdate;
+    } else if (outcome.kind == UpdateCheckOutcome::Packed) {
+      std::string error;
+      if (loadPatchToSend(outcome.patchPath, &p.patch, &error)) {
+        p.kind = OnlinePatch::Ready;
+      } else {
+        p.message = "packed patch unusable: " + error;
+      }
+    }
+  }
+  return patches;
+}

@@ -1,0 +1,57 @@
+#include "fleet/shared_search.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "devicelink/device_link.h"
+
+namespace {
+
+std::string fieldText(const char* field, std::size_t width) {
+  const void* zero = std::memchr(field, 0, width);
+  return std::string(field, zero ? static_cast<const char*>(zero) - field : width);
+}
+
+}  // namespace
+
+std::vector<FleetTarget> SharedSearch::answeredSince(Clock::time_point since,
+                                                     Clock::time_point* startedAt) {
+  std::lock_guard lock(mutex_);
+  if (startedAt) *startedAt = lastStart_;
+  if (searched_ && lastStart_ >= since) return last_;
+  lastStart_ = Clock::now();
+  if (startedAt) *startedAt = lastStart_;
+  last_.clear();
+  // The records stay valid only until the next search, which this lock holds off.
+  for (const DeviceSearchRecord* r = link_.UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT); r;
+       r = r->next)
+    last_.push_back(
+        {fieldText(r->address, sizeof r->address), fieldText(r->identifier, sizeof r->identifier)});
+  searched_ = true;
+  return last_;
+}
+
+std::vector<FleetTarget> SharedSearch::searchFor(std::chrono::milliseconds wait) {
+  const Clock::time_point end = Clock::now() + wait;
+  std::vector<FleetTarget> found;
+  do {
+    for (const FleetTarget& t : answeredSince(Clock::now())) {
+      const bool known = std::any_of(found.begin(), found.end(),
+                                     [&](const FleetTarget& f) { return f.address == t.address; });
+      if (!known) found.push_back(t);
+    }
+  } while (Clock::now() < end);
+  return found;
+}
+
+bool SharedSearch::waitForAnswer(const std::string& address, Clock::time_point since,
+                                 Clock::time_point deadline) {
+  for (;;) {
+    Clock::time_point started;
+    for (const FleetTarget& t : answeredSince(since, &started))
+      if (t.address == address) return true;
+    if (Clock::now() >= deadline) return false;
+    // Only a search started after the one that missed it can bring news.
+    since = started + std::chrono::microseconds(1);
+  }
+}

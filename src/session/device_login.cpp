@@ -1,0 +1,30 @@
+#include "session/device_login.h"
+
+#include <cstring>
+
+#include "devicelink/device_link.h"
+
+std::string hardwareNameText(const char (&buffer)[17]) {
+  const void* zero = std::memchr(buffer, 0, sizeof buffer);
+  const std::size_t length = zero ? static_cast<const char*>(zero) - buffer : sizeof buffer;
+  return std::string(buffer, length);
+}
+
+int32_t loginDefaultThenTyped(IDeviceLink& link, DeviceSessionRecord& session,
+                              const std::string& typedUser, const std::string& typedPassword,
+                              char (&hardwareName)[17], int32_t* version) {
+  setCredentialField(session.UserName, "admin");
+  setCredentialField(session.Password, "");
+  int32_t result =
+      link.LoginServer(hardwareName, version, &session.UpdatePending, &session.BacktrackAvailable,
+                       session.UserName, session.Password, &session.CommandConnection);
+  if (result == 0) return result;
+  // A device may close the connection after a refused login: start afresh.
+  link.ReleaseSocket(&session.CommandConnection);
+  session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
+  setCredentialField(session.UserName, typedUser);
+  setCredentialField(session.Password, typedPassword);
+  return link.LoginServer(hardwareName, version, &session.UpdatePending,
+                          &session.BacktrackAvailable, session.UserName, session.Password,
+                          &session.CommandConnection);
+}
