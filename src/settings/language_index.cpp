@@ -28,6 +28,8 @@ std::optional<int> indexNumberOf(std::string_view key) {
   return number;
 }
 
+LanguageIndex languageIndexOf(const IniFile& ini);
+
 }  // namespace
 
 std::filesystem::path languageFolder(const std::filesystem::path& exeDir) {
@@ -47,13 +49,24 @@ std::optional<std::filesystem::path> LanguageIndex::packPathAt(const std::filesy
 }
 
 LanguageIndex loadLanguageIndex(const std::filesystem::path& exeDir) {
-  LanguageIndex index;
   std::error_code ec;
   const auto path = languageIndexPath(exeDir);
-  if (!std::filesystem::is_regular_file(path, ec)) return index;
+  if (!std::filesystem::is_regular_file(path, ec)) return {};
+  LanguageIndex index = languageIndexOf(IniFile::load(path));
   index.exists = true;
+  return index;
+}
 
-  const IniFile ini = IniFile::load(path);
+LanguageIndex parseLanguageIndex(std::string_view text) {
+  LanguageIndex index = languageIndexOf(IniFile::fromText(text));
+  index.exists = true;
+  return index;
+}
+
+namespace {
+
+LanguageIndex languageIndexOf(const IniFile& ini) {
+  LanguageIndex index;
   index.configuredName = ini.readString(kConfigSection, kLanguageKey, kDefaultLanguageName);
   const int count = ini.readInt(kListSection, "listcount", 0);
 
@@ -78,6 +91,8 @@ LanguageIndex loadLanguageIndex(const std::filesystem::path& exeDir) {
   }
   return index;
 }
+
+}  // namespace
 
 bool writeConfiguredLanguage(const std::filesystem::path& exeDir, std::string_view name) {
   std::error_code ec;
