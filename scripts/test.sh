@@ -2,6 +2,8 @@
 # Installs what is missing, builds and runs every test.
 #   scripts/test.sh             the normal build (build/)
 #   scripts/test.sh --sanitize  the same suite built with ASan + UBSan (build-asan/)
+#   scripts/test.sh --thread    the window, end-to-end and device library tests
+#                               built with ThreadSanitizer (build-tsan/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
@@ -14,6 +16,22 @@ if [ "${1:-}" = "--sanitize" ]; then
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1"
   export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+if [ "${1:-}" = "--thread" ]; then
+  build="$root/build-tsan"
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVARIN_TSAN=ON)
+  # Every report fails its test (exit 66); scripts/tsan.supp lists the few
+  # that are explained there, each with its reason.
+  export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp:second_deadlock_stack=1:history_size=4"
+  cmake -S "$root" -B "$build" -G Ninja "${flags[@]}"
+  # Only the tests with threads of their own: the window (workers and
+  # library callbacks), end to end, and the device libraries against the lab.
+  pattern='^(window_|e2e_|devicelib_)'
+  mapfile -t tests < <(cd "$build" && ctest -N -R "$pattern" | awk '/Test +#/ {print $3}')
+  cmake --build "$build" -j"$(nproc)" --target tovarin_data "${tests[@]}"
+  cd "$build"
+  ctest -j"$(nproc)" -R "$pattern" --output-on-failure --timeout 900
+  exit 0
 fi
 
 cmake -S "$root" -B "$build" -G Ninja "${flags[@]}"
