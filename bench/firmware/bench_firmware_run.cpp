@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   bench::QuietServices quiet;
   KestrumDeviceLink link;
   TMainForm form(quiet.with(link, work.path + "/exe"));
-  deviceSession().DeviceAddress = "127.0.0.2";
+  form.state().session.DeviceAddress = "127.0.0.2";
   listitem::add(form.Patch2Send_LV, "47RKT_2011.patch", QString::fromStdString(patch), 2,
                 form.TovarinImages_ImageList);
 
@@ -87,7 +87,9 @@ int main(int argc, char** argv) {
 
   auto wholeRun = [&] {
     form.FirmwareUpdate_BtnClick(form.FirmwareUpdate_Btn);
-    waitOnUiThread([&] { return !form.updateRunActive() && firmwareRunsHoldingConnection() == 0; });
+    waitOnUiThread([&] {
+      return !form.updateRunActive() && firmwareRunsHoldingConnection(form.state()) == 0;
+    });
   };
   auto bareSend = [&] {
     int32_t handle = link.ConnectServer("127.0.0.2", kDevicePort);

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   KestrumDeviceLink link;
   TMainForm form(quiet.with(link, work.path + "/exe"));
   link.FlowCtrl(0);  // the settings' default limit would measure the limit
-  deviceSession().DeviceAddress = "127.0.0.2";
+  form.state().session.DeviceAddress = "127.0.0.2";
   form.DownloadSavePath_Edit->setText(QString::fromStdString(missionsFolder));
   for (int i = 0; i < kFiles; ++i) form.FileListAddItemByName(fileName(i), "", '2');
 

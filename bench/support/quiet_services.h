@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/app_state.h"
 #include "app/services.h"
 
 namespace bench {
@@ -31,16 +32,19 @@ class LowRandom final : public IRandom {
   int between(int low, int) override { return low; }
 };
 
-// The four stand-ins together, handed to the window with the real device link.
+// The four stand-ins and the program's state, handed to the window with the
+// real device link.
 struct QuietServices {
   YesDialogs dialogs;
   NoSleep sleeper;
   SteadyClock clock;
   LowRandom random;
+  AppState state;
 
   AppServices with(IDeviceLink& link, const std::string& exeFolder) {
     AppServices services{&dialogs, &sleeper, &clock, &random, &link};
     services.exeFolder = QString::fromStdString(exeFolder);
+    services.state = &state;
     return services;
   }
 };

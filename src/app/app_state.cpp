@@ -10,14 +10,3 @@ void AppState::reset() {
   // updateRun.holdingConnection is left alone: it counts live workers, each
   // of which takes its count back when it ends.
 }
-
-AppState& appState() {
-  static AppState state;
-  return state;
-}
-
-void resetState() { appState().reset(); }
-
-DeviceSessionRecord& deviceSession() { return appState().session; }
-ChosenDevice& chosenDevice() { return appState().chosenDevice; }
-MessageLists& messageLists() { return appState().messages; }

@@ -1,8 +1,10 @@
 // AppState: everything the program keeps between one event and the next
 // that is not a control: the device session, the chosen device, the latest
-// search result, the message lists and the update run's bookkeeping. There
-// is one, created with the program; resetState() puts it back to how the
-// program starts (window tests call it between cases).
+// search result, the message lists and the update run's bookkeeping. The
+// program creates one beside its services (ProgramServices) and hands it to
+// the window through AppServices; the window and its workers reach it from
+// the form (TMainForm::state()). reset() puts it back to how the program
+// starts.
 //
 // A new subsystem adds its state as one member here (a struct of its own,
 // declared in a widget-free header of its folder) and clears it in reset().
@@ -38,8 +40,3 @@ struct AppState {
   // excepted: it follows live workers). Only while no worker runs.
   void reset();
 };
-
-// The program's one state object.
-AppState& appState();
-// appState().reset().
-void resetState();

@@ -16,6 +16,7 @@ TMainForm* MainForm = nullptr;
 
 TMainForm::TMainForm(const AppServices& services, QWidget* parent)
     : QWidget(parent), services_(services) {
+  Q_ASSERT(services_.state);
   MainForm = this;
   setObjectName("MainForm");
   setWindowTitle("Tovarin");
@@ -121,9 +122,9 @@ void TMainForm::FormCreate() {
   UserName_Edit->setText("admin");
   Password_Edit->clear();
   setWindowTitle("Tovarin - No Connect");
-  deviceSession().ConnectFailures = 0;
+  state().session.ConnectFailures = 0;
   // 4-6: message lists, settings, language pack.
-  messageLists().fill();
+  state().messages.fill();
   InitParamFromIni();
   LoadLanguageList();
   // 7-8: fixed client area, centred on the screen.
@@ -161,7 +162,7 @@ void TMainForm::FormCreate() {
   }
   showPagesOnlyWhenUncovered();
   // 15-16: no session connection yet; the device library's callbacks.
-  deviceSession().CommandConnection = -1;
+  state().session.CommandConnection = -1;
   device().set_callback_curprogress(&CurProgressCallback);
   device().set_callback_getfile2patch(&GetFile2PatchCallback);
 }
@@ -259,7 +260,7 @@ void TMainForm::FormClose() {
   WebMessageTimer_Timer->stop();
   WebFetches.close();
   StopAllThreads();
-  messageLists().release();
+  state().messages.release();
 }
 
 void TMainForm::StopAllThreads() {
@@ -318,11 +319,15 @@ QString TMainForm::captionOf(QWidget* control) const {
   return {};
 }
 
-bool TMainForm::updateRunActive() const { return appState().updateRun.active; }
-void TMainForm::setUpdateRunActive(bool active) { appState().updateRun.active = active; }
-const std::string& TMainForm::updateRunAddress() const { return appState().updateRun.address; }
+bool TMainForm::updateRunActive() const { return state().updateRun.active; }
+void TMainForm::setUpdateRunActive(bool active) { state().updateRun.active = active; }
+const std::string& TMainForm::updateRunAddress() const { return state().updateRun.address; }
 void TMainForm::setUpdateRunAddress(std::string address) {
-  appState().updateRun.address = std::move(address);
+  state().updateRun.address = std::move(address);
+}
+
+QString TMainForm::msgText(MsgList list, int index) const {
+  return ::msgText(state().messages, list, index);
 }
 
 void showTransferSpeed(TMainForm* form, int slot, int value) {

@@ -30,6 +30,8 @@
 
 class TThread;
 class TTutor_Form;
+struct AppState;
+enum class MsgList;
 
 // Title of the program's plain message boxes.
 inline const QString kMessageBoxTitle = QStringLiteral("Tovarin");
@@ -47,6 +49,11 @@ class TMainForm : public QWidget {
   const AppServices& services() const { return services_; }
   IDialogs& dialogs() const { return *services_.dialogs; }
   IDeviceLink& device() const { return *services_.device; }
+  // The program's state (session, chosen device, search result, message
+  // lists, update run), owned beside the services.
+  AppState& state() const { return *services_.state; }
+  // A message-list entry as the window shows it now.
+  QString msgText(MsgList list, int index) const;
 
   // --- Application shell -------------------------------------------------
   void FormCreate();

@@ -9,6 +9,7 @@
 
 class IDeviceLink;
 class IHttpClient;
+struct AppState;
 
 // Message boxes, questions and file dialogs. Called on the window's thread
 // only; workers reach them through runOnUiThread.
@@ -78,4 +79,7 @@ struct AppServices {
   QString exeFolder;
   // The update server's "A.B.C.D[:PORT]".
   QString updateServer;
+  // What the program keeps between events (app/app_state.h); created beside
+  // these services, it outlives the window.
+  AppState* state = nullptr;
 };

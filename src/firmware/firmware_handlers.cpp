@@ -49,16 +49,17 @@ void resizeWidth(QPlainTextEdit* memo, int width) { memo->resize(width, memo->he
 // next reboot, which the operator starts. Blocks the window's thread until
 // the device has answered.
 void requestBacktrack(TMainForm& form) {
-  if (!sendDeviceCommand(form.device(), deviceSession().DeviceAddress, KESTRUM_REQ_BACKTRACK)) {
+  if (!sendDeviceCommand(form.device(), form.state().session.DeviceAddress,
+                         KESTRUM_REQ_BACKTRACK)) {
     form.dialogs().showMessage(kMessageBoxTitle,
-                               msgText(MsgList::FWHints, fwmsg::kHintFailedConnection));
+                               form.msgText(MsgList::FWHints, fwmsg::kHintFailedConnection));
     return;
   }
   // The session's flags stay as login read them.
   form.FirmwareUpdate_Btn->setEnabled(true);
   form.FirmwareBacktrack_Btn->setEnabled(false);
   form.dialogs().showMessage(kMessageBoxTitle,
-                             msgText(MsgList::FWHints, fwmsg::kHintBacktrackAfterReboot));
+                             form.msgText(MsgList::FWHints, fwmsg::kHintBacktrackAfterReboot));
 }
 
 // Pointer enter/leave on the two update buttons, and a click on the patch
@@ -155,17 +156,26 @@ void setDeviceButtonsEnabled(TMainForm& f, bool enabled) {
     button->setEnabled(enabled);
 }
 
+void setDeviceButtonsFromSession(TMainForm& f) {
+  const DeviceSessionRecord& session = f.state().session;
+  const bool updatePending = session.UpdatePending != 0;
+  f.FirmwareUpdate_Btn->setEnabled(!updatePending);
+  f.CheckForUpdate_Btn->setEnabled(!updatePending);
+  f.FirmwareBacktrack_Btn->setEnabled(updatePending && session.BacktrackAvailable != 0);
+  f.DeviceReboot_Btn->setEnabled(true);
+}
+
 void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin) {
-  UpdateRunState& run = appState().updateRun;
+  UpdateRunState& run = form.state().updateRun;
   if (run.active) return;  // one run at a time
   run.active = true;
   // Login refuses a device change while the run is active, so the run's
   // device stays the session's; kept apart all the same for its reboot.
-  run.address = deviceSession().DeviceAddress;
+  run.address = form.state().session.DeviceAddress;
   setDeviceButtonsEnabled(form, false);
-  auto* worker = new TFWUpdateThread(form, form.device(), origin);
+  auto* worker = new TFWUpdateThread(form, form.state(), form.device(), origin);
   worker->setFreeOnTerminate(true);
-  firmwareRunStarted();
+  firmwareRunStarted(form.state());
   worker->Start();
 }
 
@@ -197,7 +207,7 @@ void showUpdateProgress(TMainForm* f, int value) {
   f->UpdateProgress_Gauge->setValue(value);
   if (value == KESTRUM_SEND_UNPACK_STAGE)
     f->UpdateProgress_Gauge->setProgressText(
-        msgText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUnpacking));
+        f->msgText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUnpacking));
 }
 
 void showUpdateFailure(TMainForm* f, const QString& tip) {
@@ -215,12 +225,7 @@ void showFirmwareVersion(TMainForm* f, int version) {
 
 QString endUpdateRun(TMainForm* f, UpdateOrigin origin) {
   if (MainForm != f) return {};
-  const DeviceSessionRecord& session = deviceSession();
-  const bool noUpdatePending = session.UpdatePending == 0;
-  f->FirmwareUpdate_Btn->setEnabled(noUpdatePending);
-  f->CheckForUpdate_Btn->setEnabled(noUpdatePending);
-  f->FirmwareBacktrack_Btn->setEnabled(!noUpdatePending && session.BacktrackAvailable != 0);
-  f->DeviceReboot_Btn->setEnabled(true);
+  setDeviceButtonsFromSession(*f);
   return origin == UpdateOrigin::Automatic ? f->PatchSavePath_Edit->text() : QString();
 }
 
@@ -253,7 +258,7 @@ bool confirmCloseDuringUpdate(TMainForm& f) {
   // A second close while the first one waits: the first one closes.
   static bool waitingToClose = false;
   if (waitingToClose) return false;
-  if (appState().updateRun.active) {
+  if (f.state().updateRun.active) {
     // Closing mid-run would cut the device off while it takes the patch.
     const QString text =
         QStringLiteral("\"%1\"\n\nAn update is running. Close the window once it has ended?")
@@ -264,7 +269,7 @@ bool confirmCloseDuringUpdate(TMainForm& f) {
   // changes are carried out meanwhile, and the window keeps painting (the
   // gauge moves on) without taking the operator's input.
   waitingToClose = true;
-  waitOnUiThread([] { return firmwareRunsHoldingConnection() == 0; },
+  waitOnUiThread([&f] { return firmwareRunsHoldingConnection(f.state()) == 0; },
                  [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
   waitingToClose = false;
   return true;

@@ -23,6 +23,10 @@ void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin);
 // The firmware page's four device buttons: update, online update, reboot and
 // backtrack.
 void setDeviceButtonsEnabled(TMainForm& form, bool enabled);
+// The same four buttons as the session's flags allow, after a login and at
+// a run's end: an update pending until the next reboot blocks another send
+// and online update, and backtrack is offered only to undo that update.
+void setDeviceButtonsFromSession(TMainForm& form);
 
 // Asked when the window is about to close during an update run: false keeps
 // it open.

@@ -22,12 +22,15 @@ std::string workFolderOf(const QString& patchFolder) {
 
 }  // namespace
 
-void firmwareRunStarted() { ++appState().updateRun.holdingConnection; }
+void firmwareRunStarted(AppState& state) { ++state.updateRun.holdingConnection; }
 
-int firmwareRunsHoldingConnection() { return appState().updateRun.holdingConnection.load(); }
+int firmwareRunsHoldingConnection(const AppState& state) {
+  return state.updateRun.holdingConnection.load();
+}
 
-TFWUpdateThread::TFWUpdateThread(TMainForm& form, IDeviceLink& link, UpdateOrigin origin)
-    : origin_(origin), form_(&form), device_(link) {}
+TFWUpdateThread::TFWUpdateThread(TMainForm& form, AppState& state, IDeviceLink& link,
+                                 UpdateOrigin origin)
+    : origin_(origin), form_(&form), state_(state), device_(link) {}
 
 void TFWUpdateThread::onPage(const std::function<void(TMainForm*)>& change) {
   runOnUiThread([&] { change(form_); });
@@ -54,7 +57,7 @@ void TFWUpdateThread::sendPatch() {
   std::string address;
   onPage([&](TMainForm* f) {
     patchPath = patchInArea(f);
-    address = appState().updateRun.address;
+    address = state_.updateRun.address;
   });
   const std::string path = patchPath.toStdString();
   std::string md5;
@@ -76,8 +79,8 @@ void TFWUpdateThread::sendPatch() {
   }
 
   // 5. The gauge takes over from the tip.
-  onPage([](TMainForm* f) {
-    showUpdateGauge(f, msgText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUploading));
+  onPage([this](TMainForm* f) {
+    showUpdateGauge(f, text(MsgList::UpdateProgressGauge, fwmsg::kGaugeUploading));
   });
 
   // 6. Blocks until the device has finished with the patch; the progress
@@ -88,9 +91,14 @@ void TFWUpdateThread::sendPatch() {
   actOnResult(result);
 }
 
+QString TFWUpdateThread::text(MsgList list, int index) const {
+  return msgText(state_.messages, list, index);
+}
+
 void TFWUpdateThread::showFailure(int tipIndex) {
-  onPage(
-      [tipIndex](TMainForm* f) { showUpdateFailure(f, msgText(MsgList::FWTipLabel, tipIndex)); });
+  onPage([this, tipIndex](TMainForm* f) {
+    showUpdateFailure(f, text(MsgList::FWTipLabel, tipIndex));
+  });
 }
 
 void TFWUpdateThread::actOnResult(int32_t result) {
@@ -102,10 +110,10 @@ void TFWUpdateThread::actOnResult(int32_t result) {
     showFailure(fwmsg::kTipUpdateFailed);
   } else if (result >= KESTRUM_SEND_DELIVERED) {
     const bool installed = result > KESTRUM_SEND_DELIVERED;
-    onPage([result, installed](TMainForm* f) {
-      deviceSession().UpdatePending = -1;
-      setUpdateGaugeText(f, msgText(MsgList::UpdateProgressGauge,
-                                    installed ? fwmsg::kGaugeFinished : fwmsg::kGaugeSendFinished));
+    onPage([this, result, installed](TMainForm* f) {
+      state_.session.UpdatePending = -1;
+      setUpdateGaugeText(f, text(MsgList::UpdateProgressGauge,
+                                 installed ? fwmsg::kGaugeFinished : fwmsg::kGaugeSendFinished));
       if (installed) showFirmwareVersion(f, result);
     });
     // The window reboots the device on this notice; the run goes on only
@@ -125,11 +133,11 @@ void TFWUpdateThread::endStep() {
     if (!patchFolder.isEmpty()) ClearDirectory(workFolderOf(patchFolder));
     onPage(dropPackedPatch);
   }
-  onPage([](TMainForm*) { appState().updateRun.active = false; });
+  onPage([this](TMainForm*) { state_.updateRun.active = false; });
 }
 
 void TFWUpdateThread::DoTerminate() {
   device_.ReleaseSocket(&connection_);
-  --appState().updateRun.holdingConnection;
+  --state_.updateRun.holdingConnection;
   wakeUiWaiters();
 }

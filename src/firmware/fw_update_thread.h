@@ -12,10 +12,12 @@
 #include "firmware/firmware_page.h"
 
 class IDeviceLink;
+struct AppState;
+enum class MsgList;
 
 class TFWUpdateThread final : public TThread {
  public:
-  TFWUpdateThread(TMainForm& form, IDeviceLink& link, UpdateOrigin origin);
+  TFWUpdateThread(TMainForm& form, AppState& state, IDeviceLink& link, UpdateOrigin origin);
 
  protected:
   void Execute() override;
@@ -26,6 +28,8 @@ class TFWUpdateThread final : public TThread {
   // Runs a page function on the window's thread.
   void onPage(const std::function<void(TMainForm*)>& change);
   void sendPatch();
+  // A message-list entry, read now (the lists are guarded for this thread).
+  QString text(MsgList list, int index) const;
   void showFailure(int tipIndex);
   void actOnResult(int32_t result);
   void endStep();
@@ -33,10 +37,12 @@ class TFWUpdateThread final : public TThread {
   int32_t connection_ = 0;  // 0 or less: not connected
   UpdateOrigin origin_;
   TMainForm* form_;
+  // Outlives the window (created beside the program's services).
+  AppState& state_;
   IDeviceLink& device_;
 };
 
 // Counts a run as holding its connection until its end hook has run.
-void firmwareRunStarted();
+void firmwareRunStarted(AppState& state);
 // Runs started whose end hook has not yet released the connection.
-int firmwareRunsHoldingConnection();
+int firmwareRunsHoldingConnection(const AppState& state);

@@ -19,8 +19,9 @@ constexpr int32_t kStatusSizeKnown = 3;
 constexpr std::size_t kMaxDigestLength = 41;
 }  // namespace
 
-TGetFileThread::TGetFileThread(TMainForm& form, QObject* window, IDeviceLink& link)
-    : form_(&form), window_(window), device_(link) {}
+TGetFileThread::TGetFileThread(TMainForm& form, QObject* window, const DeviceSessionRecord& session,
+                               IDeviceLink& link)
+    : form_(&form), window_(window), session_(session), device_(link) {}
 
 template <typename Fn>
 void TGetFileThread::onWindow(Fn&& fn) {
@@ -32,7 +33,7 @@ void TGetFileThread::onWindow(Fn&& fn) {
 void TGetFileThread::Execute() {
   applyDeviceThreadLocale();
   std::string address;
-  runOnUiThread([&] { address = deviceSession().DeviceAddress; });
+  runOnUiThread([&] { address = session_.DeviceAddress; });
   // Not tested: a failed connection makes the request fail below.
   if (connection_ < 1) connection_ = device_.ConnectServer(address.c_str(), kDevicePort);
   transferId_ = 1;

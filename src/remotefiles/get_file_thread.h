@@ -13,12 +13,14 @@
 
 class TMainForm;
 class IDeviceLink;
+struct DeviceSessionRecord;
 
 class TGetFileThread final : public TThread {
  public:
   // window tracks the same object as form, so that a mission outliving its
   // window never touches it.
-  TGetFileThread(TMainForm& form, QObject* window, IDeviceLink& link);
+  TGetFileThread(TMainForm& form, QObject* window, const DeviceSessionRecord& session,
+                 IDeviceLink& link);
 
   // The file relative to "/sdcard/"; all zeros at first.
   char remotePath[remotefiles::kPathFieldSize] = {};
@@ -39,6 +41,8 @@ class TGetFileThread final : public TThread {
 
   TMainForm* form_;
   QPointer<QObject> window_;
+  // The program's session (read on the window's thread); outlives the window.
+  const DeviceSessionRecord& session_;
   IDeviceLink& device_;
   int32_t connection_ = 0;
   std::string targetPath_;

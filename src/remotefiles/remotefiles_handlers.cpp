@@ -2,6 +2,7 @@
 // page functions that the listing worker and the missions call.
 #include <QListWidgetItem>
 
+#include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/mainform.h"
 #include "remotefiles/file_page.h"
@@ -62,7 +63,7 @@ bool startDownloadMission(TMainForm& form, const std::string& caption) {
   }
   // A reused slot's mission was asked to stop by someone else, who waits for
   // it; it is forgotten here as the window's design has it.
-  auto* mission = new TGetFileThread(form, &form, form.device());
+  auto* mission = new TGetFileThread(form, &form, form.state().session, form.device());
   *slot = mission;
   copyIntoPathField(mission->remotePath, form.CurrentRelPath);
   mission->requestCode = downloadRequestCode(caption, form.MD5Need_CheckBox->isChecked());
@@ -71,7 +72,7 @@ bool startDownloadMission(TMainForm& form, const std::string& caption) {
 }
 
 void startListing(TMainForm& f, const std::string& relativePath, int32_t code) {
-  auto* worker = new TSearchThread(f, &f, f.device(), *f.services().sleeper);
+  auto* worker = new TSearchThread(f, &f, f.state().session, f.device(), *f.services().sleeper);
   copyIntoPathField(worker->path, relativePath);
   worker->requestCode = code;
   f.ListingThread = worker;
@@ -145,7 +146,7 @@ void TMainForm::FileListMenu_PopupMenuPopup() {
   QListWidgetItem* item = selectedItem(*this);
   const bool file = item && item->data(kImageIndexRole).toInt() != kFolderImage;
   OpenBtn->setEnabled(item != nullptr);
-  OpenBtn->setText(QString::fromStdString(messageLists().textOf(MsgList::FlieListMenu, file)));
+  OpenBtn->setText(QString::fromStdString(state().messages.textOf(MsgList::FlieListMenu, file)));
 }
 
 // --- Page functions of the workers -----------------------------------------

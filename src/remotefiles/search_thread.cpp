@@ -20,21 +20,22 @@ void copyIntoPathField(char (&field)[kPathFieldSize], const std::string& path) {
   std::memcpy(field, path.data(), std::min(path.size(), kMaxRemotePathLength));
 }
 
-TSearchThread::TSearchThread(TMainForm& form, QObject* window, IDeviceLink& link, ISleeper& sleeper)
-    : form_(&form), window_(window), device_(link), sleeper_(sleeper) {}
+TSearchThread::TSearchThread(TMainForm& form, QObject* window, DeviceSessionRecord& session,
+                             IDeviceLink& link, ISleeper& sleeper)
+    : form_(&form), window_(window), session_(session), device_(link), sleeper_(sleeper) {}
 
 void TSearchThread::Execute() {
   applyDeviceThreadLocale();
   // The session belongs to the window's thread: read and write it there.
   std::string address;
   runOnUiThread([&] {
-    connection_ = deviceSession().CommandConnection;
-    address = deviceSession().DeviceAddress;
+    connection_ = session_.CommandConnection;
+    address = session_.DeviceAddress;
   });
   if (connection_ < 1) {
     // Not tested: a failed connection makes the request fail below.
     connection_ = device_.ConnectServer(address.c_str(), kDevicePort);
-    runOnUiThread([this] { deviceSession().CommandConnection = connection_; });
+    runOnUiThread([this] { session_.CommandConnection = connection_; });
   }
   list(std::string(path, strnlen(path, kMaxRemotePathLength)));
 }
@@ -73,5 +74,5 @@ void TSearchThread::list(const std::string& relativePath) {
 
 void TSearchThread::DoTerminate() {
   device_.ReleaseSocket(&connection_);
-  runOnUiThread([this] { deviceSession().CommandConnection = connection_; });
+  runOnUiThread([this] { session_.CommandConnection = connection_; });
 }

@@ -12,13 +12,15 @@
 
 class TMainForm;
 class IDeviceLink;
+struct DeviceSessionRecord;
 class ISleeper;
 
 class TSearchThread final : public TThread {
  public:
   // window tracks the same object as form, so that a worker outliving its
   // window never touches it.
-  TSearchThread(TMainForm& form, QObject* window, IDeviceLink& link, ISleeper& sleeper);
+  TSearchThread(TMainForm& form, QObject* window, DeviceSessionRecord& session, IDeviceLink& link,
+                ISleeper& sleeper);
 
   // The directory relative to "/sdcard/"; all zeros (the root) at first.
   char path[remotefiles::kPathFieldSize] = {};
@@ -34,6 +36,8 @@ class TSearchThread final : public TThread {
 
   TMainForm* form_;
   QPointer<QObject> window_;
+  // The program's session (used on the window's thread); outlives the window.
+  DeviceSessionRecord& session_;
   IDeviceLink& device_;
   ISleeper& sleeper_;
   int32_t connection_ = -1;

@@ -16,9 +16,6 @@ struct DeviceSessionRecord {
   int32_t ConnectFailures = 0;
 };
 
-// The program's session (kept in its state object, app/app_state.h).
-DeviceSessionRecord& deviceSession();
-
 // Copies UTF-8 text into a 65-byte credential field: the whole characters that
 // fit in 64 bytes, the rest zero-filled.
 void setCredentialField(char (&field)[65], const std::string& text);

@@ -6,8 +6,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "app/app_state.h"
-
 namespace {
 std::atomic<int> g_searchWorkers{0};
 
@@ -15,9 +13,6 @@ static_assert(offsetof(DeviceSearchRecord, address) == 128);
 static_assert(offsetof(DeviceSearchRecord, identifier) == 248);
 static_assert(offsetof(DeviceSearchRecord, next) == LORVEX_RECORD_DATA_SIZE);
 }  // namespace
-
-DeviceSearchRecord* searchResult() { return appState().searchResult.load(); }
-void setSearchResult(DeviceSearchRecord* first) { appState().searchResult = first; }
 
 bool deviceSearchRunning() { return g_searchWorkers.load() > 0; }
 void searchWorkerStarted() { ++g_searchWorkers; }
@@ -41,12 +36,12 @@ QString ChosenDevice::identifier() const {
   return recordField(data.data() + offsetof(DeviceSearchRecord, identifier), 128);
 }
 
-bool chooseDeviceAt(int position, const QString& nodeText) {
+bool chooseDeviceAt(const DeviceSearchRecord* first, int position, const QString& nodeText,
+                    ChosenDevice& chosen) {
   if (position < 0) return false;
-  DeviceSearchRecord* r = searchResult();
+  const DeviceSearchRecord* r = first;
   for (int i = 0; r && i < position; ++i) r = r->next;
   if (!r || deviceNodeText(*r) != nodeText) return false;
-  ChosenDevice& chosen = chosenDevice();
   chosen.data.fill(0);
   std::memcpy(chosen.data.data(), r, LORVEX_RECORD_DATA_SIZE);
   return true;

@@ -1,4 +1,5 @@
-// Device discovery state: the latest search result and the chosen device.
+// Device discovery: the search result's records as the window lists them,
+// and the device chosen from that list (both kept in AppState).
 #pragma once
 
 #include <QString>
@@ -13,12 +14,6 @@ bool deviceSearchRunning();
 void searchWorkerStarted();
 void searchWorkerEnded();
 
-// First record of the latest search, or null while a search runs.
-DeviceSearchRecord* searchResult();
-// Set on the window's thread only: null before the library frees the
-// previous records, then the new first record.
-void setSearchResult(DeviceSearchRecord* first);
-
 // Text of a fixed-width field: up to its first zero byte, or the whole field.
 QString recordField(const char* field, std::size_t width);
 // The tree text of a record: "QJ" followed by its identifier.
@@ -30,10 +25,10 @@ struct ChosenDevice {
   QString address() const;
   QString identifier() const;
 };
-ChosenDevice& chosenDevice();
 
-// Takes the record at `position` in the latest result (the tree lists the
-// records in order), provided its tree text is still nodeText: copies it into
-// the chosen device and returns true. Texts alone cannot tell devices apart,
+// Takes the record at `position` in the search result starting at `first`
+// (the tree lists the records in order), provided its tree text is still
+// nodeText: copies it into `chosen` and returns true. Texts alone cannot tell devices apart,
 // as different identifiers can decode to the same text.
-bool chooseDeviceAt(int position, const QString& nodeText);
+bool chooseDeviceAt(const DeviceSearchRecord* first, int position, const QString& nodeText,
+                    ChosenDevice& chosen);

@@ -4,6 +4,7 @@
 
 class TMainForm;
 class IDeviceLink;
+struct AppState;
 
 // Starts one search on the window's thread; searches run one after another.
-void startDeviceSearch(TMainForm& form, IDeviceLink& link);
+void startDeviceSearch(TMainForm& form, AppState& state, IDeviceLink& link);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <cstring>
 
+#include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/mainform.h"
 #include "app/notice_texts.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-QString msg(MsgList list, int index) { return msgText(list, index); }
-
 // The hardware-name buffer as text: up to its first zero, at most 17 bytes.
 QString hardwareNameText(const char (&buffer)[17]) {
   const void* zero = std::memchr(buffer, 0, sizeof buffer);
@@ -33,7 +32,7 @@ const QString kRunStillActive =
 }  // namespace
 
 void TMainForm::Login_SBtnClick() {
-  DeviceSessionRecord& session = deviceSession();
+  DeviceSessionRecord& session = state().session;
   IDeviceLink& link = device();
 
   // The run reports to the page and reboots its device at the end: another
@@ -44,13 +43,13 @@ void TMainForm::Login_SBtnClick() {
   }
 
   // 1. Pressed as "ChangeDev": stop the current device's work first.
-  if (Login_SBtn->text() == msg(MsgList::LoginButton, 1)) {
+  if (Login_SBtn->text() == msgText(MsgList::LoginButton, 1)) {
     StopAllThreads();
     UpdateProgress_Gauge->hide();
     FirmwareWpdateTip_Label->show();
     if (Patch2Send_LV->count() == 1) {
       Patch2Send_LV->clear();
-      FirmwareWpdateTip_Label->setText(msg(MsgList::FWTipLabel, 0));
+      FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, 0));
     }
     FileList_LV->clear();
     PatchMessage_Memo->clear();
@@ -81,7 +80,7 @@ void TMainForm::Login_SBtnClick() {
   if (session.CommandConnection < 1) {
     ++session.ConnectFailures;
     dialogs().showMessage(kMessageBoxTitle,
-                          msg(MsgList::FWTipLabel, session.ConnectFailures == 1 ? 5 : 11));
+                          msgText(MsgList::FWTipLabel, session.ConnectFailures == 1 ? 5 : 11));
     setWindowTitle("Tovarin - No Connect");
     session.CommandConnection = -1;
     return finish();
@@ -121,14 +120,12 @@ void TMainForm::Login_SBtnClick() {
   TargetHarward_Val->setText(hardwareNameText(hardwareName));
   TargetVersion_Val->adjustSize();
   TargetHarward_Val->adjustSize();
-  setDeviceButtonsEnabled(*this, true);
+  setDeviceButtonsFromSession(*this);
   if (session.BacktrackAvailable != 0) {
     FirmwareBacktrack_Btn->setVisible(session.UpdatePending != 0);
   } else {
-    const bool canUpdate = session.UpdatePending == 0;
-    FirmwareUpdate_Btn->setEnabled(canUpdate);
-    CheckForUpdate_Btn->setEnabled(canUpdate);
-    if (!canUpdate) FirmwareWpdateTip_Label->setText(msg(MsgList::FWTipLabel, 4));
+    if (session.UpdatePending != 0)
+      FirmwareWpdateTip_Label->setText(msgText(MsgList::FWTipLabel, 4));
     FirmwareBacktrack_Btn->hide();
   }
   if (Pages_PageControl->isTabVisible(Tovarin_Page)) {
@@ -138,7 +135,7 @@ void TMainForm::Login_SBtnClick() {
     // device operation opens its own.
     link.ReleaseSocket(&session.CommandConnection);
   }
-  Login_SBtn->setText(msg(MsgList::LoginButton, 1));
+  Login_SBtn->setText(msgText(MsgList::LoginButton, 1));
   PanelSpreader_BtnClick();
   PanelSpreader_Btn->setEnabled(true);
   StartPatchHistoryFetch(TargetHarward_Val->text());
@@ -148,12 +145,12 @@ void TMainForm::Login_SBtnClick() {
 
 void TMainForm::RebootDevice() {
   const std::string& address =
-      updateRunActive() ? updateRunAddress() : deviceSession().DeviceAddress;
+      updateRunActive() ? updateRunAddress() : state().session.DeviceAddress;
   if (!sendDeviceCommand(device(), address, KESTRUM_REQ_REBOOT)) {
-    dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 1));
+    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, 1));
     return;
   }
-  dialogs().showMessage(kMessageBoxTitle, msg(MsgList::FWHints, 6));
+  dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, 6));
   // The panel ends open, with its fold button usable, whether or not the
   // operator opened it meanwhile: the device list and Login stay in reach.
   if (!loginPanelOpen()) PanelSpreader_BtnClick();
@@ -161,12 +158,12 @@ void TMainForm::RebootDevice() {
   DevSearch_BtnClick();
 }
 
-void TMainForm::DevSearch_BtnClick() { startDeviceSearch(*this, device()); }
+void TMainForm::DevSearch_BtnClick() { startDeviceSearch(*this, state(), device()); }
 
 void showSearchRunning(TMainForm* form) {
   if (MainForm != form) return;
   form->DevSearch_Btn->setEnabled(false);
-  form->DevSearch_Btn->setText(msgText(MsgList::DevSearch, 1));
+  form->DevSearch_Btn->setText(form->msgText(MsgList::DevSearch, 1));
   form->DevList_TreeView->clear();
 }
 
@@ -179,7 +176,7 @@ void TMainForm::FillDeviceList() {
   // The nodes are made apart from the tree and handed over in one call, so
   // that the tree hears of one insertion, not of one per device.
   QList<QTreeWidgetItem*> nodes;
-  for (DeviceSearchRecord* r = searchResult(); r; r = r->next) {
+  for (DeviceSearchRecord* r = state().searchResult.load(); r; r = r->next) {
     auto* node = new QTreeWidgetItem(QStringList{deviceNodeText(*r)});
     if (!PanelImages_ImageList.isEmpty()) node->setIcon(0, PanelImages_ImageList[0]);
     nodes.append(node);
@@ -192,9 +189,11 @@ void TMainForm::FillDeviceList() {
 void TMainForm::DevList_TreeViewDblClick() {
   QTreeWidgetItem* node = DevList_TreeView->currentItem();
   if (!node || !node->isSelected()) return;
-  if (!chooseDeviceAt(DevList_TreeView->indexOfTopLevelItem(node), node->text(0))) return;
-  DeviceID_Edit->setText(chosenDevice().identifier());
-  IPAddress_Edit->setText(chosenDevice().address());
+  if (!chooseDeviceAt(state().searchResult.load(), DevList_TreeView->indexOfTopLevelItem(node),
+                      node->text(0), state().chosenDevice))
+    return;
+  DeviceID_Edit->setText(state().chosenDevice.identifier());
+  IPAddress_Edit->setText(state().chosenDevice.address());
 }
 
 void connectSessionHandlers(TMainForm& f) {

@@ -109,6 +109,6 @@ const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
   return order;
 }
 
-QString msgText(MsgList list, int index) {
-  return QString::fromStdString(messageLists().textOf(list, index));
+QString msgText(const MessageLists& lists, MsgList list, int index) {
+  return QString::fromStdString(lists.textOf(list, index));
 }

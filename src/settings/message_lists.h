@@ -45,9 +45,7 @@ class MessageLists {
   std::array<std::vector<std::string>, kMsgListCount> lists_;
 };
 
-// The program's lists (kept in its state object, app/app_state.h).
-MessageLists& messageLists();
-
 // An entry as the window shows it, read at the moment it is shown so that a
-// language change applies at once.
-QString msgText(MsgList list, int index);
+// language change applies at once. The program's lists live in AppState;
+// the window reads them through TMainForm::msgText.
+QString msgText(const MessageLists& lists, MsgList list, int index);

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
@@ -121,12 +122,12 @@ void TMainForm::ApplyLanguagePack() {
 
   StringListHooks hooks;
   hooks.afterLoginButton = [this] {
-    Login_SBtn->setText(fromLocal(messageLists().textOf(MsgList::LoginButton, 0)));
+    Login_SBtn->setText(fromLocal(state().messages.textOf(MsgList::LoginButton, 0)));
   };
   hooks.afterFWTipLabel = [this] {
-    FirmwareWpdateTip_Label->setText(fromLocal(messageLists().textOf(MsgList::FWTipLabel, 0)));
+    FirmwareWpdateTip_Label->setText(fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
   };
-  applyStringList(*pack, messageLists(), hooks);
+  applyStringList(*pack, state().messages, hooks);
 
   for (QWidget* component : components()) {
     const QByteArray kind = component->property("skinKind").toByteArray();

@@ -21,18 +21,16 @@ constexpr int kHintNoUpdate = 8;       // FWHints
 constexpr int kHintDownloaded = 9;     // FWHints
 constexpr int kHintServerFailed = 10;  // FWHints
 
-std::string text(MsgList list, int index) { return messageLists().textOf(list, index); }
-
-std::string serverFailure(const std::string& statusLine) {
-  return text(MsgList::FWHints, kHintServerFailed) + " : code : " + statusLine;
+std::string serverFailure(const MessageLists& texts, const std::string& statusLine) {
+  return texts.textOf(MsgList::FWHints, kHintServerFailed) + " : code : " + statusLine;
 }
 
 // Moves the download gauge as the client reports.
 class GaugeProgress final : public IHttpProgress {
  public:
-  explicit GaugeProgress(IUpdateCheckView& view) : view_(view) {}
+  GaugeProgress(const MessageLists& texts, IUpdateCheckView& view) : texts_(texts), view_(view) {}
   void transferStarted(std::uint64_t expected) override {
-    view_.setTip(text(MsgList::FWTipLabel, kTipDownloading));
+    view_.setTip(texts_.textOf(MsgList::FWTipLabel, kTipDownloading));
     view_.showGauge(0, expected, "0 / " + std::to_string(expected));
   }
   void transferProgress(std::uint64_t received, std::uint64_t expected) override {
@@ -42,13 +40,15 @@ class GaugeProgress final : public IHttpProgress {
   void transferEnded() override { view_.hideGauge(); }
 
  private:
+  const MessageLists& texts_;
   IUpdateCheckView& view_;
 };
 
 class Check {
  public:
-  Check(IHttpClient& http, const UpdateCheckRequest& request, IUpdateCheckView& view)
-      : http_(http), request_(request), view_(view) {}
+  Check(IHttpClient& http, const MessageLists& texts, const UpdateCheckRequest& request,
+        IUpdateCheckView& view)
+      : http_(http), texts_(texts), request_(request), view_(view) {}
 
   UpdateCheckOutcome run() {
     std::string catalogue;
@@ -89,7 +89,7 @@ class Check {
 
  private:
   UpdateCheckOutcome failed() {
-    view_.showMessage(serverFailure(catalogueStatus_));
+    view_.showMessage(serverFailure(texts_, catalogueStatus_));
     return {UpdateCheckOutcome::Failed, {}};
   }
 
@@ -110,11 +110,11 @@ class Check {
   // Fetches one file into local and checks its MD5; tells the operator and
   // returns false on any failure.
   bool download(const CatalogueFile& file, const std::string& local) {
-    GaugeProgress progress(view_);
+    GaugeProgress progress(texts_, view_);
     const HttpResult got = http_.getToFile(
         updateFileUrl(request_.serverHost, request_.hardwareName, file.name), local, &progress);
     if (!got.ok) {
-      view_.showMessage(serverFailure(got.statusLine));
+      view_.showMessage(serverFailure(texts_, got.statusLine));
       return false;
     }
     std::string digest;
@@ -132,7 +132,10 @@ class Check {
     return true;
   }
 
+  std::string text(MsgList list, int index) const { return texts_.textOf(list, index); }
+
   IHttpClient& http_;
+  const MessageLists& texts_;
   const UpdateCheckRequest& request_;
   IUpdateCheckView& view_;
   std::string catalogueStatus_;
@@ -146,7 +149,7 @@ std::string updateWorkFolder(const std::string& patchFolder) {
   return patchFolder + sep + "autotmp" + sep;
 }
 
-UpdateCheckOutcome runUpdateCheck(IHttpClient& http, const UpdateCheckRequest& request,
-                                  IUpdateCheckView& view) {
-  return Check(http, request, view).run();
+UpdateCheckOutcome runUpdateCheck(IHttpClient& http, const MessageLists& texts,
+                                  const UpdateCheckRequest& request, IUpdateCheckView& view) {
+  return Check(http, texts, request, view).run();
 }

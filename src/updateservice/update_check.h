@@ -9,6 +9,7 @@
 #include <string>
 
 class IHttpClient;
+class MessageLists;
 
 // What the check shows; the window's firmware page implements it.
 class IUpdateCheckView {
@@ -44,6 +45,6 @@ struct UpdateCheckOutcome {
 // Empty when the patch folder is empty (the folder would hang off the root).
 std::string updateWorkFolder(const std::string& patchFolder);
 
-// Runs the whole check on the calling thread.
-UpdateCheckOutcome runUpdateCheck(IHttpClient& http, const UpdateCheckRequest& request,
-                                  IUpdateCheckView& view);
+// Runs the whole check on the calling thread; its messages come from texts.
+UpdateCheckOutcome runUpdateCheck(IHttpClient& http, const MessageLists& texts,
+                                  const UpdateCheckRequest& request, IUpdateCheckView& view);

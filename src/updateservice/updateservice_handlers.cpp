@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
@@ -66,7 +67,7 @@ class FirmwarePageView final : public IUpdateCheckView {
 
 void showPatchHistory(TMainForm& f, const HistoryFetch& fetched) {
   if (!fetched.ok) {
-    f.PatchMessage_Memo->appendPlainText(msgText(MsgList::FWHints, kHintServerFailed) + " : " +
+    f.PatchMessage_Memo->appendPlainText(f.msgText(MsgList::FWHints, kHintServerFailed) + " : " +
                                          QString::fromStdString(fetched.statusLine));
     return;
   }
@@ -150,7 +151,7 @@ void TMainForm::CheckForUpdate_BtnClick() {
   NoHttpClient none;
   IHttpClient& http = services().http ? *services().http : none;
   FirmwarePageView view(*this);
-  const UpdateCheckOutcome outcome = runUpdateCheck(http, request, view);
+  const UpdateCheckOutcome outcome = runUpdateCheck(http, state().messages, request, view);
   if (outcome.kind != UpdateCheckOutcome::Packed) return;
 
   // The packed patch takes the patch area's one place, as a chosen one does.

@@ -7,6 +7,7 @@
 #include <QtGlobal>
 #include <memory>
 
+#include "app/app_state.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
@@ -24,13 +25,17 @@ struct E2eWindow {
   CurlHttpClient http;
   QString updateServer = "127.0.0.1:8080";  // tests with a server of their own set its address
   QTemporaryDir exeDir;  // the program's folder: configs.ini and no language packs
+  AppState state;
   std::unique_ptr<TMainForm> form;
 
+  // A new window on the program's start state.
   TMainForm& create() {
+    state.reset();
     AppServices services{&dialogs, &sleeper, &clock, &random, &link};
     services.exeFolder = exeDir.path();
     services.http = &http;
     services.updateServer = updateServer;
+    services.state = &state;
     form = std::make_unique<TMainForm>(services);
     return *form;
   }

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <memory>
 
-#include "app/app_state.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "device_lab.h"
@@ -80,7 +79,8 @@ class FirmwareE2eTest : public QObject {
 
   bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection() == 0; }, 30000);
+        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
+        30000);
   }
 
   bool rebootedAndBack(const char* id, int searchesBefore) {
@@ -103,7 +103,6 @@ class FirmwareE2eTest : public QObject {
     std::string error;
     QVERIFY2(lab_->start(&error), error.c_str());
 
-    resetState();
     win_.create();
     searchesFinished_ = 0;
     QObject::connect(f().DevSearchMessageEdit_Edit, &QLineEdit::textChanged, win_.form.get(),

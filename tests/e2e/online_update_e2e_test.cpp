@@ -10,7 +10,6 @@
 #include <fstream>
 #include <memory>
 
-#include "app/app_state.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "device_lab.h"
@@ -54,7 +53,8 @@ class OnlineUpdateE2eTest : public QObject {
 
   bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection() == 0; }, 30000);
+        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
+        30000);
   }
 
  private slots:
@@ -73,7 +73,6 @@ class OnlineUpdateE2eTest : public QObject {
     server_ = std::make_unique<devsim::UpdateServer>(kServed.string(), "127.0.0.1", 0);
     QVERIFY2(server_->start(&error), error.c_str());
 
-    resetState();
     win_.updateServer = QString("127.0.0.1:%1").arg(server_->port());
     win_.create();
     searchesFinished_ = 0;

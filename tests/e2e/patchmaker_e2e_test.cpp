@@ -10,7 +10,6 @@
 #include <fstream>
 #include <memory>
 
-#include "app/app_state.h"
 #include "device_lab.h"
 #include "e2e_window.h"
 #include "firmware/fw_update_thread.h"
@@ -67,13 +66,13 @@ class PatchMakerE2eTest : public QObject {
     lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;
     QVERIFY2(lab_->start(&error), error.c_str());
-    resetState();
     win_.create();
   }
 
   void cleanupTestCase() {
     QVERIFY(QTest::qWaitFor([&] { return !f().updateRunActive(); }, 30000));
-    QVERIFY(QTest::qWaitFor([] { return firmwareRunsHoldingConnection() == 0; }, 30000));
+    QVERIFY(
+        QTest::qWaitFor([this] { return firmwareRunsHoldingConnection(win_.state) == 0; }, 30000));
     win_.destroy();
     lab_->stop();
   }

@@ -82,7 +82,7 @@ class SessionE2eTest : public QObject {
     QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
     QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.0.0.2"));
     QVERIFY(!f().loginPanelOpen());
-    QVERIFY(deviceSession().CommandConnection < 1);
+    QVERIFY(f().state().session.CommandConnection < 1);
     QVERIFY(win_.dialogs.texts().isEmpty());
   }
 
@@ -118,7 +118,7 @@ class SessionE2eTest : public QObject {
     QCOMPARE(win_.dialogs.texts(), (QStringList{"Connect to Device Failed, Please Check!",
                                                 "Connection Abnormal or Device not support!"}));
     QCOMPARE(f().windowTitle(), QString("Tovarin - No Connect"));
-    QCOMPARE(deviceSession().CommandConnection, -1);
+    QCOMPARE(f().state().session.CommandConnection, -1);
     win_.dialogs.clear();
   }
 

@@ -29,10 +29,10 @@ struct FormFixture {
   // The update server: answers as scripted, never a real request.
   ScriptedHttpClient http;
   ScriptedBrowser browser;
+  // The program's state for this test's window; a new fixture starts from
+  // the start state.
+  AppState state;
   static constexpr const char* kUpdateServer = "192.0.2.10:8080";
-
-  // Each case starts from the program's start state.
-  FormFixture() { resetState(); }
 
   AppServices services() {
     AppServices s{&dialogs, &sleeper, &clock, &random, &device};
@@ -40,6 +40,7 @@ struct FormFixture {
     s.http = &http;
     s.browser = &browser;
     s.updateServer = kUpdateServer;
+    s.state = &state;
     return s;
   }
   // Copies the shipped language packs and help texts into the test's

@@ -24,6 +24,7 @@ OperatorSession::OperatorSession(const std::string& updateServer) {
   AppServices services{&dialogs_, &sleeper_, &clock_, &random_, &device_};
   services.http = &http_;
   services.updateServer = QString::fromStdString(updateServer);
+  services.state = &state_;
   form_ = std::make_unique<TMainForm>(services);
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/app_state.h"
 #include "app/real_services.h"
 #include "devicelink/kestrum_device_link.h"
 #include "updateservice/curl_http_client.h"
@@ -44,5 +45,6 @@ class OperatorSession {
   StdRandom random_;
   KestrumDeviceLink device_;
   CurlHttpClient http_;
+  AppState state_;
   std::unique_ptr<TMainForm> form_;
 };

@@ -48,7 +48,7 @@ struct RecordingView final : IUpdateCheckView {
 class UpdateCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    messageLists().fill();
+    texts_.fill();
     request_.serverHost = server_.host();
     request_.hardwareName = "47RKT";
     request_.deviceVersionText = "2010";
@@ -70,7 +70,7 @@ class UpdateCheckTest : public ::testing::Test {
   }
   UpdateCheckOutcome check() {
     CurlHttpClient client(HttpTimeouts{1000, 1000});
-    return runUpdateCheck(client, request_, view_);
+    return runUpdateCheck(client, texts_, request_, view_);
   }
   std::vector<std::string> workFiles() const {
     std::vector<std::string> names;
@@ -82,6 +82,7 @@ class UpdateCheckTest : public ::testing::Test {
 
   TestHttpServer server_;
   TempFolder dir_;
+  MessageLists texts_;
   UpdateCheckRequest request_;
   RecordingView view_;
 };

@@ -77,8 +77,8 @@ class FirmwareButtonsTest : public QObject {
   void acceptedBacktrackReleasesAndSwapsTheButtons() {
     FirmwareFixture fx;
     TMainForm& f = *fx.f;
-    deviceSession().UpdatePending = -1;
-    deviceSession().BacktrackAvailable = 1;
+    fx.state.session.UpdatePending = -1;
+    fx.state.session.BacktrackAvailable = 1;
     f.FirmwareUpdate_Btn->setEnabled(false);
     f.FirmwareBacktrack_Btn->setEnabled(true);
     fx.dialogs.answers.push_back(true);
@@ -97,8 +97,8 @@ class FirmwareButtonsTest : public QObject {
     QVERIFY(!f.FirmwareBacktrack_Btn->isEnabled());
     QCOMPARE(fx.dialogs.texts().last(), QString("Device will backtrack after reboot"));
     // The flags stay as login read them.
-    QCOMPARE(deviceSession().UpdatePending, -1);
-    QCOMPARE(deviceSession().BacktrackAvailable, 1);
+    QCOMPARE(fx.state.session.UpdatePending, -1);
+    QCOMPARE(fx.state.session.BacktrackAvailable, 1);
   }
 
   void failedBacktrackShowsTheConnectionMessage() {

@@ -14,10 +14,6 @@
 #include "session/device_session.h"
 #include "settings/message_lists.h"
 
-inline QString listText(MsgList list, int index) {
-  return QString::fromStdString(messageLists().textOf(list, index));
-}
-
 // Holds SendUpdatePatch (on the run's thread) until open() is called.
 class SendGate {
  public:
@@ -41,7 +37,7 @@ struct FirmwareFixture : FormFixture {
   TMainForm* f = nullptr;
 
   FirmwareFixture() {
-    DeviceSessionRecord& s = deviceSession();
+    DeviceSessionRecord& s = state.session;
     s.DeviceAddress = "127.0.0.2";
     s.UpdatePending = 0;
     s.BacktrackAvailable = 0;
@@ -79,12 +75,12 @@ struct FirmwareFixture : FormFixture {
     f->FirmwareUpdate_BtnClick(f->FirmwareUpdate_Btn);
   }
   bool waitRunEnded() {
-    return waitUntil([&] { return !f->updateRunActive() && firmwareRunsHoldingConnection() == 0; },
-                     15000);
+    return waitUntil(
+        [&] { return !f->updateRunActive() && firmwareRunsHoldingConnection(state) == 0; }, 15000);
   }
   // Each accepted reboot starts a device search; waits until all have ended.
   bool waitSearchesEnded() {
-    const int reboots = static_cast<int>(dialogs.texts().count(listText(MsgList::FWHints, 6)));
+    const int reboots = static_cast<int>(dialogs.texts().count(f->msgText(MsgList::FWHints, 6)));
     return waitUntil([&] {
       return searchesFinished >= reboots && f->DevSearchMessageEdit_Edit->text().isEmpty();
     });

@@ -81,7 +81,7 @@ class FirmwareRunTest : public QObject {
     QCOMPARE(f.UpdateProgress_Gauge->isHidden(), gauge.isEmpty());
     if (!gauge.isEmpty()) QCOMPARE(f.UpdateProgress_Gauge->progressText(), gauge);
     QCOMPARE(f.TargetVersion_Val->text(), version);
-    QCOMPARE(deviceSession().UpdatePending, delivered ? -1 : 0);
+    QCOMPARE(fx.state.session.UpdatePending, delivered ? -1 : 0);
     // Only a delivered patch reboots the device, through the notice.
     const bool rebooted = !fx.device.searchDirs.empty() && fx.device.searchDirs[0].code == 80;
     QCOMPARE(rebooted, delivered);
@@ -173,7 +173,7 @@ class FirmwareRunTest : public QObject {
     QFETCH(bool, backtrackEnabled);
     FirmwareFixture fx;
     TMainForm& f = *fx.f;
-    deviceSession().BacktrackAvailable = backtrack;
+    fx.state.session.BacktrackAvailable = backtrack;
     fx.device.onSend = [result](const char*, const char*, int32_t*) { return result; };
     fx.startOperatorRun();
     QVERIFY(fx.waitRunEnded());
@@ -343,7 +343,7 @@ class FirmwareRunTest : public QObject {
   void changeDevDuringARunIsRefusedAndTheRunRebootsItsOwnDevice() {
     FirmwareFixture fx;
     TMainForm& f = *fx.f;
-    f.Login_SBtn->setText(listText(MsgList::LoginButton, 1));  // "ChangeDev", as a login leaves it
+    f.Login_SBtn->setText(f.msgText(MsgList::LoginButton, 1));  // "ChangeDev", as a login leaves it
     SendGate gate;
     fx.device.onSend = [&](const char*, const char*, int32_t*) {
       gate.pass();
@@ -354,7 +354,7 @@ class FirmwareRunTest : public QObject {
     f.IPAddress_Edit->setText("127.0.0.3");
     f.Login_SBtnClick();
     QVERIFY(fx.dialogs.texts().last().contains("update is running"));
-    QCOMPARE(deviceSession().DeviceAddress, std::string("127.0.0.2"));
+    QCOMPARE(fx.state.session.DeviceAddress, std::string("127.0.0.2"));
     gate.open();
     QVERIFY(fx.waitRunEnded());
     // The run's connection and the reboot's both went to the updated device.

@@ -57,7 +57,7 @@ class NoticesTest : public QObject {
   void rebootNoticeFromAWorkerWaitsForTheReboot() {
     FormFixture fx;
     TMainForm& f = fx.create();
-    deviceSession().DeviceAddress = "127.0.0.2";
+    fx.state.session.DeviceAddress = "127.0.0.2";
     std::atomic<bool> workerWentOn{false};
     int boxesWhenWorkerWentOn = -1;
     std::thread worker([&] {

@@ -130,7 +130,7 @@ class RemoteFilesTest : public QObject {
     // One pause after the full reply; the empty reply ends without one.
     QCOMPARE(pausesOf(fx), 1);
     // The listing's end releases the session connection.
-    QCOMPARE(deviceSession().CommandConnection, -1);
+    QCOMPARE(fx.state.session.CommandConnection, -1);
     QVERIFY(fx.device.openHandles().empty());
 
     // A kind "3" opens as a directory.

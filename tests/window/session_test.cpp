@@ -164,9 +164,9 @@ class SessionTest : public QObject {
     QVERIFY(f.PanelSpreader_Btn->isEnabled());
     QCOMPARE(f.Path_SEdit->text(), QString("/sdcard"));
     // The file page is hidden: no session connection is kept.
-    QVERIFY(deviceSession().CommandConnection < 1);
+    QVERIFY(fx.state.session.CommandConnection < 1);
     QVERIFY(fx.device.openHandles().empty());
-    QCOMPARE(deviceSession().ConnectFailures, 0);
+    QCOMPARE(fx.state.session.ConnectFailures, 0);
   }
 
   void typedAccountIsCutToSixtyFourCharacters() {
@@ -198,7 +198,7 @@ class SessionTest : public QObject {
     QCOMPARE(fx.dialogs.texts(), (QStringList{"User not exists!", "Password error"}));
     QCOMPARE(f.windowTitle(), QString("Tovarin - IP: 127.0.0.3"));
     QCOMPARE(f.Login_SBtn->text(), QString("Login"));
-    QVERIFY(deviceSession().CommandConnection >= 1);  // kept until the next press
+    QVERIFY(fx.state.session.CommandConnection >= 1);  // kept until the next press
     QVERIFY(f.loginPanelOpen());
   }
 
@@ -214,7 +214,7 @@ class SessionTest : public QObject {
     }
     QCOMPARE(fx.dialogs.texts(), (QStringList{five, eleven, eleven}));
     QCOMPARE(f.windowTitle(), QString("Tovarin - No Connect"));
-    QCOMPARE(deviceSession().CommandConnection, -1);
+    QCOMPARE(fx.state.session.CommandConnection, -1);
     f.Login_SBtnClick();  // succeeds
     fx.dialogs.clear();
     fx.device.connectResults = {0};
@@ -262,6 +262,21 @@ class SessionTest : public QObject {
     QVERIFY(!f.FirmwareBacktrack_Btn->isHidden());
   }
 
+  void pendingUpdateWithABacktrackOffersOnlyBacktrackAndReboot() {
+    // The same rule as a run's end step: the pending update blocks another
+    // send until the reboot, and backtrack is there to undo it.
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.2");
+    fx.device.loginAnswers = {accepted("47RKT", 2010, 1, 1)};
+    f.Login_SBtnClick();
+    QVERIFY(!f.FirmwareUpdate_Btn->isEnabled());
+    QVERIFY(!f.CheckForUpdate_Btn->isEnabled());
+    QVERIFY(f.FirmwareBacktrack_Btn->isEnabled());
+    QVERIFY(!f.FirmwareBacktrack_Btn->isHidden());
+    QVERIFY(f.DeviceReboot_Btn->isEnabled());
+  }
+
   void refusedChangeDevLeavesTheDeviceButtonsOffUntilALogin() {
     FormFixture fx;
     TMainForm& f = fx.create();
@@ -278,7 +293,12 @@ class SessionTest : public QObject {
     f.Login_SBtnClick();
     for (QPushButton* b : buttons) QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
     f.Login_SBtnClick();
-    for (QPushButton* b : buttons) QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+    // Nothing pending: update, online update and reboot; backtrack is hidden
+    // and stays off.
+    for (QPushButton* b : {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn, f.DeviceReboot_Btn})
+      QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+    QVERIFY(f.FirmwareBacktrack_Btn->isHidden());
+    QVERIFY(!f.FirmwareBacktrack_Btn->isEnabled());
   }
 
   void rebootReopensThePanelAndSearchesAgain() {
@@ -300,7 +320,7 @@ class SessionTest : public QObject {
   void rebootFailuresShowTheConnectionMessage() {
     FormFixture fx;
     TMainForm& f = fx.create();
-    deviceSession().DeviceAddress = "127.0.0.2";
+    fx.state.session.DeviceAddress = "127.0.0.2";
     fx.device.connectResults = {-1};
     f.RebootDevice();
     fx.device.searchDirResults = {-3};

@@ -140,7 +140,7 @@ class SettingsWindowTest : public QObject {
     f.Command_Edit->setText("language:english");
     f.CheckCommand(f.Command_Edit);
     QCOMPARE(f.Login_SBtn->text(), QString("Login"));
-    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)),
+    QCOMPARE(QString::fromStdString(fx.state.messages.textOf(MsgList::FWHints, 6)),
              QString("Device reboot!"));
     QCOMPARE(f.Pages_PageControl->pageCaption(f.FirmwareUpdate_Page), QString("FirmwareUpdate"));
     // The layout ran again for the new caption widths.
@@ -188,10 +188,10 @@ class SettingsWindowTest : public QObject {
               "[StringList]\nFWHints_strlist6=reboot B\nLoginButton_strlist0=\xff\xfe\n");
     TMainForm& f = fx.create();
     QCOMPARE(f.LanguageBox_ComboBox->count(), 2);
-    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)),
+    QCOMPARE(QString::fromStdString(fx.state.messages.textOf(MsgList::FWHints, 6)),
              QString("reboot A"));
-    QCOMPARE(messageLists().countOf(MsgList::FWTipLabel), 12);
-    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::DevSearch, 0)),
+    QCOMPARE(fx.state.messages.countOf(MsgList::FWTipLabel), 12);
+    QCOMPARE(QString::fromStdString(fx.state.messages.textOf(MsgList::DevSearch, 0)),
              QString("Search"));
     QCOMPARE(f.TargetHarward_Label->text(), QString("HW A"));
     QCOMPARE(f.Login_SBtn->text(), QString("Enter"));  // the caption wins over the list
@@ -202,9 +202,10 @@ class SettingsWindowTest : public QObject {
     f.LanguageBox_ComboBoxChange();
     QVERIFY(f.LanguageChange_Btn->isEnabled());
     f.LanguageChange_BtnClick(f.LanguageChange_Btn);
-    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 6)),
+    QCOMPARE(QString::fromStdString(fx.state.messages.textOf(MsgList::FWHints, 6)),
              QString("reboot B"));
-    QCOMPARE(QString::fromStdString(messageLists().textOf(MsgList::FWHints, 1)), QString("fail A"));
+    QCOMPARE(QString::fromStdString(fx.state.messages.textOf(MsgList::FWHints, 1)),
+             QString("fail A"));
     // Invalid UTF-8 becomes an empty text, applied all the same.
     QCOMPARE(f.Login_SBtn->text(), QString());
     QCOMPARE(f.TargetHarward_Label->text(), QString("HW A"));

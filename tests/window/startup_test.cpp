@@ -18,7 +18,7 @@ class StartupTest : public QObject {
     QVERIFY(f.Password_Edit->text().isEmpty());
     QCOMPARE(f.Login_Panel->geometry(), QRect(0, 0, 640, 480));
     QVERIFY(!f.PanelSpreader_Btn->isEnabled());
-    QCOMPARE(deviceSession().CommandConnection, -1);
+    QCOMPARE(fx.state.session.CommandConnection, -1);
     // Only the firmware page's tab is there for the operator.
     QVERIFY(f.Pages_PageControl->isTabVisible(f.FirmwareUpdate_Page));
     QVERIFY(!f.Pages_PageControl->isTabVisible(f.Tovarin_Page));
