@@ -18,6 +18,7 @@
 
 #include "device_session.h"
 #include "frame.h"
+#include "messages.h"
 #include "storage.h"
 
 namespace devsim {
@@ -267,16 +268,11 @@ void DeviceLab::answerProbe(int fd, std::size_t onlySlot) {
                          reinterpret_cast<sockaddr*>(&from), &fromLength);
   if (n < static_cast<ssize_t>(wire::kHeaderSize) || static_cast<std::size_t>(n) > sizeof datagram)
     return;
-  wire::FrameHeader h;
-  if (wire::decodeHeader(datagram, wire::kMaxPayload, &h) != wire::HeaderCheck::Ok ||
-      h.type != static_cast<std::uint8_t>(wire::MsgType::Probe) ||
-      h.length != static_cast<std::size_t>(n) - wire::kHeaderSize)
-    return;
-  wire::Reader r(datagram + wire::kHeaderSize, h.length);
-  std::uint16_t answerPort = r.u16();
-  r.u16();
-  std::uint32_t nonce = r.u32();
-  if (!r.finished() || answerPort == 0 || !wire::isLoopback(from.sin_addr.s_addr)) return;
+  std::optional<wire::DiscoveryProbe> probe =
+      wire::decodeDiscoveryProbe(datagram, static_cast<std::size_t>(n));
+  if (!probe || !wire::isLoopback(from.sin_addr.s_addr)) return;
+  const std::uint32_t nonce = probe->nonce;
+  const std::uint16_t answerPort = probe->answerPort;
 
   sockaddr_in to = from;
   to.sin_port = htons(answerPort);

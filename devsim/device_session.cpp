@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "md5.h"
+#include "messages.h"
 #include "patch_install.h"
 #include "socket_io.h"
 #include "storage.h"
@@ -124,11 +125,9 @@ class Session {
   }
 
   bool login(const wire::Frame& f) {
-    wire::Reader r(f.payload);
-    std::string user = r.fixedText(wire::kCredentialWidth);
-    std::string password = r.fixedText(wire::kCredentialWidth);
-    if (!r.finished()) return malformed();
-    LoginAnswer a = device_.login(user, password);
+    std::optional<wire::LoginRequest> request = wire::decodeLoginRequest(f);
+    if (!request) return malformed();
+    LoginAnswer a = device_.login(request->user, request->password);
     if (a.status == 0) loggedIn_ = true;
     wire::Writer w;
     w.i32(a.status).fixedText(a.hardware, wire::kHardwareWidth).i32(a.version);
@@ -137,21 +136,17 @@ class Session {
   }
 
   bool request(const wire::Frame& f) {
-    wire::Reader r(f.payload);
-    std::int32_t code = r.i32();
-    std::uint16_t length = r.u16();
-    r.u16();
-    const std::uint8_t* bytes = r.bytes(length);
-    if (!r.finished() || length > wire::kMaxPathLength) return malformed();
-    std::string path(reinterpret_cast<const char*>(bytes), length);
-    switch (code) {
+    std::optional<wire::PathRequest> request = wire::decodePathRequest(f);
+    if (!request) return malformed();
+    const std::string& path = request->path;
+    switch (request->code) {
       case wire::kCodeListRoot:
         return list("");
       case wire::kCodeListDir:
         return list(path);
       case wire::kCodeGetFile:
       case wire::kCodeGetFileMd5:
-        return sendFile(path, code == wire::kCodeGetFileMd5);
+        return sendFile(path, request->code == wire::kCodeGetFileMd5);
       case wire::kCodeBacktrack:
         return link_.sendStatus(MsgType::CommandReply,
                                 device_.requestBacktrack() ? 0 : wire::kStatusRefused);
@@ -271,10 +266,10 @@ class Session {
   }
 
   bool patch(const wire::Frame& f) {
-    wire::Reader r(f.payload);
-    std::uint64_t size = r.u64();
-    std::string md5 = r.fixedText(wire::kMd5HexSize);
-    if (!r.finished() || !wire::isMd5Hex(md5)) return malformed();
+    std::optional<wire::PatchOffer> offer = wire::decodePatchOffer(f);
+    if (!offer) return malformed();
+    const std::uint64_t size = offer->size;
+    const std::string& md5 = offer->md5;
     if (size == 0 || size > options_.maxPatchBytes)
       return link_.sendStatus(MsgType::PatchReady, wire::kStatusRefused);
     if (device_.faults().busy || !device_.beginPatch())

@@ -15,6 +15,7 @@ packages=(
   iproute2 util-linux socat curl
   fonts-noto-cjk fonts-dejavu-core
   xdg-utils  # xdg-open: the web message link opens the desktop's browser
+  clang-14 libclang-rt-14-dev  # libFuzzer harnesses (scripts/fuzz.sh)
 )
 
 missing=()

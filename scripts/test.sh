@@ -2,6 +2,9 @@
 # Installs what is missing, builds and runs every test.
 #   scripts/test.sh             the normal build (build/)
 #   scripts/test.sh --sanitize  the same suite built with ASan + UBSan (build-asan/)
+#   scripts/test.sh --thread    the window, end-to-end and device library tests
+#                               listed in scripts/tsan-tests.txt, built with
+#                               ThreadSanitizer (build-tsan/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
@@ -14,6 +17,23 @@ if [ "${1:-}" = "--sanitize" ]; then
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1"
   export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+if [ "${1:-}" = "--thread" ]; then
+  build="$root/build-tsan"
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVARIN_TSAN=ON)
+  # Every report fails its test (exit 66); scripts/tsan.supp lists the few
+  # that are explained there, each with its reason.
+  export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp:second_deadlock_stack=1:history_size=4"
+  cmake -S "$root" -B "$build" -G Ninja "${flags[@]}"
+  # Only the tests with threads of their own that pass clean under
+  # ThreadSanitizer; scripts/tsan-tests.txt lists them and, with reasons,
+  # those left out.
+  mapfile -t tests < <(grep -v -e '^#' -e '^$' "$root/scripts/tsan-tests.txt")
+  cmake --build "$build" -j"$(nproc)" --target tovarin_data "${tests[@]}"
+  pattern="^($(IFS='|'; echo "${tests[*]}"))\$"
+  cd "$build"
+  ctest -j"$(nproc)" -R "$pattern" --output-on-failure --timeout 900
+  exit 0
 fi
 
 cmake -S "$root" -B "$build" -G Ninja "${flags[@]}"

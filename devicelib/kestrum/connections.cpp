@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 
+#include "messages.h"
 #include "status.h"
 
 namespace kestrum {
@@ -120,10 +121,9 @@ std::int32_t readReply(Connection& c, wire::Frame* frame, wire::Clock::time_poin
       return kFailMalformed;
     }
     if (frame->type == static_cast<std::uint8_t>(wire::MsgType::Error)) {
-      wire::Reader r(frame->payload);
-      std::int32_t status = r.i32();
+      std::optional<std::int32_t> status = wire::decodeStatus(*frame, wire::MsgType::Error);
       c.breakOff();
-      return (r.finished() && status < 0) ? status : kFailMalformed;
+      return (status && *status < 0) ? *status : kFailMalformed;
     }
     return 0;
   }

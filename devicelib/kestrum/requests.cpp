@@ -4,6 +4,7 @@
 #include "connections.h"
 #include "kestrum.h"
 #include "md5.h"
+#include "messages.h"
 #include "status.h"
 #include "transfers.h"
 
@@ -17,13 +18,12 @@ std::int32_t commandRequest(Connection& c, std::int32_t code) {
   if (std::int32_t s = sendMessage(c, wire::MsgType::Request, w.data()); s < 0) return s;
   wire::Frame f;
   if (std::int32_t s = readReply(c, &f, deadlineIn(callDeadlineMs())); s < 0) return s;
-  wire::Reader r(f.payload);
-  std::int32_t status = r.i32();
-  if (f.type != static_cast<std::uint8_t>(wire::MsgType::CommandReply) || !r.finished()) {
+  std::optional<std::int32_t> status = wire::decodeStatus(f, wire::MsgType::CommandReply);
+  if (!status) {
     c.breakOff();
     return kFailMalformed;
   }
-  return status == 0 ? 0 : (status < 0 ? status : kFailRefused);
+  return *status == 0 ? 0 : (*status < 0 ? *status : kFailRefused);
 }
 
 std::int32_t receiveListing(Connection& c, Transfer& t, void* buffer, int32_t* count,
@@ -31,21 +31,18 @@ std::int32_t receiveListing(Connection& c, Transfer& t, void* buffer, int32_t* c
   if (t.listingEnded) return kFailArgument;
   wire::Frame f;
   if (std::int32_t s = readReply(c, &f, deadlineIn(replyDeadlineMs()), cancel); s < 0) return s;
-  wire::Reader r(f.payload);
-  std::int32_t status = r.i32();
-  std::uint16_t n = r.u16();
-  r.u16();
-  const std::uint8_t* entries = r.bytes(static_cast<std::size_t>(n) * wire::kEntrySize);
-  if (f.type != static_cast<std::uint8_t>(wire::MsgType::ListReply) || !r.finished() ||
-      n > wire::kMaxEntries || (status < 0 && n != 0)) {
+  std::optional<wire::ListReply> reply = wire::decodeListReply(f);
+  if (!reply) {
     c.breakOff();
     return kFailMalformed;
   }
-  if (status < 0) {
+  if (reply->status < 0) {
     t.listingEnded = true;
-    return status;
+    return reply->status;
   }
-  if (n > 0) std::memcpy(buffer, entries, n * wire::kEntrySize);  // at most 480 of 516 bytes
+  auto n = static_cast<std::int32_t>(reply->count());
+  if (n > 0)
+    std::memcpy(buffer, reply->entries.data(), reply->entries.size());  // at most 480 of 516
   *count = n;
   if (n == 0) t.listingEnded = true;
   return KESTRUM_RECV_LIST;
@@ -56,19 +53,17 @@ std::int32_t receiveFileInfo(Connection& c, Transfer& t, void* buffer, int32_t* 
   if (t.sizeKnown || t.fileDone) return kFailArgument;  // RecvFile comes next, or nothing
   wire::Frame f;
   if (std::int32_t s = readReply(c, &f, deadlineIn(replyDeadlineMs()), cancel); s < 0) return s;
-  wire::Reader r(f.payload);
-  std::int32_t status = r.i32();
-  r.u32();
-  std::uint64_t fileSize = r.u64();
-  std::string md5 = r.fixedText(wire::kMd5HexSize);
-  if (f.type != static_cast<std::uint8_t>(wire::MsgType::FileInfo) || !r.finished()) {
+  std::optional<wire::FileInfo> info = wire::decodeFileInfo(f);
+  if (!info) {
     c.breakOff();
     return kFailMalformed;
   }
-  if (status < 0) {
+  if (info->status < 0) {
     t.fileDone = true;  // a refusal: no bytes follow
-    return status;
+    return info->status;
   }
+  std::uint64_t fileSize = info->size;
+  const std::string& md5 = info->md5;
   if (fileSize > 0x7fffffff) {  // the interface carries sizes in 32 signed bits
     c.breakOff();
     return kFailTooLarge;

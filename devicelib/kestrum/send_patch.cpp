@@ -14,6 +14,7 @@
 #include "connections.h"
 #include "kestrum.h"
 #include "md5.h"
+#include "messages.h"
 #include "status.h"
 
 using namespace kestrum;
@@ -71,17 +72,14 @@ std::int32_t awaitResult(Connection& c, Progress& progress) {
   for (;;) {
     wire::Frame f;
     if (std::int32_t s = readReply(c, &f, deadline); s < 0) return s;
-    wire::Reader r(f.payload);
-    std::int32_t value = r.i32();
-    if (!r.finished()) return kFailMalformed;
-    if (f.type == static_cast<std::uint8_t>(wire::MsgType::PatchProgress)) {
-      if (value > highest && value <= 100) {
-        highest = value;
+    if (auto value = wire::decodeStatus(f, wire::MsgType::PatchProgress)) {
+      if (*value > highest && *value <= 100) {
+        highest = *value;
         deadline = deadlineIn(unpackWindowMs());
-        progress.report(value);
+        progress.report(*value);
       }
-    } else if (f.type == static_cast<std::uint8_t>(wire::MsgType::PatchResult)) {
-      return value;
+    } else if (auto result = wire::decodeStatus(f, wire::MsgType::PatchResult)) {
+      return *result;
     } else {
       c.breakOff();
       return kFailMalformed;
@@ -124,12 +122,11 @@ KESTRUM_API int32_t SendUpdatePatch(const char* patchPath, const char* md5Hex, i
   wire::Frame f;
   if ((result = sendMessage(*c, wire::MsgType::PatchBegin, w.data())) == 0 &&
       (result = readReply(*c, &f, deadlineIn(callDeadlineMs()))) == 0) {
-    wire::Reader r(f.payload);
-    std::int32_t ready = r.i32();
-    if (f.type != static_cast<std::uint8_t>(wire::MsgType::PatchReady) || !r.finished()) {
+    std::optional<std::int32_t> ready = wire::decodeStatus(f, wire::MsgType::PatchReady);
+    if (!ready) {
       result = kFailMalformed;
-    } else if (ready != 0) {
-      result = ready < 0 ? ready : kFailRefused;
+    } else if (*ready != 0) {
+      result = *ready < 0 ? *ready : kFailRefused;
     } else {
       progress.report(0);
       result = upload(*c, fd, size, progress);

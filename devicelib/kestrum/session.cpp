@@ -3,6 +3,7 @@
 
 #include "connections.h"
 #include "kestrum.h"
+#include "messages.h"
 #include "status.h"
 #include "transfers.h"
 
@@ -51,21 +52,17 @@ KESTRUM_API int32_t LoginServer(char hardwareName[17], int32_t* version, int32_t
 
   wire::Frame f;
   if (std::int32_t s = readReply(*c, &f, deadlineIn(callDeadlineMs())); s < 0) return s;
-  wire::Reader r(f.payload);
-  std::int32_t status = r.i32();
-  std::string hardware = r.fixedText(wire::kHardwareWidth);
-  std::int32_t ver = r.i32();
-  std::int32_t pending = r.i32();
-  std::int32_t backtrack = r.i32();
-  if (f.type != static_cast<std::uint8_t>(wire::MsgType::LoginReply) || !r.finished()) {
+  std::optional<wire::LoginReply> reply = wire::decodeLoginReply(f);
+  if (!reply) {
     c->breakOff();
     return kFailMalformed;
   }
-  if (status != KESTRUM_LOGIN_OK) return status;
-  std::memcpy(hardwareName, hardware.data(), hardware.size());  // at most 16 bytes, NUL stays
-  *version = ver;
-  *updatePending = pending;
-  *backtrackAvailable = backtrack;
+  if (reply->status != KESTRUM_LOGIN_OK) return reply->status;
+  // At most 16 bytes, so the NUL stays.
+  std::memcpy(hardwareName, reply->hardware.data(), reply->hardware.size());
+  *version = reply->version;
+  *updatePending = reply->updatePending;
+  *backtrackAvailable = reply->backtrackAvailable;
   return KESTRUM_LOGIN_OK;
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "frame.h"
+#include "messages.h"
 #include "socket_io.h"
 
 static_assert(offsetof(DeviceSearchRecord, address) == 128);
@@ -106,22 +107,13 @@ void sendProbes(int fd, std::uint16_t probePort, std::uint16_t answerPort, std::
 // Checks one answer datagram; fills the record's fields on success.
 bool parseAnswer(const std::uint8_t* data, std::size_t size, std::uint32_t nonce,
                  DeviceSearchRecord* record) {
-  wire::FrameHeader h;
-  if (size < wire::kHeaderSize ||
-      wire::decodeHeader(data, wire::kMaxPayload, &h) != wire::HeaderCheck::Ok ||
-      h.type != static_cast<std::uint8_t>(wire::MsgType::Answer) ||
-      h.length != size - wire::kHeaderSize)
-    return false;
-  wire::Reader r(data + wire::kHeaderSize, h.length);
-  std::uint32_t echoed = r.u32();
-  const std::uint8_t* identifier = r.bytes(sizeof record->identifier);
-  std::string hardware = r.fixedText(wire::kHardwareWidth);
-  std::int32_t version = r.i32();
-  if (!r.finished() || echoed != nonce) return false;
-  std::memcpy(record->identifier, identifier, sizeof record->identifier);
+  static_assert(sizeof record->identifier == wire::kIdentifierWidth);
+  std::optional<wire::DiscoveryAnswer> answer = wire::decodeDiscoveryAnswer(data, size);
+  if (!answer || answer->nonce != nonce) return false;
+  std::memcpy(record->identifier, answer->identifier.data(), sizeof record->identifier);
   // Bytes the program does not read: the hardware name and the version, for a reader's convenience.
-  std::memcpy(record->reserved0, hardware.data(), hardware.size());
-  std::memcpy(record->reserved0 + 16, &version, sizeof version);
+  std::memcpy(record->reserved0, answer->hardware.data(), answer->hardware.size());
+  std::memcpy(record->reserved0 + 16, &answer->version, sizeof answer->version);
   return true;
 }
 

@@ -67,6 +67,11 @@ TMainForm::~TMainForm() {
   // may outlive the window it reports to.
   stopAndFree(ListingThread);
   for (TThread*& mission : DownloadMissions) stopAndFree(mission);
+  // A web fetch still in flight ends within its HTTP deadlines; what it
+  // brings no longer counts.
+  WebFetches.close();
+  for (TThread*& fetch : WebFetchThreads) stopAndFree(fetch);
+  WebFetchThreads.clear();
   qApp->removeEventFilter(this);
   // Helpers that are not controls (event filters, timers) go first, then the
   // controls, all while the window is still whole: the last events controls

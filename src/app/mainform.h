@@ -306,6 +306,8 @@ class TMainForm : public QWidget {
   QString BrowserPath;
   // Which history and message fetches may still change the window.
   WebFetchRounds WebFetches;
+  // The history and message fetches in flight (or ended and not yet freed).
+  std::vector<TThread*> WebFetchThreads;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

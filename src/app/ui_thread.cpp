@@ -107,7 +107,8 @@ void waitOnUiThread(const std::function<bool()>& done, const std::function<void(
   }
 }
 
-void wakeUiWaiters() {
-  { std::lock_guard lock(g_mutex); }
+void wakeUiWaiters(const std::function<void()>& change) {
+  std::lock_guard lock(g_mutex);
+  if (change) change();
   g_changed.notify_all();
 }

@@ -28,5 +28,9 @@ void waitOnUiThread(const std::function<bool()>& done);
 // every 20 ms (to keep the window painting during a long wait, say).
 void waitOnUiThread(const std::function<bool()>& done, const std::function<void()>& meanwhile);
 
-// Wakes every waitOnUiThread so that it checks its condition again.
-void wakeUiWaiters();
+// Wakes every waitOnUiThread so that it checks its condition again. The wake
+// is given under the waiters' lock, and `change` (when given) is made under
+// it too: a waiter that sees the change returns only after the wake is done,
+// so a worker never touches the wait's condition variable after the window
+// (or the program) has moved on.
+void wakeUiWaiters(const std::function<void()>& change = nullptr);

@@ -44,8 +44,7 @@ void TThread::run() {
     wakeUiWaiters();
     return;
   }
-  finished_ = true;
-  wakeUiWaiters();
+  wakeUiWaiters([this] { finished_ = true; });
 }
 
 void stopAndFree(TThread*& thread) {

@@ -35,6 +35,7 @@ int lastEntryNamed(const std::vector<LanguageEntry>& entries, const std::string&
     if (entries[i].name == name) selected = static_cast<int>(i);
   return selected;
 }
+LanguageIndex languageIndexOf(const IniFile& ini);
 
 }  // namespace
 
@@ -55,13 +56,24 @@ std::optional<std::filesystem::path> LanguageIndex::packPathAt(const std::filesy
 }
 
 LanguageIndex loadLanguageIndex(const std::filesystem::path& exeDir) {
-  LanguageIndex index;
   std::error_code ec;
   const auto path = languageIndexPath(exeDir);
-  if (!std::filesystem::is_regular_file(path, ec)) return index;
+  if (!std::filesystem::is_regular_file(path, ec)) return {};
+  LanguageIndex index = languageIndexOf(IniFile::load(path));
   index.exists = true;
+  return index;
+}
 
-  const IniFile ini = IniFile::load(path);
+LanguageIndex parseLanguageIndex(std::string_view text) {
+  LanguageIndex index = languageIndexOf(IniFile::fromText(text));
+  index.exists = true;
+  return index;
+}
+
+namespace {
+
+LanguageIndex languageIndexOf(const IniFile& ini) {
+  LanguageIndex index;
   index.configuredName = ini.readString(kConfigSection, kLanguageKey, kDefaultLanguageName);
   const int count = ini.readInt(kListSection, "listcount", 0);
 
@@ -99,6 +111,7 @@ void applyLanguageChoice(LanguageIndex& index, const std::filesystem::path& choi
 bool writeLanguageChoice(const std::filesystem::path& choiceFile, std::string_view name) {
   return IniFile::writeKey(choiceFile, kConfigSection, kLanguageKey, name);
 }
+}  // namespace
 
 bool writeConfiguredLanguage(const std::filesystem::path& exeDir, std::string_view name) {
   std::error_code ec;

@@ -33,6 +33,8 @@ std::filesystem::path languageFolder(const std::filesystem::path& exeDir);
 std::filesystem::path languageIndexPath(const std::filesystem::path& exeDir);
 
 LanguageIndex loadLanguageIndex(const std::filesystem::path& exeDir);
+// The index held in the text of a language.ext.
+LanguageIndex parseLanguageIndex(std::string_view text);
 
 // Records `name` as the current language in language.ext. Does nothing and
 // succeeds when there is no language.ext; false when the write is refused.

@@ -16,6 +16,10 @@ class LanguagePack {
  public:
   // nullopt when no file exists at `file`.
   static std::optional<LanguagePack> load(const std::filesystem::path& file);
+  // A pack from the text of its file.
+  static LanguagePack fromText(std::string_view text) {
+    return LanguagePack(IniFile::fromText(text));
+  }
 
   // The converted value of "StringList" key list name + index.
   std::optional<std::string> stringListEntry(MsgList list, int index) const;

@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <climits>
 #include <functional>
-#include <thread>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
@@ -22,6 +22,7 @@
 #include "app/mainform.h"
 #include "app/ui_thread.h"
 #include "firmware/firmware_page.h"
+#include "app/worker_thread.h"
 #include "firmware/firmware_texts.h"
 #include "settings/message_lists.h"
 #include "updateservice/browser_launch.h"
@@ -103,18 +104,36 @@ void showWebMessage(TMainForm& f, const MessageFetch& fetched) {
   }
 }
 
-// Runs work on a thread of its own that nobody waits for, except the
-// program's way out (see webFetchRunning).
-void runFetchThread(std::function<void()> work) {
+// One fetch on a worker of the window's own, so that the window waits for it
+// before it goes (see ~TMainForm); the fetch is bounded by the HTTP client's
+// deadlines, so asking it to stop is not needed.
+class WebFetchThread final : public TThread {
+ public:
+  explicit WebFetchThread(std::function<void()> job) : job_(std::move(job)) {}
+
+ protected:
+  void Execute() override {
+    job_();
+    job_ = nullptr;  // nothing of the fetch is left once it counts as ended
+  }
+  void DoTerminate() override {
+    runOnUiThread([] { webFetchEnded(); });
+  }
+
+ private:
+  std::function<void()> job_;
+};
+
+// Starts work on a fetch worker the window holds; fetches that have ended
+// are freed first, so the list stays as short as the fetches in flight.
+void runFetchThread(TMainForm& f, std::function<void()> work) {
+  std::vector<TThread*>& fetches = f.WebFetchThreads;
+  for (TThread*& fetch : fetches)
+    if (fetch->Finished()) stopAndFree(fetch);
+  std::erase(fetches, nullptr);
   webFetchStarted();
-  std::thread(
-      [](std::function<void()> job) {
-        job();
-        job = nullptr;  // nothing of the fetch is left once it counts as ended
-        runOnUiThread([] { webFetchEnded(); });
-      },
-      std::move(work))
-      .detach();
+  fetches.push_back(new WebFetchThread(std::move(work)));
+  fetches.back()->Start();
 }
 
 // A fetch's window change: carried out on the window's thread, and only while
@@ -183,7 +202,7 @@ void TMainForm::StartPatchHistoryFetch(const QString& hardwareName) {
   IHttpClient* http = &httpOf(services());
   const std::string host = services().updateServer.toStdString();
   const QPointer<TMainForm> form(this);
-  runFetchThread([=] {
+  runFetchThread(*this, [=] {
     const HistoryFetch fetched = fetchPatchHistory(*http, host, name);
     onWindow(
         form, [round](TMainForm& f) { return f.WebFetches.historyWanted(round); },
@@ -198,7 +217,7 @@ void TMainForm::StartWebMessageFetch() {
   IClock* clock = services().clock;
   const std::string host = services().updateServer.toStdString();
   const QPointer<TMainForm> form(this);
-  runFetchThread([=] {
+  runFetchThread(*this, [=] {
     const MessageFetch fetched = fetchWebMessage(*http, host, *random, *clock);
     onWindow(
         form, [round](TMainForm& f) { return f.WebFetches.messageWanted(round); },

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "app/shutdown.h"
 #include "form_fixture.h"
@@ -216,6 +217,25 @@ class WebMessagesTest : public QObject {
     QCOMPARE(fx.f->WebMessageURL_Label->text(), QString("Second"));
     QCOMPARE(fx.f->WebMessageURL_Label->toolTip(), QString("about Second"));
     QCOMPARE(fx.f->WebMessageAddress, QString("http://h/second"));
+  }
+
+  void noFetchThreadOutlivesTheWindow() {
+    WebFixture fx;
+    std::atomic<int> inFlight{0};
+    fx.http.answer(kMessages, {oneMessage("Late", "http://h/late")});
+    fx.http.answer(historyUrl("47RKT"), {"history of 47RKT"});
+    // Both fetches are slow: they are still asking when the window goes.
+    fx.http.beforeAnswer = [&](const std::string&) {
+      ++inFlight;
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    };
+    fx.f->show();
+    fx.login("47RKT");
+    QVERIFY(waitUntil([&] { return inFlight.load() == 2; }));
+    QVERIFY(webFetchRunning());
+    fx.form.reset();
+    // The window waited for both: their threads ended before it did.
+    QVERIFY(!webFetchRunning());
   }
 
   void closingDuringAStalledFetchEndsWithinTheClientsBound() {
