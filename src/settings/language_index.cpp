@@ -35,6 +35,7 @@ int lastEntryNamed(const std::vector<LanguageEntry>& entries, const std::string&
     if (entries[i].name == name) selected = static_cast<int>(i);
   return selected;
 }
+
 LanguageIndex languageIndexOf(const IniFile& ini);
 
 }  // namespace
@@ -99,6 +100,8 @@ LanguageIndex languageIndexOf(const IniFile& ini) {
   return index;
 }
 
+}  // namespace
+
 void applyLanguageChoice(LanguageIndex& index, const std::filesystem::path& choiceFile) {
   std::error_code ec;
   if (!index.exists || !std::filesystem::is_regular_file(choiceFile, ec)) return;
@@ -111,7 +114,6 @@ void applyLanguageChoice(LanguageIndex& index, const std::filesystem::path& choi
 bool writeLanguageChoice(const std::filesystem::path& choiceFile, std::string_view name) {
   return IniFile::writeKey(choiceFile, kConfigSection, kLanguageKey, name);
 }
-}  // namespace
 
 bool writeConfiguredLanguage(const std::filesystem::path& exeDir, std::string_view name) {
   std::error_code ec;
