@@ -24,12 +24,14 @@ prefix=$work/prefix
 
 # The operator's programs only: no tests, benchmarks or screenshot tools.
 bins=$(cd "$prefix/bin" && echo *)
-[ "$bins" = "tovarin tovarin-devsim tovarin-mkpatch" ] || fail "bin/ holds: $bins"
+[ "$bins" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch" ] || fail "bin/ holds: $bins"
 for f in lib/tovarin/libkestrum.so lib/tovarin/liblorvex.so share/tovarin/language/language.ext \
   share/tovarin/help/auto.help share/applications/tovarin.desktop \
   share/icons/hicolor/scalable/apps/tovarin.svg share/tovarin-devsim/world/lab.ini; do
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
+# The fleet program finds its device libraries from the installed folder.
+"$prefix/bin/tovarin-fleet" --help >/dev/null || fail "the installed tovarin-fleet does not start"
 before=$(cd "$prefix" && find . | sort)
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
