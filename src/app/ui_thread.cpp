@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -25,6 +26,12 @@ std::deque<std::shared_ptr<UiTask>> g_pending;
 std::thread::id g_uiThreadId;
 
 const QEvent::Type kRunPendingEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Qt hands a posted event to the window's thread under a lock of its own,
+// which ThreadSanitizer cannot see in an uninstrumented Qt. This counter
+// makes the hand-over explicit: a release after the event is made, an
+// acquire before the window's thread reads it.
+std::atomic<unsigned> g_eventsPosted{0};
 
 void runPending() {
   for (;;) {
@@ -52,6 +59,7 @@ void runPending() {
 class PendingRunner : public QObject {
  public:
   bool event(QEvent* e) override {
+    (void)g_eventsPosted.load(std::memory_order_acquire);
     if (e->type() != kRunPendingEvent) return QObject::event(e);
     runPending();
     return true;
@@ -81,7 +89,9 @@ void runOnUiThread(const std::function<void()>& fn) {
     g_pending.push_back(task);
   }
   g_changed.notify_all();
-  QCoreApplication::postEvent(g_runner, new QEvent(kRunPendingEvent));
+  auto* event = new QEvent(kRunPendingEvent);
+  g_eventsPosted.fetch_add(1, std::memory_order_release);
+  QCoreApplication::postEvent(g_runner, event);
   std::unique_lock lock(g_mutex);
   g_changed.wait(lock, [&] { return task->done; });
   if (task->error) std::rethrow_exception(task->error);
