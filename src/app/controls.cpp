@@ -151,7 +151,12 @@ void makePathTipArea(QListWidget* area, const QString& hint) {
   area->setProperty("areaHint", hint);
   refreshAreaTip(area);
   QAbstractItemModel* model = area->model();
-  auto refresh = [area] { refreshAreaTip(area); };
+  // The list's model outlives the list's own destructor and resets itself
+  // from there: by then the object is only a QWidget, so the cast fails.
+  QObject* object = area;
+  auto refresh = [object] {
+    if (auto* list = qobject_cast<QListWidget*>(object)) refreshAreaTip(list);
+  };
   QObject::connect(model, &QAbstractItemModel::rowsInserted, area, refresh);
   QObject::connect(model, &QAbstractItemModel::rowsRemoved, area, refresh);
   QObject::connect(model, &QAbstractItemModel::modelReset, area, refresh);
