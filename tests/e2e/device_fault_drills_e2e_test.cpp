@@ -118,11 +118,8 @@ class DeviceFaultDrills : public QObject {
     setFaults([](devsim::Faults&) {});
     QVERIFY(runEnded());
     win_.destroy();
-    QVERIFY2(QTest::qWaitFor([&] { return liveThreads() <= threadsBefore_; }, 5000),
-             qPrintable(QString("%1 threads, %2 before the window: %3")
-                            .arg(liveThreads())
-                            .arg(threadsBefore_)
-                            .arg(threadNames())));
+    const QString leftOver = threadsLeftOver(threadsBefore_);
+    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver));
     QCOMPARE(around_->strayFiles(), QStringList());
     QCOMPARE(halfWrittenUnder(downloads_.path()), QStringList());
     QCOMPARE(halfWrittenUnder(win_.exeDir.path()), QStringList());

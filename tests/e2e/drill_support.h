@@ -43,6 +43,16 @@ inline QString threadNames() {
   return names.join(", ");
 }
 
+// Waits until no more threads live than `before`; an empty text when so,
+// otherwise what is still running, for the failure message.
+inline QString threadsLeftOver(int before) {
+  if (QTest::qWaitFor([&] { return liveThreads() <= before; }, 5000)) return {};
+  return QString("%1 threads, %2 before the window: %3")
+      .arg(liveThreads())
+      .arg(before)
+      .arg(threadNames());
+}
+
 // Every file below folder, hidden ones too, relative to it and sorted.
 inline QStringList filesUnder(const QString& folder) {
   QStringList out;

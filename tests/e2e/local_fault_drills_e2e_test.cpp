@@ -126,11 +126,8 @@ class LocalFaultDrills : public QObject {
   void cleanup() {
     lab_->device("CAM0001A")->setFaults({});
     if (win_.form) win_.destroy();
-    QVERIFY2(QTest::qWaitFor([&] { return liveThreads() <= threadsBefore_; }, 5000),
-             qPrintable(QString("%1 threads, %2 before the window: %3")
-                            .arg(liveThreads())
-                            .arg(threadsBefore_)
-                            .arg(threadNames())));
+    const QString leftOver = threadsLeftOver(threadsBefore_);
+    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver));
     QCOMPARE(around_->strayFiles(), QStringList());
     QCOMPARE(halfWrittenUnder(downloads_.path()), QStringList());
     QCOMPARE(halfWrittenUnder(win_.exeDir.path()), QStringList());

@@ -128,11 +128,8 @@ class UpdateServerFaultDrills : public QObject {
       QVERIFY(runEnded());
       win_.destroy();
     }
-    QVERIFY2(QTest::qWaitFor([&] { return liveThreads() <= threadsBefore_; }, 5000),
-             qPrintable(QString("%1 threads, %2 before the window: %3")
-                            .arg(liveThreads())
-                            .arg(threadsBefore_)
-                            .arg(threadNames())));
+    const QString leftOver = threadsLeftOver(threadsBefore_);
+    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver));
     QCOMPARE(around_->strayFiles(), QStringList());
     QCOMPARE(halfWrittenUnder(work_.path()), QStringList());
     around_.reset();
