@@ -2,6 +2,7 @@
 // come from queues the test fills (or defaults that mean "all well").
 #pragma once
 
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -76,7 +77,7 @@ class ScriptedDeviceLink final : public IDeviceLink {
   std::vector<std::string> calls;  // names in order
   kestrum_curprogress_fn curProgress = nullptr;
   kestrum_getfile2patch_fn getFile2Patch = nullptr;
-  int searches = 0;
+  std::atomic<int> searches = 0;  // read by tests while a search thread runs
 
   std::set<int32_t> openHandles() const {
     std::lock_guard lock(mutex_);
