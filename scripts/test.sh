@@ -2,9 +2,7 @@
 # Installs what is missing, builds and runs every test.
 #   scripts/test.sh             the normal build (build/)
 #   scripts/test.sh --sanitize  the same suite built with ASan + UBSan (build-asan/)
-#   scripts/test.sh --thread    the window, end-to-end and device library tests
-#                               listed in scripts/tsan-tests.txt, built with
-#                               ThreadSanitizer (build-tsan/)
+#   scripts/test.sh --thread    the same suite built with ThreadSanitizer (build-tsan/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
@@ -22,18 +20,13 @@ if [ "${1:-}" = "--thread" ]; then
   build="$root/build-tsan"
   flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVARIN_TSAN=ON)
   # Every report fails its test (exit 66); scripts/tsan.supp lists the few
-  # that are explained there, each with its reason.
-  export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp:second_deadlock_stack=1:history_size=4"
-  cmake -S "$root" -B "$build" -G Ninja "${flags[@]}"
-  # Only the tests with threads of their own that pass clean under
-  # ThreadSanitizer; scripts/tsan-tests.txt lists them and, with reasons,
-  # those left out.
-  mapfile -t tests < <(grep -v -e '^#' -e '^$' "$root/scripts/tsan-tests.txt")
-  cmake --build "$build" -j"$(nproc)" --target tovarin_data "${tests[@]}"
-  pattern="^($(IFS='|'; echo "${tests[*]}"))\$"
-  cd "$build"
-  ctest -j"$(nproc)" -R "$pattern" --output-on-failure --timeout 900
-  exit 0
+  # that are explained there, each with its reason. Qt is not built with
+  # ThreadSanitizer, so its own loads and stores are never seen; only its
+  # calls into the C library (new, delete, memcpy) are, and those report
+  # races between Qt's own threads (its painting thread pool hands tasks over
+  # through futexes ThreadSanitizer cannot see). ignore_noninstrumented_modules
+  # leaves those calls unchecked too; every access our code makes is checked.
+  export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp:second_deadlock_stack=1:history_size=4:ignore_noninstrumented_modules=1"
 fi
 
 cmake -S "$root" -B "$build" -G Ninja "${flags[@]}"
