@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -87,9 +89,12 @@ bool DeviceLab::waitOnline(const std::string& identifier, std::chrono::milliseco
 bool DeviceLab::prepareFolders(std::string* error) {
   std::error_code ec;
   if (config_.stateDir.empty()) {
-    std::string pattern = (fs::temp_directory_path() / "tovarin-devsim-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-      *error = "cannot make a state folder";
+    // TMPDIR may name a folder that is gone: a refusal, not an abort.
+    const fs::path temp = fs::temp_directory_path(ec);
+    std::string pattern = (temp / "tovarin-devsim-XXXXXX").string();
+    if (ec || !::mkdtemp(pattern.data())) {
+      *error = "cannot make a state folder in the temporary folder: " +
+               (ec ? ec.message() : std::string(std::strerror(errno)));
       return false;
     }
     stateDir_ = pattern;

@@ -19,6 +19,12 @@ expect_line() {  # expect_line TEXT LINE
   grep -qxF -- "$2" <<<"$1" || fail "expected \"$2\" in:"$'\n'"$1"
 }
 
+# The build tree's bin/ is laid out as an installed copy: the same programs,
+# no tests, benchmarks or tools (those live in tests/bin and bench/bin).
+programs=$(cd "$build/bin" && find . -maxdepth 1 -type f -perm -u+x ! -name '*.so' -printf '%f\n' | sort | xargs)
+[ "$programs" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch" ] ||
+  fail "the build's bin/ holds: $programs"
+
 prefix=$work/prefix
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 

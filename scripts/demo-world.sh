@@ -3,6 +3,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="$root/build/bin"
+tools="$root/build/tests/bin"  # tovarin-screenshot
 
 "$bin/tovarin-devsim" --world "$bin/world/lab.ini" &
 lab=$!
@@ -30,12 +31,12 @@ else
   mkdir -p "$out"
   echo "No display: recording the operator's walk as screenshots in $out"
   export QT_QPA_PLATFORM=offscreen
-  "$bin/tovarin-screenshot" "$out/1-devices.png" wait:1500
-  "$bin/tovarin-screenshot" "$out/2-logged-in.png" wait:1500 dblclick:0 \
+  "$tools/tovarin-screenshot" "$out/1-devices.png" wait:1500
+  "$tools/tovarin-screenshot" "$out/2-logged-in.png" wait:1500 dblclick:0 \
     login:127.0.0.2 wait:300
   echo "Online update of CAM0001A (47RKT 2010), the boxes it shows:"
-  "$bin/tovarin-screenshot" "$out/3-online-update.png" wait:1000 login:127.0.0.2 check wait:300
+  "$tools/tovarin-screenshot" "$out/3-online-update.png" wait:1000 login:127.0.0.2 check wait:300
   # The camera is back once its reboot time has passed.
-  "$bin/tovarin-screenshot" "$out/4-updated.png" wait:3000 login:127.0.0.2 wait:300
+  "$tools/tovarin-screenshot" "$out/4-updated.png" wait:3000 login:127.0.0.2 wait:300
   echo "Saved $out/1-devices.png .. $out/4-updated.png (4: CAM0001A now runs 2011)"
 fi

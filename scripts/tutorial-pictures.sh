@@ -18,4 +18,5 @@ for _ in $(seq 50); do
   (exec 3<>/dev/tcp/127.0.0.2/9001) 2>/dev/null && break
   sleep 0.1
 done
-QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts "$bin/tovarin-tutorial-pictures" "$out"
+QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts \
+  "$root/build/tests/bin/tovarin-tutorial-pictures" "$out"

@@ -2,10 +2,12 @@
 // and the world file.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "camera_fleet.h"
+#include "device_lab.h"
 #include "frame.h"
 #include "install_script.h"
 #include "lab_config.h"
@@ -164,6 +166,25 @@ TEST(World, SampleWorldDescribesTheThreeCameras) {
   EXPECT_EQ(c.devices[1].accounts.size(), 2u);
   EXPECT_EQ(c.devices[2].hardware, "52HQX");
   EXPECT_DOUBLE_EQ(c.rebootSeconds, 2.0);
+}
+
+// A TMPDIR naming a folder that is gone: the lab refuses to start, before
+// it opens a socket, instead of aborting.
+TEST(World, LabRefusesToStartWithoutTemporaryFolder) {
+  devsim::LabConfig c;
+  std::string error;
+  ASSERT_TRUE(devsim::loadLabConfig(TOVARIN_SOURCE_WORLD, &c, &error)) << error;
+  const char* before = std::getenv("TMPDIR");
+  const std::string saved = before ? before : "";
+  ::setenv("TMPDIR", "/nonexistent/tovarin-gone", 1);
+  devsim::DeviceLab lab(c);
+  const bool started = lab.start(&error);
+  if (before)
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
+  EXPECT_FALSE(started);
+  EXPECT_NE(error.find("temporary folder"), std::string::npos) << error;
 }
 
 TEST(CameraFleet, ConsecutiveAddressesModelledOnOneDevice) {
