@@ -20,6 +20,7 @@
 #include "app/controls.h"
 #include "app/file_helpers.h"
 #include "app/mainform.h"
+#include "app/shutdown.h"
 #include "app/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
 #include "devicelink/progress_callbacks.h"
@@ -119,6 +120,8 @@ int main(int argc, char** argv) {
     if (!lab.waitOnline("BENCH", std::chrono::seconds(10))) std::abort();
     if (form.UpdateProgress_Gauge->text() != "Patch Send Finished!") std::abort();
   }
+  // Leave as the program does: a search still reporting to the window ends first.
+  shutDownProgram(form);
   lab.stop();
 
   const double run = bench::median(runTimes), bare = bench::median(bareTimes);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/mainform.h"
+#include "app/shutdown.h"
 #include "app/ui_thread.h"
 #include "app/worker_thread.h"
 #include "devicelink/kestrum_device_link.h"
@@ -100,6 +101,8 @@ int main(int argc, char** argv) {
       bench::runPairs(bench::kMinRounds, missions, loop, removeTargets, /*warmUp=*/true);
   for (int i = 0; i < kFiles; ++i)
     if (fs::file_size(missionsFolder + "/" + fileName(i)) != kFileBytes + i) std::abort();
+  // Leave as the program does: a search still reporting to the window ends first.
+  shutDownProgram(form);
   lab.stop();
   std::uint64_t bytes = 0;
   for (int i = 0; i < kFiles; ++i) bytes += kFileBytes + i;
