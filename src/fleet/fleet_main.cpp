@@ -130,6 +130,15 @@ DeviceOutcome notSent(const DeviceSurvey& survey, DeviceResult result, const std
 }
 
 int runUpdate(IDeviceLink& link, const Options& o) {
+  // The online update downloads into a scratch folder: without one, stop
+  // before any camera is touched.
+  std::error_code noTemp;
+  const std::filesystem::path tempRoot = std::filesystem::temp_directory_path(noTemp);
+  if (o.online && noTemp) {
+    std::cerr << "tovarin-fleet: no folder for temporary files (" << noTemp.message()
+              << "); no camera was updated\n";
+    return 1;
+  }
   const std::vector<FleetTarget> targets = targetsOf(link, o);
   if (targets.empty()) {
     std::cerr << "tovarin-fleet: no camera to update\n";
@@ -161,8 +170,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     forEachAtOnce(targets.size(), o.parallel, [&](std::size_t i) {
       surveys[i] = surveyDevice(link, targets[i], deviceOptions.account);
     });
-    workRoot =
-        std::filesystem::temp_directory_path() / ("tovarin-fleet-" + std::to_string(::getpid()));
+    workRoot = tempRoot / ("tovarin-fleet-" + std::to_string(::getpid()));
     CurlHttpClient http;
     online = prepareOnlinePatches(http, texts, o.updateServer, surveys, workRoot.string(), stdout);
     for (auto& [hardware, p] : online) {

@@ -262,6 +262,17 @@ TEST_F(FleetWorld, OnlineUpdatePacksOnePatchPerHardwareAndConfirmsAll) {
   EXPECT_EQ(2, catalogues);
 }
 
+TEST_F(FleetWorld, OnlineUpdateWithoutATemporaryFolderTouchesNoCamera) {
+  startLab({{"RKT-A", "47RKT", 2010}});
+  const char* before = std::getenv("TMPDIR");
+  const std::string saved = before ? before : "";
+  ::setenv("TMPDIR", (dir_ / "missing").c_str(), 1);
+  const Run run = fleet({"update", "--online", "--update-server", "127.0.0.1:1", "--all"});
+  before ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_EQ(2010, labVersion("RKT-A"));
+}
+
 TEST_F(FleetWorld, SearchListsWhatEachCameraReports) {
   startLab({{"RKT-A", "47RKT", 2010}, {"HQX-A", "52HQX", 3000, "update_pending = 1"}});
   const Run run = fleet({"search", "--json", "--login", "admin"});
