@@ -1,13 +1,12 @@
 #include "updateservice/curl_http_client.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <string_view>
+
+#include "updateservice/curl_library.h"
 
 namespace {
 
@@ -20,7 +19,8 @@ constexpr long kReceiveBufferBytes = 128 * 1024;
 constexpr std::uint64_t kMinProgressStep = 64 * 1024;
 
 struct CurlFree {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+  const CurlLibrary* curl;
+  void operator()(CURL* handle) const { curl->easy_cleanup(handle); }
 };
 struct FileClose {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -30,6 +30,7 @@ bool isSuccess(long status) { return status >= 200 && status <= 299; }
 
 // One request's state, shared with libcurl's callbacks.
 struct Transfer {
+  const CurlLibrary* curl = nullptr;
   CURL* handle = nullptr;
   std::chrono::milliseconds stallLimit{0};
   std::chrono::steady_clock::time_point lastByteAt = std::chrono::steady_clock::now();
@@ -43,14 +44,14 @@ struct Transfer {
 
   long status() const {
     long code = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
+    curl->easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
     return code;
   }
 
   void start() {
     started = true;
     curl_off_t length = -1;
-    curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    curl->easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     expected = length > 0 ? static_cast<std::uint64_t>(length) : 0;
     if (progress) progress->transferStarted(expected);
   }
@@ -106,35 +107,33 @@ int onTick(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t
   return now - t->lastByteAt > t->stallLimit ? 1 : 0;  // 1 aborts the transfer
 }
 
-void initCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 HttpResult perform(const std::string& url, const HttpTimeouts& timeouts, Transfer& t) {
-  std::unique_ptr<CURL, CurlFree> handle(curl_easy_init());
+  const CurlLibrary* curl = curlLibrary();
+  if (!curl) return {};  // as if no server had answered
+  std::unique_ptr<CURL, CurlFree> handle(curl->easy_init(), CurlFree{curl});
   if (!handle) return {};
+  t.curl = curl;
   t.handle = handle.get();
   t.stallLimit = std::chrono::milliseconds(timeouts.stallMs);
   CURL* h = handle.get();
-  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
+  curl->easy_setopt(h, CURLOPT_URL, url.c_str());
+  curl->easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
   // The update server is named by address; a proxy from the environment
   // would send the request elsewhere.
-  curl_easy_setopt(h, CURLOPT_PROXY, "");
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeouts.connectMs);
-  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onTick);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
-  curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
-  curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
+  curl->easy_setopt(h, CURLOPT_PROXY, "");
+  curl->easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl->easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  curl->easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeouts.connectMs);
+  curl->easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  curl->easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onTick);
+  curl->easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+  curl->easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  curl->easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
+  curl->easy_setopt(h, CURLOPT_HEADERDATA, &t);
+  curl->easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
+  curl->easy_setopt(h, CURLOPT_WRITEDATA, &t);
 
-  const CURLcode code = curl_easy_perform(h);
+  const CURLcode code = curl->easy_perform(h);
   if (code != CURLE_OK) return {false, {}};  // no response, or it broke off
   if (!isSuccess(t.status())) return {false, t.statusLine};
   if (!t.started) t.start();  // an empty body still starts and ends
@@ -144,7 +143,7 @@ HttpResult perform(const std::string& url, const HttpTimeouts& timeouts, Transfe
 
 }  // namespace
 
-CurlHttpClient::CurlHttpClient(HttpTimeouts timeouts) : timeouts_(timeouts) { initCurlOnce(); }
+CurlHttpClient::CurlHttpClient(HttpTimeouts timeouts) : timeouts_(timeouts) {}
 
 HttpResult CurlHttpClient::getToMemory(const std::string& url, std::string* body) {
   body->clear();

@@ -1,5 +1,6 @@
 // The libcurl client against a loopback server: bodies into memory and
 // files, the reports of a download, and how failures come back.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -103,4 +104,18 @@ TEST(HttpClientTest, AStatusLineOnlyWhenAResponseCameAndNoErrorPageInTheFile) {
                          (dir.path() / "missing" / "0").string(), nullptr);
   EXPECT_FALSE(got.ok);
   EXPECT_EQ(server.requests().size(), requests);
+}
+
+// The program starts without libcurl and loads it at the first request.
+TEST(HttpClientTest, LibcurlIsLoadedOnlyByTheFirstRequest) {
+  auto loaded = [] { return ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_NOLOAD) != nullptr; };
+  if (loaded()) GTEST_SKIP() << "an earlier test in this process made a request";
+  CurlHttpClient client = quickClient();
+  EXPECT_FALSE(loaded());
+  TestHttpServer server;
+  server.put("/a.txt", "A");
+  std::string body;
+  EXPECT_TRUE(client.getToMemory("http://" + server.host() + "/a.txt", &body).ok);
+  EXPECT_EQ("A", body);
+  EXPECT_TRUE(loaded());
 }
