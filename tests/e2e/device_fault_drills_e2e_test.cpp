@@ -118,11 +118,7 @@ class DeviceFaultDrills : public QObject {
     setFaults([](devsim::Faults&) {});
     QVERIFY(runEnded());
     win_.destroy();
-    const QString leftOver = threadsLeftOver(threadsBefore_);
-    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver));
-    QCOMPARE(around_->strayFiles(), QStringList());
-    QCOMPARE(halfWrittenUnder(downloads_.path()), QStringList());
-    QCOMPARE(halfWrittenUnder(win_.exeDir.path()), QStringList());
+    checkNothingLeftBehind(threadsBefore_, *around_, {downloads_.path(), win_.exeDir.path()});
     around_.reset();
     lab_->stop();
     lab_.reset();

@@ -114,6 +114,16 @@ class Surroundings {
   QString oldCwd_;
 };
 
+// After a drill: no thread of the window's left running, nothing written
+// outside the chosen folders, no half-written file in the given folders.
+inline void checkNothingLeftBehind(int threadsBefore, const Surroundings& around,
+                                   const QStringList& folders) {
+  const QString leftOver = threadsLeftOver(threadsBefore);
+  QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver));
+  QCOMPARE(around.strayFiles(), QStringList());
+  for (const QString& folder : folders) QCOMPARE(halfWrittenUnder(folder), QStringList());
+}
+
 // The window with the technician's pages unlocked, shown, and the page
 // helpers the drills share.
 struct DrillWindow : E2eWindow {

@@ -126,11 +126,7 @@ class LocalFaultDrills : public QObject {
   void cleanup() {
     lab_->device("CAM0001A")->setFaults({});
     if (win_.form) win_.destroy();
-    const QString leftOver = threadsLeftOver(threadsBefore_);
-    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver));
-    QCOMPARE(around_->strayFiles(), QStringList());
-    QCOMPARE(halfWrittenUnder(downloads_.path()), QStringList());
-    QCOMPARE(halfWrittenUnder(win_.exeDir.path()), QStringList());
+    checkNothingLeftBehind(threadsBefore_, *around_, {downloads_.path(), win_.exeDir.path()});
     around_.reset();
     lab_->stop();
     lab_.reset();

@@ -128,10 +128,7 @@ class UpdateServerFaultDrills : public QObject {
       QVERIFY(runEnded());
       win_.destroy();
     }
-    const QString leftOver = threadsLeftOver(threadsBefore_);
-    QVERIFY2(leftOver.isEmpty(), qPrintable(leftOver));
-    QCOMPARE(around_->strayFiles(), QStringList());
-    QCOMPARE(halfWrittenUnder(work_.path()), QStringList());
+    checkNothingLeftBehind(threadsBefore_, *around_, {work_.path()});
     around_.reset();
     server_->stop();
     lab_->stop();
