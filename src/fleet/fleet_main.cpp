@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 
 #include "app/platform_locale.h"
 #include "devicelink/kestrum_device_link.h"
@@ -21,9 +22,11 @@
 #include "fleet/device_update.h"
 #include "fleet/fleet_report.h"
 #include "fleet/fleet_run.h"
+#include "fleet/interrupt_guard.h"
 #include "fleet/online_patches.h"
 #include "fleet/progress_board.h"
 #include "fleet/shared_search.h"
+#include "fleet/work_folder.h"
 #include "settings/message_lists.h"
 #include "updateservice/curl_http_client.h"
 #include "updateservice/server_address.h"
@@ -132,13 +135,22 @@ DeviceOutcome notSent(const DeviceSurvey& survey, DeviceResult result, const std
 int runUpdate(IDeviceLink& link, const Options& o) {
   // The online update downloads into a scratch folder: without one, stop
   // before any camera is touched.
-  std::error_code noTemp;
-  const std::filesystem::path tempRoot = std::filesystem::temp_directory_path(noTemp);
-  if (o.online && noTemp) {
-    std::cerr << "tovarin-fleet: no folder for temporary files (" << noTemp.message()
-              << "); no camera was updated\n";
-    return 1;
+  std::optional<WorkFolder> work;
+  if (o.online) {
+    std::error_code noTemp;
+    const std::filesystem::path tempRoot = std::filesystem::temp_directory_path(noTemp);
+    if (!noTemp) work.emplace(tempRoot);
+    if (noTemp || !work->made()) {
+      std::cerr << "tovarin-fleet: no folder for temporary files ("
+                << (noTemp ? noTemp.message() : work->error()) << "); no camera was updated\n";
+      return 1;
+    }
   }
+  // An interrupted run leaves no downloads behind.
+  const InterruptCleanup cleanup([&] {
+    if (work) work->remove();
+  });
+
   const std::vector<FleetTarget> targets = targetsOf(link, o);
   if (targets.empty()) {
     std::cerr << "tovarin-fleet: no camera to update\n";
@@ -154,7 +166,6 @@ int runUpdate(IDeviceLink& link, const Options& o) {
   std::vector<DeviceSurvey> surveys(targets.size());
   std::map<std::string, OnlinePatch> online;
   PatchToSend given;
-  std::filesystem::path workRoot;
   if (!o.online) {
     std::string error;
     if (!loadPatchToSend(o.patchFile, &given, &error)) {
@@ -170,9 +181,9 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     forEachAtOnce(targets.size(), o.parallel, [&](std::size_t i) {
       surveys[i] = surveyDevice(link, targets[i], deviceOptions.account);
     });
-    workRoot = tempRoot / ("tovarin-fleet-" + std::to_string(::getpid()));
     CurlHttpClient http;
-    online = prepareOnlinePatches(http, texts, o.updateServer, surveys, workRoot.string(), stdout);
+    online =
+        prepareOnlinePatches(http, texts, o.updateServer, surveys, work->path().string(), stdout);
     for (auto& [hardware, p] : online) {
       report["online"][hardware] = {{"message", p.message}};
       if (p.kind == OnlinePatch::Ready) report["online"][hardware]["version"] = p.patch.version;
@@ -202,10 +213,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
         return out;
       });
   board.flush();
-  if (!workRoot.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(workRoot, ignored);
-  }
+  if (work) runUninterrupted([&] { work->remove(); });
 
   std::cout << "\n" << outcomesTable(outcomes);
   report["devices"] = outcomesJson(outcomes);
@@ -279,6 +287,7 @@ int main(int argc, char** argv) {
   }
 
   initProcessLocale();
+  startInterruptGuard();  // before the device library or any worker starts a thread
   KestrumDeviceLink link;
   routeSendProgress(link);
   return search->parsed() ? runSearch(link, o) : runUpdate(link, o);

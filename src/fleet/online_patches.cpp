@@ -50,10 +50,12 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(
     const std::string patchFolder =
         (std::filesystem::path(workRoot) / ("hardware" + std::to_string(folder++))).string();
     LoggedCheckView view(log, hardware);
+    // Made here and new: a folder that is already there (or a link) may
+    // have been planted, and the check would empty whatever it leads to.
     std::error_code made;
-    std::filesystem::create_directories(patchFolder, made);
-    if (made) {
-      patches[hardware].message = "cannot make " + patchFolder + ": " + made.message();
+    if (!std::filesystem::create_directory(patchFolder, made)) {
+      patches[hardware].message =
+          "cannot make " + patchFolder + ": " + (made ? made.message() : "it is already there");
       continue;
     }
     const UpdateCheckOutcome outcome = runUpdateCheck(
