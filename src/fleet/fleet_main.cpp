@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -25,8 +24,10 @@
 #include "fleet/interrupt_guard.h"
 #include "fleet/online_patches.h"
 #include "fleet/progress_board.h"
+#include "fleet/report_path.h"
 #include "fleet/shared_search.h"
 #include "fleet/work_folder.h"
+#include "settings/atomic_file.h"
 #include "settings/message_lists.h"
 #include "updateservice/curl_http_client.h"
 #include "updateservice/server_address.h"
@@ -112,13 +113,6 @@ std::vector<FleetTarget> targetsOf(IDeviceLink& link, const Options& o) {
   return targets;
 }
 
-bool writeReport(const std::string& path, const nlohmann::ordered_json& report) {
-  std::ofstream file(path, std::ios::trunc);
-  file << report.dump(2) << "\n";
-  file.close();
-  return static_cast<bool>(file);
-}
-
 // The outcome of a camera the rollout did not send to, from what the
 // survey and the online check found.
 DeviceOutcome notSent(const DeviceSurvey& survey, DeviceResult result, const std::string& reason) {
@@ -133,8 +127,15 @@ DeviceOutcome notSent(const DeviceSurvey& survey, DeviceResult result, const std
 }
 
 int runUpdate(IDeviceLink& link, const Options& o) {
-  // The online update downloads into a scratch folder: without one, stop
-  // before any camera is touched.
+  // The report's place and the online update's scratch folder are made
+  // ready before any camera is touched: without them, stop here.
+  if (!o.reportFile.empty()) {
+    if (const std::string why = reportPathRefusal(o.reportFile); !why.empty()) {
+      std::cerr << "tovarin-fleet: cannot write the report " << o.reportFile << ": " << why
+                << "; no camera was touched\n";
+      return kExitUsage;
+    }
+  }
   std::optional<WorkFolder> work;
   if (o.online) {
     std::error_code noTemp;
@@ -218,9 +219,14 @@ int runUpdate(IDeviceLink& link, const Options& o) {
   std::cout << "\n" << outcomesTable(outcomes);
   report["devices"] = outcomesJson(outcomes);
   report["summary"] = outcomesSummary(outcomes);
-  if (!o.reportFile.empty() && !writeReport(o.reportFile, report)) {
-    std::cerr << "tovarin-fleet: cannot write " << o.reportFile << "\n";
-    return 1;
+  if (!o.reportFile.empty()) {
+    // Whole or not at all, even when Ctrl+C comes meanwhile.
+    bool written = false;
+    runUninterrupted([&] { written = replaceFileContents(o.reportFile, report.dump(2) + "\n"); });
+    if (!written) {
+      std::cerr << "tovarin-fleet: cannot write the report " << o.reportFile << "\n";
+      return 1;
+    }
   }
   const bool allConfirmed =
       std::all_of(outcomes.begin(), outcomes.end(),
