@@ -19,6 +19,7 @@
 #include "devicelink/kestrum_device_link.h"
 #include "fleet/device_survey.h"
 #include "fleet/device_update.h"
+#include "fleet/escaped_text.h"
 #include "fleet/fleet_report.h"
 #include "fleet/fleet_run.h"
 #include "fleet/interrupt_guard.h"
@@ -50,6 +51,12 @@ struct Options {
   std::string reportFile;
   double rebootWaitSeconds = 180;
 };
+
+// Every text in the JSON went through escapedText; should one have been
+// missed, its bad bytes become U+FFFD rather than ending the program.
+std::string jsonText(const nlohmann::ordered_json& json) {
+  return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
 
 // "USER" or "USER:PASSWORD"; the password may itself hold colons.
 FleetAccount accountFrom(const std::string& login) {
@@ -96,7 +103,7 @@ int runSearch(IDeviceLink& link, const Options& o) {
     for (std::size_t i = 0; i < found.size(); ++i) surveys[i].target = found[i];
   }
   if (o.json)
-    std::cout << surveysJson(surveys, withLogin).dump(2) << "\n";
+    std::cout << jsonText(surveysJson(surveys, withLogin));
   else
     std::cout << surveysTable(surveys, withLogin);
   return 0;
@@ -174,8 +181,9 @@ int runUpdate(IDeviceLink& link, const Options& o) {
       return kExitUsage;
     }
     std::fill(patchOf.begin(), patchOf.end(), &given);
-    report["patch"] = {
-        {"path", given.path}, {"hardware", given.hardware}, {"version", given.version}};
+    report["patch"] = {{"path", escapedText(given.path)},
+                       {"hardware", escapedText(given.hardware)},
+                       {"version", given.version}};
   } else {
     MessageLists texts;  // the online check's texts, in English
     texts.fill();
@@ -186,8 +194,9 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     online =
         prepareOnlinePatches(http, texts, o.updateServer, surveys, work->path().string(), stdout);
     for (auto& [hardware, p] : online) {
-      report["online"][hardware] = {{"message", p.message}};
-      if (p.kind == OnlinePatch::Ready) report["online"][hardware]["version"] = p.patch.version;
+      auto& entry = report["online"][escapedText(hardware)];
+      entry = {{"message", escapedText(p.message)}};
+      if (p.kind == OnlinePatch::Ready) entry["version"] = p.patch.version;
     }
     for (std::size_t i = 0; i < targets.size(); ++i) {
       auto it = online.find(surveys[i].hardware);
@@ -222,7 +231,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
   if (!o.reportFile.empty()) {
     // Whole or not at all, even when Ctrl+C comes meanwhile.
     bool written = false;
-    runUninterrupted([&] { written = replaceFileContents(o.reportFile, report.dump(2) + "\n"); });
+    runUninterrupted([&] { written = replaceFileContents(o.reportFile, jsonText(report)); });
     if (!written) {
       std::cerr << "tovarin-fleet: cannot write the report " << o.reportFile << "\n";
       return 1;

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fleet/escaped_text.h"
+
 namespace {
 
 using Row = std::vector<std::string>;
 
 // Columns padded to their widest cell; the last column is never padded.
-std::string table(const std::vector<Row>& rows) {
+// Cells hold texts from the network: escaped, they cannot drive the terminal.
+std::string table(std::vector<Row> rows) {
+  for (Row& row : rows)
+    for (std::string& cell : row) cell = escapedText(cell);
   std::vector<std::size_t> width;
   for (const Row& row : rows)
     for (std::size_t c = 0; c < row.size(); ++c) {
@@ -47,13 +52,13 @@ std::string resultKey(DeviceResult result) {
 nlohmann::ordered_json outcomesJson(const std::vector<DeviceOutcome>& outcomes) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const DeviceOutcome& o : outcomes)
-    list.push_back({{"identifier", o.target.identifier},
-                    {"address", o.target.address},
-                    {"hardware", o.hardware},
+    list.push_back({{"identifier", escapedText(o.target.identifier)},
+                    {"address", escapedText(o.target.address)},
+                    {"hardware", escapedText(o.hardware)},
                     {"version_before", versionOrNull(o.versionBefore)},
                     {"version_after", versionOrNull(o.versionAfter)},
                     {"result", resultKey(o.result)},
-                    {"reason", o.reason},
+                    {"reason", escapedText(o.reason)},
                     {"seconds", std::round(o.seconds * 10) / 10}});
   return list;
 }
@@ -80,15 +85,15 @@ std::string outcomesTable(const std::vector<DeviceOutcome>& outcomes) {
 nlohmann::ordered_json surveysJson(const std::vector<DeviceSurvey>& surveys, bool withLogin) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const DeviceSurvey& s : surveys) {
-    nlohmann::ordered_json row = {{"identifier", s.target.identifier},
-                                  {"address", s.target.address}};
+    nlohmann::ordered_json row = {{"identifier", escapedText(s.target.identifier)},
+                                  {"address", escapedText(s.target.address)}};
     if (withLogin && s.loggedIn) {
-      row["hardware"] = s.hardware;
+      row["hardware"] = escapedText(s.hardware);
       row["version"] = s.version;
       row["update_pending"] = s.updatePending;
       row["backtrack_available"] = s.backtrackAvailable;
     } else if (withLogin) {
-      row["login_error"] = s.error;
+      row["login_error"] = escapedText(s.error);
     }
     list.push_back(row);
   }

@@ -1,4 +1,5 @@
 // What tovarin-fleet hands back: a table for people and JSON for scripts.
+// Texts from the network appear in both as escapedText shows them.
 #pragma once
 
 #include <nlohmann/json.hpp>

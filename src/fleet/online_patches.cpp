@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "fleet/escaped_text.h"
 #include "updateservice/update_check.h"
 
 namespace {
@@ -23,7 +24,8 @@ class LoggedCheckView final : public IUpdateCheckView {
 
  private:
   void line(const std::string& text) {
-    std::fprintf(log_, "%s: %s\n", hardware_.c_str(), text.c_str());
+    // The hardware name and the texts quoting the server come from the network.
+    std::fprintf(log_, "%s: %s\n", escapedText(hardware_).c_str(), escapedText(text).c_str());
     std::fflush(log_);
   }
   std::FILE* log_;

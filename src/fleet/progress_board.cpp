@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
+#include "fleet/escaped_text.h"
+
 namespace {
 
+// Identifiers and reasons come from the network: escaped, they cannot move
+// the cursor or rewrite the board.
 std::string cameraName(const FleetTarget& t) {
-  return t.identifier.empty() ? t.address : t.identifier + " " + t.address;
+  return escapedText(t.identifier.empty() ? t.address : t.identifier + " " + t.address);
 }
 
 std::string versionText(std::int32_t v) { return v < 0 ? "?" : std::to_string(v); }
@@ -53,7 +57,7 @@ void ProgressBoard::finished(std::size_t index, const DeviceOutcome& o) {
   line.stage = Stage::Done;
   std::string state = std::string(resultName(o.result)) + "  " + versionText(o.versionBefore) +
                       " -> " + versionText(o.versionAfter);
-  if (!o.reason.empty()) state += "  " + o.reason;
+  if (!o.reason.empty()) state += "  " + escapedText(o.reason);
   setText(line, state);
   if (terminal_) {
     redraw(true);

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -271,6 +272,26 @@ TEST_F(FleetWorld, OnlineUpdateWithoutATemporaryFolderTouchesNoCamera) {
   before ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
   EXPECT_EQ(1, run.status) << run.output;
   EXPECT_EQ(2010, labVersion("RKT-A"));
+}
+
+// An identifier is any bytes but zero: one that is not UTF-8 and holds a
+// terminal escape is reported escaped, in the report and on the screen.
+TEST_F(FleetWorld, IdentifierThatIsNotUtf8NeitherEndsTheRunNorReachesTheTerminal) {
+  const std::string odd = "ODD\xff\x1b[2J", shown = "ODD\\xff\\x1b[2J";
+  startLab({{"GOOD1"}, {odd}});
+  const Run search = fleet({"search", "--json"});
+  ASSERT_EQ(0, search.status) << search.output;
+  const Json found = Json::parse(search.output);
+  EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const Json& d) {
+    return d["identifier"] == shown;
+  })) << search.output;
+
+  const Run run = fleet({"update", "--patch", makePatch(), "--all"});
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_EQ(2011, labVersion(odd));
+  EXPECT_EQ("confirmed", row(run, shown)["result"]) << run.report;
+  EXPECT_EQ(std::string::npos, run.output.find('\x1b')) << run.output;
+  EXPECT_NE(std::string::npos, run.output.find(shown)) << run.output;
 }
 
 TEST_F(FleetWorld, SearchListsWhatEachCameraReports) {
