@@ -132,6 +132,25 @@ TEST_F(Folders, WorldFileKeysAndErrors) {
   EXPECT_FALSE(devsim::loadLabConfig((root_ / "none.ini").string(), &c, &error));
 }
 
+// A state folder the operator names may hold their own files: the lab
+// refuses to start rather than replace a device's folder, and makes nothing.
+TEST_F(Folders, LabNeverReplacesAFolderInTheGivenStateFolder) {
+  devsim::LabConfig c;
+  std::string error;
+  ASSERT_TRUE(devsim::loadLabConfig(TOVARIN_SOURCE_WORLD, &c, &error)) << error;
+  c.stateDir = (root_ / "state").string();
+  const fs::path mine = root_ / "state" / c.devices[1].identifier / "notes.txt";
+  fs::create_directories(mine.parent_path());
+  write(mine, "the operator's");
+  {
+    devsim::DeviceLab lab(c);
+    EXPECT_FALSE(lab.start(&error));
+    EXPECT_NE(error.find(c.devices[1].identifier + " already exists"), std::string::npos) << error;
+  }
+  EXPECT_TRUE(fs::exists(mine));
+  EXPECT_FALSE(fs::exists(root_ / "state" / c.devices[0].identifier));
+}
+
 TEST_F(Folders, FaultDrillKeys) {
   fs::path ini = root_ / "lab.ini";
   write(ini,
