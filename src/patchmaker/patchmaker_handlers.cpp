@@ -1,6 +1,7 @@
 // The patch maker page: files dropped onto the file list, the rule script,
 // the version rows, Make (the device library's MakePatch, answered through
 // its getfile2patch callback) and the MD5 of the result.
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -9,6 +10,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
 #include <exception>
@@ -21,7 +23,9 @@
 #include "devicelink/device_link.h"
 #include "patchmaker/file_to_patch.h"
 #include "patchmaker/patchmaker_page.h"
+#include "patchmaker/patchmaker_texts.h"
 #include "patchmaker/version_fields.h"
+#include "settings/message_lists.h"
 
 namespace {
 
@@ -34,6 +38,15 @@ constexpr int kFileImage = 2;  // TovarinImages_ImageList: the document picture
 void setSingleEntry(TMainForm& f, QListWidget* list, const QString& path) {
   list->clear();
   listitem::add(list, QFileInfo(path).fileName(), path, kFileImage, f.TovarinImages_ImageList);
+}
+
+// A new result entry: the MD5 shown was of the one before, and so was the
+// note of where Make wrote it.
+void setResult(TMainForm& f, const QString& caption, const QString& path, const QString& note) {
+  f.MUPresult_Listview->clear();
+  listitem::add(f.MUPresult_Listview, caption, path, kFileImage, f.TovarinImages_ImageList);
+  f.MUPmd5out_Edit->clear();
+  f.MUPresultNote_Memo->setPlainText(note);
 }
 
 FileToPatch fileOf(const QListWidgetItem* item) {
@@ -208,6 +221,16 @@ void TMainForm::MakeUpdatePatch_BtnClick() {
   if (!newVersion) return;
   const std::optional<std::int32_t> oldVersion = readVersionRow(*this, OldVersionEdits);
   if (!oldVersion) return;
+  // A patch of the rule script alone, or one that brings version 0, would
+  // be written without a word and mean nothing to a device.
+  if (Files2Patch_LV->count() == 0) {
+    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::PatchMaker, pmmsg::kNoFilesToPatch));
+    return;
+  }
+  if (*newVersion == 0) {
+    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::PatchMaker, pmmsg::kNoNewVersion));
+    return;
+  }
 
   // The library hands each path back through fixed buffers: a path that
   // does not fit is refused here rather than cut into another file's name.
@@ -235,14 +258,15 @@ void TMainForm::MakeUpdatePatch_BtnClick() {
   if (device().MakePatch(hardwareName.c_str(), *newVersion, *oldVersion, fileCount,
                          outputPath.c_str()) != 0)
     return;  // the previous result stays
-  MUPresult_Listview->clear();
-  listitem::add(MUPresult_Listview, fileName, patchPath, kFileImage, TovarinImages_ImageList);
+  setResult(*this, fileName, patchPath,
+            msgText(MsgList::PatchMaker, pmmsg::kPatchWrittenTo)
+                .arg(QDir::toNativeSeparators(patchPath)));
 }
 
 void TMainForm::MUPresult_ListviewClick() {
   const QString path = dialogs().openFile(kPatchFilter, QString());
   if (path.isEmpty()) return;
-  setSingleEntry(*this, MUPresult_Listview, path);
+  setResult(*this, QFileInfo(path).fileName(), path, QString());
 }
 
 void TMainForm::MUPGetmd5_BtnClick() {

@@ -57,23 +57,33 @@ class PatchMakerPageTest : public QObject {
   }
   void cleanup() { fx.reset(); }
 
-  void emptyFileListMakesAPatchOfTheRuleScriptAlone() {
+  void makeRefusesAPatchOfNoFilesOrOfVersionZero() {
     QVERIFY(!f->MakeUpdatePatch_Btn->isEnabled());
     const QString rule = file("rules/patchrule.sh");
     pickRule(rule);
     QCOMPARE(fx->dialogs.fileFilters.last(), QString("RuleFile(*.sh)|*.sh|BatFile(*.bat)|*.bat"));
     QCOMPARE(fx->dialogs.fileInitialFolders.last(), QString("./"));
+    setRow(f->PatchVersionEdits, {"00", "00", "00", "01"});
     f->MakeUpdatePatch_Btn->click();
+    QCOMPARE(fx->dialogs.texts(), QStringList{"No files to patch: drag the files of the patch "
+                                              "onto the file list first."});
+    drop({file("a.bin")});
+    setRow(f->PatchVersionEdits, {"00", "00", "00", "00"});
+    f->MakeUpdatePatch_Btn->click();
+    QCOMPARE(fx->dialogs.texts().last(),
+             QString("00.00.00.00 is no version: enter the version the patch brings as NewV."));
+    QVERIFY(fx->device.makePatches.empty());
+    QCOMPARE(f->MUPresult_Listview->count(), 0);
 
-    QCOMPARE(fx->device.makePatches.size(), std::size_t{1});
-    const auto& call = fx->device.makePatches[0];
+    f->PatchVersionEdits[3]->setText("01");
+    f->MakeUpdatePatch_Btn->click();
+    const auto& call = fx->device.makePatches.at(0);
     QCOMPARE(call.hardwareName, std::string("47RKT"));
-    QCOMPARE(call.fileCount, 1);
-    QCOMPARE(call.outputPath, (dir.path() + "/47RKT0.patch").toStdString());
-    QCOMPARE(call.answers.size(), std::size_t{1});  // n = 1 only; 0 and 2 get nothing
-    QCOMPARE(call.answers[0].index, 1);
-    QCOMPARE(call.answers[0].name, std::string("patchrule.sh"));
-    QCOMPARE(call.answers[0].info, rule.toStdString());
+    QCOMPARE(call.fileCount, 2);
+    QCOMPARE(call.outputPath, (dir.path() + "/47RKT1.patch").toStdString());
+    QCOMPARE(call.answers.size(), std::size_t{2});  // n = 1 and 2; 0 and 3 get nothing
+    QCOMPARE(call.answers[1].name, std::string("patchrule.sh"));
+    QCOMPARE(call.answers[1].info, rule.toStdString());
   }
 
   void versionRowsNameThePatchAndFilesGoInDropOrder() {
@@ -102,13 +112,17 @@ class PatchMakerPageTest : public QObject {
 
   void aFailedMakeKeepsThePreviousResult() {
     pickRule(file("r.sh"));
+    drop({file("a.bin")});
+    setRow(f->PatchVersionEdits, {"00", "00", "00", "01"});
     f->MakeUpdatePatch_Btn->click();
+    const QString note = f->MUPresultNote_Memo->toPlainText();
     setRow(f->PatchVersionEdits, {"00", "00", "01", "00"});
     fx->device.makePatchResult = -3;
     f->MakeUpdatePatch_Btn->click();
     QCOMPARE(fx->device.makePatches.size(), std::size_t{2});
     QCOMPARE(f->MUPresult_Listview->count(), 1);
-    QCOMPARE(resultPath(), dir.filePath("47RKT0.patch"));
+    QCOMPARE(resultPath(), dir.filePath("47RKT1.patch"));
+    QCOMPARE(f->MUPresultNote_Memo->toPlainText(), note);
     QVERIFY(fx->dialogs.boxes().empty());
   }
 
@@ -149,6 +163,7 @@ class PatchMakerPageTest : public QObject {
 
   void pathsTheLibraryCannotTakeAreRefusedBeforeMake() {
     pickRule(file("r.sh"));
+    setRow(f->PatchVersionEdits, {"00", "00", "00", "01"});
     const QString deep = "/" + QString(KESTRUM_PATCH_INFO_SIZE, 'd') + "/a.bin";
     listitem::add(f->Files2Patch_LV, "a.bin", deep, 2, f->TovarinImages_ImageList);
     f->MakeUpdatePatch_Btn->click();
@@ -157,16 +172,40 @@ class PatchMakerPageTest : public QObject {
     QVERIFY(fx->dialogs.texts()[0].contains("too long"));
   }
 
-  void md5OfTheResult() {
+  // After Make the area says where the patch went; the MD5 shown until then
+  // was another file's, until Get Md5 runs again.
+  void theResultAreaShowsWhereMakeWroteAndItsOwnMd5() {
+    auto md5Of = [](const QByteArray& content) {
+      return QString(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex());
+    };
     f->MUPGetmd5_Btn->click();
     QCOMPARE(f->MUPmd5out_Edit->text(), QString("Need a File"));
-    const QString patch = file("x.patch");
-    fx->dialogs.files.push_back(patch);
+    fx->dialogs.files.push_back(file("x.patch"));
     QTest::mouseClick(f->MUPresult_Listview->viewport(), Qt::LeftButton);
     QCOMPARE(fx->dialogs.fileFilters.last(), QString("PatchFile(*.patch)|*.patch"));
+    QCOMPARE(f->MUPmd5out_Edit->text(), QString());
     f->MUPGetmd5_Btn->click();
-    QCOMPARE(f->MUPmd5out_Edit->text(),
-             QString(QCryptographicHash::hash("x.patch", QCryptographicHash::Md5).toHex()));
+    QCOMPARE(f->MUPmd5out_Edit->text(), md5Of("x.patch"));
+    QCOMPARE(f->MUPresultNote_Memo->toPlainText(), QString());
+
+    pickRule(file("r.sh"));
+    drop({file("a.bin")});
+    setRow(f->PatchVersionEdits, {"00", "00", "20", "11"});
+    f->MakeUpdatePatch_Btn->click();
+    const QString made = dir.filePath("47RKT2011.patch");
+    QCOMPARE(resultPath(), made);
+    QCOMPARE(f->MUPresultNote_Memo->toPlainText(),
+             "Patch written to " + QDir::toNativeSeparators(made));
+    QCOMPARE(f->MUPmd5out_Edit->text(), QString());
+    file("47RKT2011.patch");  // what the library would have written
+    f->MUPGetmd5_Btn->click();
+    QCOMPARE(f->MUPmd5out_Edit->text(), md5Of("47RKT2011.patch"));
+
+    // A patch picked by hand is no longer where Make wrote.
+    fx->dialogs.files.push_back(dir.filePath("x.patch"));
+    QTest::mouseClick(f->MUPresult_Listview->viewport(), Qt::LeftButton);
+    QCOMPARE(f->MUPresultNote_Memo->toPlainText(), QString());
+    QCOMPARE(f->MUPmd5out_Edit->text(), QString());
   }
 };
 
