@@ -143,4 +143,14 @@ void buildPatchMakerPageControls(TMainForm& f) {
   f.MUPGetmd5_Btn =
       build::button(f, f.MUPcontrols_Panel, "MUPGetmd5_Btn", "Get Md5", 128, 221, 75, 25);
   f.MUPresultNote_Memo = resultNote(f, f.MUPcontrols_Panel);
+
+  // Icon mode would make every area a drag source and a drop target for
+  // the others' icons; set here with icons that stay where the list puts
+  // them, the window's later switch to icon mode changes nothing. The file
+  // list takes dropped files only (connectPatchMakerHandlers).
+  for (QListWidget* area : {f.Files2Patch_LV, f.UpdateRuleFile_LV, f.MUPresult_Listview}) {
+    area->setViewMode(QListView::IconMode);
+    area->setMovement(QListView::Static);
+    area->setAcceptDrops(false);
+  }
 }

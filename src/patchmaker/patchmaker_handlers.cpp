@@ -73,7 +73,9 @@ class PatchMakerPageEvents final : public QObject {
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == form_.Files2Patch_LV->viewport()) return fileListEvent(event);
+    if (isDragEvent(event) && isArea(widget))
+      return areaDragEvent(
+          widget == form_.Files2Patch_LV || widget == form_.Files2Patch_LV->viewport(), event);
     if (widget == form_.MUPresult_Listview->viewport() &&
         event->type() == QEvent::MouseButtonRelease) {
       auto* mouse = static_cast<QMouseEvent*>(event);
@@ -88,28 +90,33 @@ class PatchMakerPageEvents final : public QObject {
   }
 
  private:
-  bool fileListEvent(QEvent* event) {
-    switch (event->type()) {
-      case QEvent::DragEnter:
-      case QEvent::DragMove: {
-        auto* drag = static_cast<QDropEvent*>(event);
-        if (!drag->mimeData()->hasUrls()) return false;  // moving icons inside the list
-        drag->acceptProposedAction();
-        return true;
-      }
-      case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!drop->mimeData()->hasUrls()) return false;
-        QStringList paths;
-        for (const QUrl& url : drop->mimeData()->urls())
-          if (url.isLocalFile()) paths << url.toLocalFile();
-        drop->acceptProposedAction();
-        form_.Files2Patch_LVDropFiles(paths);
-        return true;
-      }
-      default:
-        return false;
+  static bool isDragEvent(const QEvent* event) {
+    const QEvent::Type type = event->type();
+    return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
+  }
+  // A list or its viewport: a drag the viewport refuses goes on to the list.
+  bool isArea(const QWidget* widget) const {
+    for (const QListWidget* area :
+         {form_.Files2Patch_LV, form_.UpdateRuleFile_LV, form_.MUPresult_Listview})
+      if (widget == area || widget == area->viewport()) return true;
+    return false;
+  }
+
+  // Only the file list takes drops, and only of files: an icon dragged from
+  // one area onto another would otherwise become a second entry there.
+  bool areaDragEvent(bool fileList, QEvent* event) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!fileList || !drop->mimeData()->hasUrls()) {
+      drop->ignore();
+      return true;
     }
+    drop->acceptProposedAction();
+    if (event->type() != QEvent::Drop) return true;
+    QStringList paths;
+    for (const QUrl& url : drop->mimeData()->urls())
+      if (url.isLocalFile()) paths << url.toLocalFile();
+    form_.Files2Patch_LVDropFiles(paths);
+    return true;
   }
 
   bool versionPartEvent(QLineEdit* part, QEvent* event) {
@@ -147,8 +154,10 @@ std::optional<std::int32_t> readVersionRow(TMainForm& f, const std::array<QLineE
 void connectPatchMakerHandlers(TMainForm& f) {
   auto* events = new PatchMakerPageEvents(f);
   f.Files2Patch_LV->viewport()->setAcceptDrops(true);
-  f.Files2Patch_LV->viewport()->installEventFilter(events);
-  f.MUPresult_Listview->viewport()->installEventFilter(events);
+  for (QListWidget* area : {f.Files2Patch_LV, f.UpdateRuleFile_LV, f.MUPresult_Listview}) {
+    area->installEventFilter(events);
+    area->viewport()->installEventFilter(events);
+  }
   f.PatchHWName_Edit->installEventFilter(events);
   for (const auto* row : {&f.PatchVersionEdits, &f.OldVersionEdits})
     for (QLineEdit* part : *row) part->installEventFilter(events);

@@ -126,6 +126,43 @@ class PatchMakerPageTest : public QObject {
     QVERIFY(fx->dialogs.boxes().empty());
   }
 
+  // An icon dragged from one area onto another (or onto itself) must not
+  // become a second entry: only the file list takes drops, only of files.
+  void iconsDraggedBetweenAreasAddNothing() {
+    pickRule(file("r.sh"));
+    drop({file("a.bin")});
+    fx->dialogs.files.push_back(file("x.patch"));
+    QTest::mouseClick(f->MUPresult_Listview->viewport(), Qt::LeftButton);
+    const std::array<QListWidget*, 3> areas{f->Files2Patch_LV, f->UpdateRuleFile_LV,
+                                            f->MUPresult_Listview};
+    for (QListWidget* from : areas) {
+      QVERIFY(!from->dragEnabled());
+      for (QListWidget* onto : areas) {
+        std::unique_ptr<QMimeData> icon(from->model()->mimeData({from->model()->index(0, 0)}));
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, icon.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(onto->viewport(), &enter);
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, icon.get(), Qt::LeftButton, {},
+                         QEvent::Drop);
+        QApplication::sendEvent(onto->viewport(), &event);
+        QVERIFY(!event.isAccepted());
+      }
+    }
+    QMimeData text;
+    text.setText("a.bin");
+    QDropEvent event(QPointF(20, 20), Qt::CopyAction, &text, Qt::LeftButton, {}, QEvent::Drop);
+    QApplication::sendEvent(f->Files2Patch_LV->viewport(), &event);
+    for (QListWidget* area : areas) QCOMPARE(area->count(), 1);
+    // Where the toolkit looks for a drop target, only the file list is one.
+    QVERIFY(f->Files2Patch_LV->viewport()->acceptDrops());
+    for (QListWidget* area : {f->UpdateRuleFile_LV, f->MUPresult_Listview})
+      QVERIFY(!area->acceptDrops() && !area->viewport()->acceptDrops());
+
+    setRow(f->PatchVersionEdits, {"00", "00", "00", "01"});
+    f->MakeUpdatePatch_Btn->click();
+    QCOMPARE(fx->device.makePatches.size(), std::size_t{1});
+    QCOMPARE(fx->device.makePatches[0].fileCount, 2);
+  }
+
   void aPastedLetterStopsMakeBeforeTheLibrary() {
     pickRule(file("r.sh"));
     QApplication::clipboard()->setText("4x");
