@@ -123,9 +123,18 @@ class PatchMakerPageEvents final : public QObject {
     if (event->type() == QEvent::KeyPress) {
       auto* key = static_cast<QKeyEvent*>(event);
       // Only typed characters are filtered; focus keys and arrows move on.
-      if (key->text().isEmpty() || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+      // Delete edits as Backspace does: X11 reports it with the DEL
+      // character, which is no typed character.
+      if (key->text().isEmpty() || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
+          key->key() == Qt::Key_Delete)
         return false;
       return form_.PatchVersionEdit_EditKeyPress(part, key->text().at(0));
+    }
+    if (event->type() == QEvent::Drop) {
+      // Dropped text goes in as pasted text does, into the part being
+      // edited: leaving it (or Make) normalises it or reports a non-number.
+      part->setFocus(Qt::MouseFocusReason);
+      return false;
     }
     if (event->type() == QEvent::FocusOut) {
       // Leaving for another control of the window, not the window losing

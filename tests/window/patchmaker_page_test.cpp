@@ -198,6 +198,41 @@ class PatchMakerPageTest : public QObject {
     QCOMPARE(f->PatchHWName_Edit->text(), QString());
   }
 
+  void aPartTakesTwoDigitsDeleteAndDroppedText() {
+    QLineEdit* const* row = f->PatchVersionEdits.data();
+    row[0]->clear();
+    row[0]->setFocus(Qt::TabFocusReason);
+    type("345");
+    QCOMPARE(row[0]->text(), QString("34"));
+    // Delete edits as Backspace does; X11 sends it with the DEL character.
+    row[1]->setFocus(Qt::TabFocusReason);
+    row[1]->setText("12");
+    row[1]->setCursorPosition(0);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+    QApplication::sendEvent(row[1], &del);
+    QCOMPARE(row[1]->text(), QString("2"));
+
+    // Dropped text goes in as pasted text does: leaving the part normalises
+    // it, or reports what is no number.
+    auto dropText = [](QLineEdit* part, const QString& text) {
+      QMimeData mime;
+      mime.setText(text);
+      part->clear();
+      QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &mime, Qt::LeftButton, {});
+      QApplication::sendEvent(part, &enter);
+      QDropEvent event(QPointF(3, 3), Qt::CopyAction, &mime, Qt::LeftButton, {}, QEvent::Drop);
+      QApplication::sendEvent(part, &event);
+    };
+    dropText(row[2], "5");
+    QCOMPARE(QApplication::focusWidget(), row[2]);
+    dropText(row[3], "x7");
+    QCOMPARE(row[2]->text(), QString("05"));
+    QVERIFY(fx->dialogs.boxes().empty());
+    f->OldVersionEdits[0]->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(row[3]->text(), QString("x7"));
+    QCOMPARE(fx->dialogs.texts(), QStringList{"'x7' is not a valid integer value"});
+  }
+
   void pathsTheLibraryCannotTakeAreRefusedBeforeMake() {
     pickRule(file("r.sh"));
     setRow(f->PatchVersionEdits, {"00", "00", "00", "01"});
