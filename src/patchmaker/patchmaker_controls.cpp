@@ -83,6 +83,7 @@ QPlainTextEdit* resultNote(TMainForm& f, QWidget* parent) {
   auto* note = f.reg(new QPlainTextEdit(parent), "MUPresultNote_Memo", skin::kOther);
   note->setGeometry(30, 256, 270, 64);
   note->setReadOnly(true);
+  note->setProperty("role", "note");
   note->setFrameShape(QFrame::NoFrame);
   note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   note->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
