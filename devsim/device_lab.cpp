@@ -101,9 +101,12 @@ bool DeviceLab::prepareFolders(std::string* error) {
     ownStateDir_ = true;
   } else {
     stateDir_ = config_.stateDir;
-    fs::create_directories(stateDir_, ec);
   }
   const std::vector<std::string> names = folderNames(config_.devices);
+  // A folder given by the operator may hold their own files under these
+  // names (or an earlier run's results): the lab never replaces them.
+  if (!ownStateDir_ && !refuseTakenFolders(names, error)) return false;
+  if (!ownStateDir_) fs::create_directories(stateDir_, ec);
   std::map<std::string, std::string> sharedCopies;  // template -> its one copy
   for (std::size_t i = 0; i < config_.devices.size(); ++i) {
     const DeviceConfig& d = config_.devices[i];
@@ -118,7 +121,6 @@ bool DeviceLab::prepareFolders(std::string* error) {
       sdcard = copy->second;
       copyTemplate = isNew;
     }
-    fs::remove_all(folder, ec);
     if (copyTemplate) fs::create_directories(sdcard, ec);
     fs::create_directories(folder + "/tmp", ec);
     fs::create_directories(folder + "/mnt/mtd", ec);
@@ -137,6 +139,27 @@ bool DeviceLab::prepareFolders(std::string* error) {
     Slot slot;
     slot.device = std::make_unique<Device>(d, folder, sdcard);
     slots_.push_back(std::move(slot));
+  }
+  return true;
+}
+
+bool DeviceLab::refuseTakenFolders(const std::vector<std::string>& names,
+                                   std::string* error) const {
+  std::vector<std::string> wanted;
+  for (const std::string& name : names) wanted.push_back(stateDir_ + "/" + name);
+  std::set<std::string> templates;
+  for (const DeviceConfig& d : config_.devices)
+    if (d.sharedStorage && templates.insert(d.storageTemplate).second)
+      wanted.push_back(stateDir_ + "/shared sdcard " + std::to_string(templates.size()));
+  for (const std::string& folder : wanted) {
+    std::error_code ec;
+    // Anything there, or nothing known (no access): not the lab's to take.
+    if (fs::symlink_status(folder, ec).type() != fs::file_type::not_found) {
+      *error =
+          "state folder " + folder +
+          " already exists; the lab does not replace it: remove it or choose another state folder";
+      return false;
+    }
   }
   return true;
 }

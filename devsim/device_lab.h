@@ -64,6 +64,8 @@ class DeviceLab {
   };
 
   bool prepareFolders(std::string* error);
+  // False, with a message, when a folder the devices need exists already.
+  bool refuseTakenFolders(const std::vector<std::string>& names, std::string* error) const;
   bool openSockets(Slot& slot, std::string* error);
   void loop();
   void acceptOn(std::size_t slot);

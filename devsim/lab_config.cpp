@@ -5,8 +5,12 @@
 #define SI_IMPLEMENTATION  // the template bodies, compiled in this file only
 #include <SimpleIni.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 
 #include "socket_io.h"
 
@@ -110,13 +114,43 @@ bool readHttpFaults(const CSimpleIniA& ini, HttpFaults* f, std::string* error) {
   return true;
 }
 
+// The first device section whose name the file gives twice, as the INI
+// reader compares names (blanks around them dropped, case ignored); it would
+// merge the two into one device. Empty when there is none.
+std::string repeatedDeviceSection(const std::string& text) {
+  std::set<std::string> seen;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t open = line.find_first_not_of(" \t\r");
+    if (open == std::string::npos || line[open] != '[') continue;
+    const std::size_t close = line.find(']', open);
+    if (close == std::string::npos) continue;
+    const std::size_t first = line.find_first_not_of(" \t", open + 1);
+    const std::size_t last = line.find_last_not_of(" \t", close - 1);
+    if (first == std::string::npos || first >= close) continue;
+    std::string name = line.substr(first, last - first + 1);
+    std::string folded = name;
+    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (folded.rfind(kDevicePrefix, 0) != 0) continue;
+    if (!seen.insert(folded).second) return name;
+  }
+  return {};
+}
+
 }  // namespace
 
 bool loadLabConfig(const std::string& path, LabConfig* config, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
   CSimpleIniA ini;
   ini.SetUnicode(false);
-  if (ini.LoadFile(path.c_str()) < 0) {
+  if (!in || ini.LoadData(text.str()) < 0) {
     *error = "cannot read " + path;
+    return false;
+  }
+  if (const std::string twice = repeatedDeviceSection(text.str()); !twice.empty()) {
+    *error = path + ": [" + twice + "] is written twice; each device needs a section of its own";
     return false;
   }
   fs::path base = fs::absolute(fs::path(path)).parent_path();

@@ -6,8 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -74,9 +76,11 @@ class DeadlineStream : public httplib::Stream {
 };
 
 // httplib's server, one request per connection, read through DeadlineStream.
+// `prepare` sees each request after its headers are parsed, before routing.
 class BoundedServer : public httplib::Server {
  public:
-  BoundedServer() {
+  explicit BoundedServer(std::function<void(httplib::Request&)> prepare)
+      : prepare_(std::move(prepare)) {
     new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   }
 
@@ -84,22 +88,35 @@ class BoundedServer : public httplib::Server {
   bool process_and_close_socket(socket_t sock) override {
     DeadlineStream stream(sock, Clock::now() + kRequestReadLimit);
     bool closed = false;
-    bool ok = process_request(stream, /*close_connection=*/true, closed, nullptr);
+    bool ok = process_request(stream, /*close_connection=*/true, closed, prepare_);
     ::shutdown(sock, SHUT_RDWR);
     ::close(sock);
     return ok;
   }
+
+  std::function<void(httplib::Request&)> prepare_;
 };
 
-// True when the request asks for ranges and none of them starts inside a
-// file of this size (RFC 9110: answered with 416).
-bool noRangeSatisfiable(const httplib::Request& request, std::uintmax_t size) {
-  if (request.ranges.empty()) return false;
-  for (const auto& [first, last] : request.ranges) {
-    if (first >= 0 && static_cast<std::uintmax_t>(first) < size) return false;
-    if (first < 0 && last > 0 && size > 0) return false;  // a suffix: the last `last` bytes
+// The ranges fitted to a file of `size` bytes (RFC 9110, 14.1.2): a last
+// position past the end stops at the last byte, a suffix becomes the file's
+// last bytes, a range that starts past the end is left out. httplib writes
+// Content-Range and Content-Length from these, so they match what is sent.
+// Empty when no range can be served.
+httplib::Ranges fittedRanges(const httplib::Ranges& ranges, std::uintmax_t size) {
+  const auto end = static_cast<ssize_t>(size);
+  httplib::Ranges fitted;
+  for (auto [first, last] : ranges) {
+    if (first < 0) {  // a suffix: the last `last` bytes
+      if (last <= 0 || end == 0) continue;
+      first = std::max<ssize_t>(0, end - last);
+      last = end - 1;
+    } else {
+      if (first >= end) continue;
+      if (last < 0 || last >= end) last = end - 1;
+    }
+    fitted.emplace_back(first, last);
   }
-  return true;
+  return fitted;
 }
 
 bool isLoopbackIPv4(const std::string& address) {
@@ -133,8 +150,29 @@ struct UpdateServer::Impl {
   bool corrupt = false;
   std::vector<std::string> log;
 
+  void fitRanges(httplib::Request& request);
   void serveFile(const httplib::Request& request, httplib::Response& response);
 };
+
+void UpdateServer::Impl::fitRanges(httplib::Request& request) {
+  if (request.ranges.empty()) return;
+  {
+    // A failure reply is no file: ranges would only cut its text.
+    std::lock_guard lock(mutex);
+    if (!failPrefix.empty() && request.path.rfind(failPrefix, 0) == 0) {
+      request.ranges.clear();
+      return;
+    }
+  }
+  const std::optional<fs::path> file = resolveServedFile(root, request.path);
+  std::error_code ec;
+  const std::uintmax_t size = file ? fs::file_size(*file, ec) : 0;
+  if (!file || ec) {
+    request.ranges.clear();  // answered 404, whole
+    return;
+  }
+  request.ranges = fittedRanges(request.ranges, size);
+}
 
 void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Response& response) {
   std::chrono::milliseconds wait;
@@ -163,7 +201,8 @@ void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Res
     response.set_content("not found\n", "text/plain");
     return;
   }
-  if (noRangeSatisfiable(request, size)) {
+  // Ranges were asked for and fitRanges left none that this file can serve.
+  if (request.ranges.empty() && request.has_header("Range")) {
     response.status = 416;
     response.set_header("Content-Range", "bytes */" + std::to_string(size));
     return;
@@ -211,9 +250,10 @@ bool UpdateServer::start(std::string* error) {
     return fail("update server folder not found: " + impl_->rootFolder);
   }
 
-  impl_->server = std::make_unique<BoundedServer>();
-  httplib::Server& server = *impl_->server;
   Impl* impl = impl_.get();
+  impl_->server = std::make_unique<BoundedServer>(
+      [impl](httplib::Request& request) { impl->fitRanges(request); });
+  httplib::Server& server = *impl_->server;
   server.Get(".*", [impl](const httplib::Request& request, httplib::Response& response) {
     impl->serveFile(request, response);
   });

@@ -132,6 +132,43 @@ TEST_F(Folders, WorldFileKeysAndErrors) {
   EXPECT_FALSE(devsim::loadLabConfig((root_ / "none.ini").string(), &c, &error));
 }
 
+// The INI reader merges sections of one name: a device written twice would
+// quietly become one device with the later keys.
+TEST_F(Folders, WorldFileWithADeviceWrittenTwiceIsRefused) {
+  const fs::path ini = root_ / "lab.ini";
+  devsim::LabConfig c;
+  std::string error;
+  for (const char* second : {"[device CAM1]", "  [ device cam1 ]  ; copied"}) {
+    write(ini, std::string("[device CAM1]\naddress = 127.0.0.2\n[device CAM2]\n"
+                           "address = 127.0.0.3\n") +
+                   second + "\naddress = 127.0.0.4\n");
+    EXPECT_FALSE(devsim::loadLabConfig(ini.string(), &c, &error)) << second;
+    EXPECT_NE(error.find("written twice"), std::string::npos) << error;
+  }
+  write(ini, "[device CAM1]\naddress = 127.0.0.2\n[device CAM12]\naddress = 127.0.0.3\n");
+  ASSERT_TRUE(devsim::loadLabConfig(ini.string(), &c, &error)) << error;
+  EXPECT_EQ(c.devices.size(), 2u);
+}
+
+// A state folder the operator names may hold their own files: the lab
+// refuses to start rather than replace a device's folder, and makes nothing.
+TEST_F(Folders, LabNeverReplacesAFolderInTheGivenStateFolder) {
+  devsim::LabConfig c;
+  std::string error;
+  ASSERT_TRUE(devsim::loadLabConfig(TOVARIN_SOURCE_WORLD, &c, &error)) << error;
+  c.stateDir = (root_ / "state").string();
+  const fs::path mine = root_ / "state" / c.devices[1].identifier / "notes.txt";
+  fs::create_directories(mine.parent_path());
+  write(mine, "the operator's");
+  {
+    devsim::DeviceLab lab(c);
+    EXPECT_FALSE(lab.start(&error));
+    EXPECT_NE(error.find(c.devices[1].identifier + " already exists"), std::string::npos) << error;
+  }
+  EXPECT_TRUE(fs::exists(mine));
+  EXPECT_FALSE(fs::exists(root_ / "state" / c.devices[0].identifier));
+}
+
 TEST_F(Folders, FaultDrillKeys) {
   fs::path ini = root_ / "lab.ini";
   write(ini,

@@ -285,6 +285,8 @@ class TMainForm : public QWidget {
   QListWidget* MUPresult_Listview = nullptr;
   QLineEdit* MUPmd5out_Edit = nullptr;
   QPushButton* MUPGetmd5_Btn = nullptr;
+  // Where the last Make wrote its patch; empty until then.
+  QPlainTextEdit* MUPresultNote_Memo = nullptr;
 
   // --- Process-wide state kept by the window -------------------------------
   // The directory-listing worker, one at a time, or none.

@@ -1,6 +1,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyleOptionFrame>
 
@@ -76,6 +77,25 @@ void versionRow(TMainForm& f, QWidget* parent, int top, const char* frameName, c
   label->setProperty("role", "versionRow");
 }
 
+// Below Get Md5, in the MD5 field's column: the path of the patch Make
+// wrote, wrapped anywhere (a path has few blanks) and selectable to copy.
+QPlainTextEdit* resultNote(TMainForm& f, QWidget* parent) {
+  auto* note = f.reg(new QPlainTextEdit(parent), "MUPresultNote_Memo", skin::kOther);
+  note->setGeometry(30, 256, 270, 64);
+  note->setReadOnly(true);
+  note->setProperty("role", "note");
+  note->setFrameShape(QFrame::NoFrame);
+  note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  note->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  note->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  note->viewport()->setAutoFillBackground(false);
+  QTextOption centred = note->document()->defaultTextOption();
+  centred.setAlignment(Qt::AlignHCenter);
+  centred.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  note->document()->setDefaultTextOption(centred);
+  return note;
+}
+
 }  // namespace
 
 void buildPatchMakerPageControls(TMainForm& f) {
@@ -123,4 +143,15 @@ void buildPatchMakerPageControls(TMainForm& f) {
   f.MUPmd5out_Edit->setReadOnly(true);
   f.MUPGetmd5_Btn =
       build::button(f, f.MUPcontrols_Panel, "MUPGetmd5_Btn", "Get Md5", 128, 221, 75, 25);
+  f.MUPresultNote_Memo = resultNote(f, f.MUPcontrols_Panel);
+
+  // Icon mode would make every area a drag source and a drop target for
+  // the others' icons; set here with icons that stay where the list puts
+  // them, the window's later switch to icon mode changes nothing. The file
+  // list takes dropped files only (connectPatchMakerHandlers).
+  for (QListWidget* area : {f.Files2Patch_LV, f.UpdateRuleFile_LV, f.MUPresult_Listview}) {
+    area->setViewMode(QListView::IconMode);
+    area->setMovement(QListView::Static);
+    area->setAcceptDrops(false);
+  }
 }

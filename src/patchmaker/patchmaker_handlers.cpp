@@ -1,6 +1,7 @@
 // The patch maker page: files dropped onto the file list, the rule script,
 // the version rows, Make (the device library's MakePatch, answered through
 // its getfile2patch callback) and the MD5 of the result.
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -9,6 +10,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
 #include <exception>
@@ -21,7 +23,9 @@
 #include "devicelink/device_link.h"
 #include "patchmaker/file_to_patch.h"
 #include "patchmaker/patchmaker_page.h"
+#include "patchmaker/patchmaker_texts.h"
 #include "patchmaker/version_fields.h"
+#include "settings/message_lists.h"
 
 namespace {
 
@@ -34,6 +38,15 @@ constexpr int kFileImage = 2;  // TovarinImages_ImageList: the document picture
 void setSingleEntry(TMainForm& f, QListWidget* list, const QString& path) {
   list->clear();
   listitem::add(list, QFileInfo(path).fileName(), path, kFileImage, f.TovarinImages_ImageList);
+}
+
+// A new result entry: the MD5 shown was of the one before, and so was the
+// note of where Make wrote it.
+void setResult(TMainForm& f, const QString& caption, const QString& path, const QString& note) {
+  f.MUPresult_Listview->clear();
+  listitem::add(f.MUPresult_Listview, caption, path, kFileImage, f.TovarinImages_ImageList);
+  f.MUPmd5out_Edit->clear();
+  f.MUPresultNote_Memo->setPlainText(note);
 }
 
 FileToPatch fileOf(const QListWidgetItem* item) {
@@ -60,7 +73,9 @@ class PatchMakerPageEvents final : public QObject {
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == form_.Files2Patch_LV->viewport()) return fileListEvent(event);
+    if (isDragEvent(event) && isArea(widget))
+      return areaDragEvent(
+          widget == form_.Files2Patch_LV || widget == form_.Files2Patch_LV->viewport(), event);
     if (widget == form_.MUPresult_Listview->viewport() &&
         event->type() == QEvent::MouseButtonRelease) {
       auto* mouse = static_cast<QMouseEvent*>(event);
@@ -75,37 +90,51 @@ class PatchMakerPageEvents final : public QObject {
   }
 
  private:
-  bool fileListEvent(QEvent* event) {
-    switch (event->type()) {
-      case QEvent::DragEnter:
-      case QEvent::DragMove: {
-        auto* drag = static_cast<QDropEvent*>(event);
-        if (!drag->mimeData()->hasUrls()) return false;  // moving icons inside the list
-        drag->acceptProposedAction();
-        return true;
-      }
-      case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!drop->mimeData()->hasUrls()) return false;
-        QStringList paths;
-        for (const QUrl& url : drop->mimeData()->urls())
-          if (url.isLocalFile()) paths << url.toLocalFile();
-        drop->acceptProposedAction();
-        form_.Files2Patch_LVDropFiles(paths);
-        return true;
-      }
-      default:
-        return false;
+  static bool isDragEvent(const QEvent* event) {
+    const QEvent::Type type = event->type();
+    return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
+  }
+  // A list or its viewport: a drag the viewport refuses goes on to the list.
+  bool isArea(const QWidget* widget) const {
+    for (const QListWidget* area :
+         {form_.Files2Patch_LV, form_.UpdateRuleFile_LV, form_.MUPresult_Listview})
+      if (widget == area || widget == area->viewport()) return true;
+    return false;
+  }
+
+  // Only the file list takes drops, and only of files: an icon dragged from
+  // one area onto another would otherwise become a second entry there.
+  bool areaDragEvent(bool fileList, QEvent* event) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!fileList || !drop->mimeData()->hasUrls()) {
+      drop->ignore();
+      return true;
     }
+    drop->acceptProposedAction();
+    if (event->type() != QEvent::Drop) return true;
+    QStringList paths;
+    for (const QUrl& url : drop->mimeData()->urls())
+      if (url.isLocalFile()) paths << url.toLocalFile();
+    form_.Files2Patch_LVDropFiles(paths);
+    return true;
   }
 
   bool versionPartEvent(QLineEdit* part, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
       auto* key = static_cast<QKeyEvent*>(event);
       // Only typed characters are filtered; focus keys and arrows move on.
-      if (key->text().isEmpty() || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+      // Delete edits as Backspace does: X11 reports it with the DEL
+      // character, which is no typed character.
+      if (key->text().isEmpty() || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
+          key->key() == Qt::Key_Delete)
         return false;
       return form_.PatchVersionEdit_EditKeyPress(part, key->text().at(0));
+    }
+    if (event->type() == QEvent::Drop) {
+      // Dropped text goes in as pasted text does, into the part being
+      // edited: leaving it (or Make) normalises it or reports a non-number.
+      part->setFocus(Qt::MouseFocusReason);
+      return false;
     }
     if (event->type() == QEvent::FocusOut) {
       // Leaving for another control of the window, not the window losing
@@ -134,8 +163,10 @@ std::optional<std::int32_t> readVersionRow(TMainForm& f, const std::array<QLineE
 void connectPatchMakerHandlers(TMainForm& f) {
   auto* events = new PatchMakerPageEvents(f);
   f.Files2Patch_LV->viewport()->setAcceptDrops(true);
-  f.Files2Patch_LV->viewport()->installEventFilter(events);
-  f.MUPresult_Listview->viewport()->installEventFilter(events);
+  for (QListWidget* area : {f.Files2Patch_LV, f.UpdateRuleFile_LV, f.MUPresult_Listview}) {
+    area->installEventFilter(events);
+    area->viewport()->installEventFilter(events);
+  }
   f.PatchHWName_Edit->installEventFilter(events);
   for (const auto* row : {&f.PatchVersionEdits, &f.OldVersionEdits})
     for (QLineEdit* part : *row) part->installEventFilter(events);
@@ -208,6 +239,16 @@ void TMainForm::MakeUpdatePatch_BtnClick() {
   if (!newVersion) return;
   const std::optional<std::int32_t> oldVersion = readVersionRow(*this, OldVersionEdits);
   if (!oldVersion) return;
+  // A patch of the rule script alone, or one that brings version 0, would
+  // be written without a word and mean nothing to a device.
+  if (Files2Patch_LV->count() == 0) {
+    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::PatchMaker, pmmsg::kNoFilesToPatch));
+    return;
+  }
+  if (*newVersion == 0) {
+    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::PatchMaker, pmmsg::kNoNewVersion));
+    return;
+  }
 
   // The library hands each path back through fixed buffers: a path that
   // does not fit is refused here rather than cut into another file's name.
@@ -235,14 +276,15 @@ void TMainForm::MakeUpdatePatch_BtnClick() {
   if (device().MakePatch(hardwareName.c_str(), *newVersion, *oldVersion, fileCount,
                          outputPath.c_str()) != 0)
     return;  // the previous result stays
-  MUPresult_Listview->clear();
-  listitem::add(MUPresult_Listview, fileName, patchPath, kFileImage, TovarinImages_ImageList);
+  setResult(*this, fileName, patchPath,
+            msgText(MsgList::PatchMaker, pmmsg::kPatchWrittenTo)
+                .arg(QDir::toNativeSeparators(patchPath)));
 }
 
 void TMainForm::MUPresult_ListviewClick() {
   const QString path = dialogs().openFile(kPatchFilter, QString());
   if (path.isEmpty()) return;
-  setSingleEntry(*this, MUPresult_Listview, path);
+  setResult(*this, QFileInfo(path).fileName(), path, QString());
 }
 
 void TMainForm::MUPGetmd5_BtnClick() {

@@ -45,6 +45,10 @@ std::vector<std::string> defaultsOf(MsgList list) {
       return {"&Open", "&Download"};
     case MsgList::SampleMessages:
       return {"File exists, do you want to overwrite it?"};
+    case MsgList::PatchMaker:
+      return {"No files to patch: drag the files of the patch onto the file list first.",
+              "00.00.00.00 is no version: enter the version the patch brings as NewV.",
+              "Patch written to %1"};
   }
   return {};
 }
@@ -96,16 +100,17 @@ const char* MessageLists::nameOf(MsgList list) {
       return "FlieListMenu_strlist";
     case MsgList::SampleMessages:
       return "SampleMessages_strlist";
+    case MsgList::PatchMaker:
+      return "PatchMaker_strlist";
   }
   return "";
 }
 
 const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
   static const std::array<MsgList, kMsgListCount> order = {
-      MsgList::LoginButton,  MsgList::FWTipLabel,
-      MsgList::FWHints,      MsgList::UpdateProgressGauge,
-      MsgList::FlieListMenu, MsgList::SampleMessages,
-      MsgList::DevSearch};
+      MsgList::LoginButton,         MsgList::FWTipLabel,   MsgList::FWHints,
+      MsgList::UpdateProgressGauge, MsgList::FlieListMenu, MsgList::SampleMessages,
+      MsgList::DevSearch,           MsgList::PatchMaker};
   return order;
 }
 

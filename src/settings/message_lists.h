@@ -1,4 +1,4 @@
-// The seven translatable message lists. Entries are fixed by their English
+// The translatable message lists. Entries are fixed by their English
 // defaults; a language pack can only replace existing entries. Reads may come
 // from worker threads while the window's thread replaces entries during a
 // language change, so every access is guarded.
@@ -18,9 +18,10 @@ enum class MsgList {
   DevSearch,
   FlieListMenu,
   SampleMessages,
+  PatchMaker,
 };
 
-constexpr int kMsgListCount = 7;
+constexpr int kMsgListCount = 8;
 
 class MessageLists {
  public:

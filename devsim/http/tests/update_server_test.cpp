@@ -205,18 +205,36 @@ TEST_F(UpdateServerTest, StopsPromptlyAndCanStartAgain) {
   EXPECT_EQ(get(port, "/RandomMessages.txt").status, 200);
 }
 
-TEST_F(UpdateServerTest, RangesPastTheEndAre416) {
+// Content-Range and Content-Length describe exactly the bytes sent: a last
+// position past the end stops at the file's last byte; only a range that
+// starts past the end is unsatisfiable.
+TEST_F(UpdateServerTest, RangesAreFittedToTheFile) {
   const std::string file = "GET /47RKT/app.bin.patch HTTP/1.0\r\nRange: bytes=";
-  Reply tail = fetch(server_->port(), file + "299990-");
-  EXPECT_EQ(tail.status, 206);
-  EXPECT_NE(tail.headers.find("Content-Range: bytes 299990-299999/300000"), std::string::npos);
-  EXPECT_EQ(tail.body, big_.substr(299990));
-  for (const char* past : {"300000-", "400000-400010", "-0"}) {
-    Reply r = fetch(server_->port(), file + past);
+  for (const char* tail : {"299990-", "299990-400000", "-10"}) {
+    const Reply r = fetch(server_->port(), file + tail);
+    EXPECT_EQ(r.status, 206) << tail;
+    EXPECT_NE(r.headers.find("Content-Range: bytes 299990-299999/300000"), std::string::npos)
+        << tail << "\n"
+        << r.headers;
+    EXPECT_NE(r.headers.find("Content-Length: 10\r"), std::string::npos) << tail;
+    EXPECT_EQ(r.body, big_.substr(299990)) << tail;
+  }
+  // Of several ranges, those that start past the end are left out.
+  const Reply some = fetch(server_->port(), file + "400000-400010, 5-1000000");
+  EXPECT_EQ(some.status, 206);
+  EXPECT_NE(some.headers.find("Content-Range: bytes 5-299999/300000"), std::string::npos)
+      << some.headers;
+  EXPECT_TRUE(some.body == big_.substr(5));
+  for (const char* past : {"300000-", "400000-400010", "-0", "300000-300005, 400000-"}) {
+    const Reply r = fetch(server_->port(), file + past);
     EXPECT_EQ(r.status, 416) << past;
     EXPECT_NE(r.headers.find("Content-Range: bytes */300000"), std::string::npos) << past;
     EXPECT_EQ(r.body, "") << past;
   }
+  // A reply that is no file comes whole, never cut by the range.
+  const Reply missing = fetch(server_->port(), "GET /47RKT/none.bin HTTP/1.0\r\nRange: bytes=0-3");
+  EXPECT_EQ(missing.status, 404);
+  EXPECT_EQ(missing.body, "not found\n");
 }
 
 // Clients that send their request a byte at a time, more of them than the
