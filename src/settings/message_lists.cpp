@@ -45,6 +45,23 @@ std::vector<std::string> defaultsOf(MsgList list) {
       return {"&Open", "&Download"};
     case MsgList::SampleMessages:
       return {"File exists, do you want to overwrite it?"};
+    case MsgList::UpdateServer:
+      return {"no answer from the server",
+              "the server has no firmware for %1",
+              "the server stopped sending",
+              "the server was too slow",
+              "the download is too large",
+              "the disk is nearly full",
+              "the download cannot be written",
+              "the server's catalogue for %1 cannot be read",
+              "the server's catalogue for %1 lists no file to send",
+              "the work folder cannot be made",
+              "the download cannot be read back",
+              "the patch cannot be packed",
+              "the server does not have %1",
+              "An online update check is running. Stop it and close the window?",
+              "(The history is longer: only its beginning is shown.)",
+              "..."};
   }
   return {};
 }
@@ -96,16 +113,17 @@ const char* MessageLists::nameOf(MsgList list) {
       return "FlieListMenu_strlist";
     case MsgList::SampleMessages:
       return "SampleMessages_strlist";
+    case MsgList::UpdateServer:
+      return "UpdateServer_strlist";
   }
   return "";
 }
 
 const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
   static const std::array<MsgList, kMsgListCount> order = {
-      MsgList::LoginButton,  MsgList::FWTipLabel,
-      MsgList::FWHints,      MsgList::UpdateProgressGauge,
-      MsgList::FlieListMenu, MsgList::SampleMessages,
-      MsgList::DevSearch};
+      MsgList::LoginButton,         MsgList::FWTipLabel,   MsgList::FWHints,
+      MsgList::UpdateProgressGauge, MsgList::FlieListMenu, MsgList::SampleMessages,
+      MsgList::DevSearch,           MsgList::UpdateServer};
   return order;
 }
 

@@ -92,7 +92,7 @@ class UpdateServerFaultDrills : public QObject {
     ::setenv("KESTRUM_IO_TIMEOUT_MS", "1500", 1);
     initUiThread();
     // A server that sends nothing is given up after 1.5 s (15 s in the program).
-    win_.http = CurlHttpClient(HttpTimeouts{2000, 1500});
+    win_.http = CurlHttpClient(HttpLimits{2000, 1500});
   }
 
   void init() {

@@ -242,7 +242,7 @@ class WebMessagesTest : public QObject {
     // A server that takes the connection and never answers.
     SilentServer silent;
     QVERIFY(silent.port != 0);
-    CurlHttpClient curl(HttpTimeouts{1000, 1000});
+    CurlHttpClient curl(HttpLimits{1000, 1000});
     FormFixture fx;
     AppServices s = fx.services();
     s.http = &curl;
