@@ -18,8 +18,9 @@ using Clock = std::chrono::steady_clock;
 constexpr long kReceiveBufferBytes = 128 * 1024;
 // Progress is reported about every hundredth of the file, at least this far
 // apart, so that a large download does not repaint the window thousands of
-// times.
+// times; a slow one is reported at least this often, so the gauge moves.
 constexpr std::uint64_t kMinProgressStep = 64 * 1024;
+constexpr auto kProgressEvery = std::chrono::milliseconds(250);
 // The disk's free space is looked at again after this much has been written.
 constexpr std::uint64_t kDiskCheckStep = 1 << 20;
 // Samples of the file's progress for its rate check, at most this often.
@@ -52,6 +53,7 @@ struct Transfer {
   IHttpProgress* progress = nullptr;
   bool started = false;
   std::uint64_t expected = 0, received = 0, reported = 0, diskCheckedAt = 0;
+  Clock::time_point reportedAt = Clock::now();
   bool diskChecked = false;
   HttpFailure stoppedFor = HttpFailure::None;  // why a callback ended it
 
@@ -72,8 +74,11 @@ struct Transfer {
   void report(bool last) {
     if (!progress || received == reported) return;
     const std::uint64_t step = std::max(kMinProgressStep, expected / 100);
-    if (last || received - reported >= step || received == expected) {
+    const auto now = Clock::now();
+    if (last || received - reported >= step || received == expected ||
+        now - reportedAt >= kProgressEvery) {
       reported = received;
+      reportedAt = now;
       progress->transferProgress(received, expected);
     }
   }
