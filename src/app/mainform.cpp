@@ -20,6 +20,8 @@
 #include "devicelink/progress_callbacks.h"
 #include "firmware/firmware_page.h"
 #include "patchmaker/patchmaker_page.h"
+#include "updateservice/http_client.h"
+#include "updateservice/updateservice_page.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -67,9 +69,11 @@ TMainForm::~TMainForm() {
   // may outlive the window it reports to.
   stopAndFree(ListingThread);
   for (TThread*& mission : DownloadMissions) stopAndFree(mission);
-  // A web fetch still in flight ends within its HTTP deadlines; what it
-  // brings no longer counts.
+  stopUpdateCheck(*this);
+  // A web fetch still in flight is abandoned; what it brings no longer
+  // counts.
   WebFetches.close();
+  endWebFetches(*this);
   for (TThread*& fetch : WebFetchThreads) stopAndFree(fetch);
   WebFetchThreads.clear();
   qApp->removeEventFilter(this);
@@ -286,7 +290,7 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  if (!confirmCloseDuringUpdate(*this)) {
+  if (!confirmCloseDuringCheck(*this) || !confirmCloseDuringUpdate(*this)) {
     event->ignore();
     return;
   }
@@ -295,9 +299,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
-  // Web fetches are not waited for here; what they bring no longer counts.
+  // Web fetches are not waited for here; what they bring no longer counts,
+  // and their transfers are abandoned so that the program can end soon.
   WebMessageTimer_Timer->stop();
   WebFetches.close();
+  if (services_.http) services_.http->abandonRequestsInFlight();
   StopAllThreads();
   state().messages.release();
 }
@@ -307,6 +313,7 @@ void TMainForm::StopAllThreads() {
   if (ListingThread && !ListingThread->Terminated()) stopAndFree(ListingThread);
   for (TThread*& mission : DownloadMissions)
     if (mission && !mission->Terminated()) stopAndFree(mission);
+  if (UpdateCheckActive) stopUpdateCheck(*this);
 }
 
 void TMainForm::showPagesOnlyWhenUncovered() {

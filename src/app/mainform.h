@@ -310,6 +310,12 @@ class TMainForm : public QWidget {
   WebFetchRounds WebFetches;
   // The history and message fetches in flight (or ended and not yet freed).
   std::vector<TThread*> WebFetchThreads;
+  // The online update check's worker (kept until the next check or the
+  // close); active from the click until the check's end step.
+  TThread* UpdateCheckThread = nullptr;
+  bool UpdateCheckActive = false;
+  // Set while the check is being stopped: what it still brings is dropped.
+  bool UpdateCheckStopping = false;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -7,6 +7,5 @@ class TMainForm;
 // waited for), then lets a device search that still reports to the window
 // finish: the search waits on the window's thread, so the window and the
 // application may go only after it has ended (one search window at most).
-// Web fetches still running are waited for too, within the HTTP client's
-// connect and stall bounds.
+// Web fetches still running are abandoned and waited for (about a second).
 void shutDownProgram(TMainForm& form);

@@ -61,8 +61,8 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(
       continue;
     }
     const UpdateCheckOutcome outcome = runUpdateCheck(
-        http, texts, {serverHost, hardware, std::to_string(version), updateWorkFolder(patchFolder)},
-        view);
+        http, texts,
+        {serverHost, hardware, std::to_string(version), updateWorkFolder(patchFolder), {}}, view);
     OnlinePatch& p = patches[hardware];
     p.message = view.lastMessage;
     if (outcome.kind == UpdateCheckOutcome::NoUpdate) {

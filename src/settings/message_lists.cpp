@@ -49,6 +49,23 @@ std::vector<std::string> defaultsOf(MsgList list) {
       return {"No files to patch: drag the files of the patch onto the file list first.",
               "00.00.00.00 is no version: enter the version the patch brings as NewV.",
               "Patch written to %1"};
+    case MsgList::UpdateServer:
+      return {"no answer from the server",
+              "the server has no firmware for %1",
+              "the server stopped sending",
+              "the server was too slow",
+              "the download is too large",
+              "the disk is nearly full",
+              "the download cannot be written",
+              "the server's catalogue for %1 cannot be read",
+              "the server's catalogue for %1 lists no file to send",
+              "the work folder cannot be made",
+              "the download cannot be read back",
+              "the patch cannot be packed",
+              "the server does not have %1",
+              "An online update check is running. Stop it and close the window?",
+              "(The history is longer: only its beginning is shown.)",
+              "..."};
   }
   return {};
 }
@@ -102,6 +119,8 @@ const char* MessageLists::nameOf(MsgList list) {
       return "SampleMessages_strlist";
     case MsgList::PatchMaker:
       return "PatchMaker_strlist";
+    case MsgList::UpdateServer:
+      return "UpdateServer_strlist";
   }
   return "";
 }
@@ -110,7 +129,7 @@ const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
   static const std::array<MsgList, kMsgListCount> order = {
       MsgList::LoginButton,         MsgList::FWTipLabel,   MsgList::FWHints,
       MsgList::UpdateProgressGauge, MsgList::FlieListMenu, MsgList::SampleMessages,
-      MsgList::DevSearch,           MsgList::PatchMaker};
+      MsgList::DevSearch,           MsgList::PatchMaker,   MsgList::UpdateServer};
   return order;
 }
 

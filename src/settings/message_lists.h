@@ -19,9 +19,10 @@ enum class MsgList {
   FlieListMenu,
   SampleMessages,
   PatchMaker,
+  UpdateServer,
 };
 
-constexpr int kMsgListCount = 8;
+constexpr int kMsgListCount = 9;
 
 class MessageLists {
  public:

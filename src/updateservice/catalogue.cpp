@@ -21,6 +21,13 @@ std::optional<std::int32_t> catalogueNewVersion(std::string_view catalogue) {
   return text ? parseVersionNumber(*text) : std::nullopt;
 }
 
+std::optional<std::int32_t> catalogueFileCount(std::string_view catalogue) {
+  KeyReader reader(catalogue);
+  if (!reader.take("NewVer=", kItemEnd)) return std::nullopt;
+  const auto countText = reader.take("FileCount=", kItemEnd);
+  return countText ? parseVersionNumber(*countText) : std::nullopt;
+}
+
 std::optional<std::vector<CatalogueFile>> catalogueFilesNewerThan(std::string_view catalogue,
                                                                   std::int32_t deviceVersion) {
   KeyReader reader(catalogue);

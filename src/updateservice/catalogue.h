@@ -23,6 +23,10 @@ struct CatalogueFile {
 // the item is missing or not a number.
 std::optional<std::int32_t> catalogueNewVersion(std::string_view catalogue);
 
+// The number after "FileCount=" (after the NewVer item), up to the next
+// "&;"; nullopt when either item is missing or the count is not a number.
+std::optional<std::int32_t> catalogueFileCount(std::string_view catalogue);
+
 // The file entries that changed after deviceVersion, in catalogue order:
 // after the NewVer item comes "FileCount=" n "&;", then entries 1 to n,
 // "File" + two-digit number + "Ver=" version ";Name=" name ";md5=" digest

@@ -1,8 +1,11 @@
 #include "updateservice/curl_http_client.h"
 
+#include <sys/statvfs.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string_view>
 
@@ -10,13 +13,18 @@
 
 namespace {
 
-// The catalogue is a few kilobytes; anything far larger is not one.
-constexpr std::uint64_t kMaxMemoryBody = 16 * 1024 * 1024;
+using Clock = std::chrono::steady_clock;
+
 constexpr long kReceiveBufferBytes = 128 * 1024;
 // Progress is reported about every hundredth of the file, at least this far
 // apart, so that a large download does not repaint the window thousands of
-// times.
+// times; a slow one is reported at least this often, so the gauge moves.
 constexpr std::uint64_t kMinProgressStep = 64 * 1024;
+constexpr auto kProgressEvery = std::chrono::milliseconds(250);
+// The disk's free space is looked at again after this much has been written.
+constexpr std::uint64_t kDiskCheckStep = 1 << 20;
+// Samples of the file's progress for its rate check, at most this often.
+constexpr auto kRateSampleEvery = std::chrono::milliseconds(100);
 
 struct CurlFree {
   const CurlLibrary* curl;
@@ -32,15 +40,22 @@ bool isSuccess(long status) { return status >= 200 && status <= 299; }
 struct Transfer {
   const CurlLibrary* curl = nullptr;
   CURL* handle = nullptr;
-  std::chrono::milliseconds stallLimit{0};
-  std::chrono::steady_clock::time_point lastByteAt = std::chrono::steady_clock::now();
+  const HttpLimits* limits = nullptr;
+  const std::atomic<unsigned>* generation = nullptr;
+  unsigned startedIn = 0;
+  Clock::time_point lastByteAt = Clock::now();
   curl_off_t bytesSeen = 0;
+  // (time, bytes so far) over the last rate window, oldest first.
+  std::deque<std::pair<Clock::time_point, std::uint64_t>> samples;
   std::string statusLine;  // the last one seen
   std::string* body = nullptr;
   std::FILE* file = nullptr;
   IHttpProgress* progress = nullptr;
   bool started = false;
-  std::uint64_t expected = 0, received = 0, reported = 0;
+  std::uint64_t expected = 0, received = 0, reported = 0, diskCheckedAt = 0;
+  Clock::time_point reportedAt = Clock::now();
+  bool diskChecked = false;
+  HttpFailure stoppedFor = HttpFailure::None;  // why a callback ended it
 
   long status() const {
     long code = 0;
@@ -59,12 +74,49 @@ struct Transfer {
   void report(bool last) {
     if (!progress || received == reported) return;
     const std::uint64_t step = std::max(kMinProgressStep, expected / 100);
-    if (last || received - reported >= step || received == expected) {
+    const auto now = Clock::now();
+    if (last || received - reported >= step || received == expected ||
+        now - reportedAt >= kProgressEvery) {
       reported = received;
+      reportedAt = now;
       progress->transferProgress(received, expected);
     }
   }
+
+  std::uint64_t maxBytes() const { return body ? limits->maxTextBytes : limits->maxFileBytes; }
+
+  // False when the disk cannot take what is still to come and keep its
+  // reserve (what the server announced, or at least the next step).
+  bool diskHasRoom() {
+    if (diskChecked && received - diskCheckedAt < kDiskCheckStep) return true;
+    diskChecked = true;
+    diskCheckedAt = received;
+    struct statvfs disk {};
+    if (::fstatvfs(::fileno(file), &disk) != 0) return true;  // cannot tell: go on
+    const std::uint64_t free = std::uint64_t{disk.f_bavail} * disk.f_frsize;
+    const std::uint64_t toCome = expected > received ? expected - received : kDiskCheckStep;
+    return free >= limits->diskReserveBytes + toCome;
+  }
+
+  // Too slow once a whole rate window has brought less than the minimum.
+  bool fileTooSlow(Clock::time_point now) {
+    if (!file) return false;
+    if (samples.empty() || now - samples.back().first >= kRateSampleEvery)
+      samples.emplace_back(now, received);
+    const auto window = std::chrono::milliseconds(limits->rateWindowMs);
+    while (samples.size() >= 2 && samples[1].first <= now - window) samples.pop_front();
+    const auto& [since, bytesThen] = samples.front();
+    if (now - since < window) return false;
+    const std::uint64_t needed =
+        limits->minFileBytesPerSecond * static_cast<std::uint64_t>(limits->rateWindowMs) / 1000;
+    return received - bytesThen < needed;
+  }
 };
+
+int stop(Transfer* t, HttpFailure why) {
+  t->stoppedFor = why;
+  return 0;
+}
 
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
@@ -74,6 +126,8 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     t->statusLine = std::string(line);
   } else if ((line == "\r\n" || line == "\n") && isSuccess(t->status()) && !t->started) {
     t->start();  // the headers of the final response are complete
+    // A body announced beyond the bound is not fetched at all.
+    if (t->expected > t->maxBytes()) return stop(t, HttpFailure::TooLarge);
   }
   return size * count;
 }
@@ -83,11 +137,12 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
   const std::size_t bytes = size * count;
   if (!isSuccess(t->status())) return bytes;  // an error page is not the file
   if (!t->started) t->start();
+  if (t->received + bytes > t->maxBytes()) return stop(t, HttpFailure::TooLarge);
   if (t->body) {
-    if (t->body->size() + bytes > kMaxMemoryBody) return 0;  // aborts the transfer
     t->body->append(data, bytes);
-  } else if (t->file && std::fwrite(data, 1, bytes, t->file) != bytes) {
-    return 0;
+  } else if (t->file) {
+    if (!t->diskHasRoom()) return stop(t, HttpFailure::DiskFull);
+    if (std::fwrite(data, 1, bytes, t->file) != bytes) return stop(t, HttpFailure::LocalFile);
   }
   t->received += bytes;
   t->report(false);
@@ -95,26 +150,51 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
 }
 
 // libcurl's own low-speed check averages over five seconds and so notices
-// silence late; this one gives up once no byte has come for the limit.
+// silence late; this one gives up once no byte has come for the limit. It
+// also ends a file that is too slow on average, and an abandoned request.
 int onTick(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t) {
   auto* t = static_cast<Transfer*>(user);
-  const auto now = std::chrono::steady_clock::now();
+  if (t->generation->load() != t->startedIn) {
+    t->stoppedFor = HttpFailure::Abandoned;
+    return 1;  // 1 aborts the transfer
+  }
+  const auto now = Clock::now();
+  if (t->fileTooSlow(now)) {
+    t->stoppedFor = HttpFailure::TooSlow;
+    return 1;
+  }
   if (downloaded != t->bytesSeen) {
     t->bytesSeen = downloaded;
     t->lastByteAt = now;
     return 0;
   }
-  return now - t->lastByteAt > t->stallLimit ? 1 : 0;  // 1 aborts the transfer
+  if (now - t->lastByteAt > std::chrono::milliseconds(t->limits->stallMs)) {
+    t->stoppedFor = t->statusLine.empty() ? HttpFailure::NoAnswer : HttpFailure::BrokeOff;
+    return 1;
+  }
+  return 0;
 }
 
-HttpResult perform(const std::string& url, const HttpTimeouts& timeouts, Transfer& t) {
+HttpFailure failureOfCode(CURLcode code, const Transfer& t) {
+  if (t.stoppedFor != HttpFailure::None) return t.stoppedFor;
+  const bool answered = !t.statusLine.empty();
+  if (code == CURLE_OPERATION_TIMEDOUT)
+    return answered ? HttpFailure::TooSlow : HttpFailure::NoAnswer;
+  return answered ? HttpFailure::BrokeOff : HttpFailure::NoAnswer;
+}
+
+HttpResult perform(const std::string& url, const HttpLimits& limits,
+                   const std::atomic<unsigned>& generation, Transfer& t) {
   const CurlLibrary* curl = curlLibrary();
-  if (!curl) return {};  // as if no server had answered
+  if (!curl) return {false, {}, HttpFailure::NoAnswer};  // as if no server had answered
   std::unique_ptr<CURL, CurlFree> handle(curl->easy_init(), CurlFree{curl});
-  if (!handle) return {};
+  if (!handle) return {false, {}, HttpFailure::NoAnswer};
   t.curl = curl;
   t.handle = handle.get();
-  t.stallLimit = std::chrono::milliseconds(timeouts.stallMs);
+  t.limits = &limits;
+  t.generation = &generation;
+  t.startedIn = generation.load();
+  t.samples.emplace_back(Clock::now(), 0);
   CURL* h = handle.get();
   curl->easy_setopt(h, CURLOPT_URL, url.c_str());
   curl->easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
@@ -123,7 +203,9 @@ HttpResult perform(const std::string& url, const HttpTimeouts& timeouts, Transfe
   curl->easy_setopt(h, CURLOPT_PROXY, "");
   curl->easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl->easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-  curl->easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeouts.connectMs);
+  curl->easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, limits.connectMs);
+  // A text is small: it arrives whole in its time or not at all.
+  if (t.body) curl->easy_setopt(h, CURLOPT_TIMEOUT_MS, limits.textMs);
   curl->easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl->easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onTick);
   curl->easy_setopt(h, CURLOPT_XFERINFODATA, &t);
@@ -134,8 +216,12 @@ HttpResult perform(const std::string& url, const HttpTimeouts& timeouts, Transfe
   curl->easy_setopt(h, CURLOPT_WRITEDATA, &t);
 
   const CURLcode code = curl->easy_perform(h);
-  if (code != CURLE_OK) return {false, {}};  // no response, or it broke off
-  if (!isSuccess(t.status())) return {false, t.statusLine};
+  if (code != CURLE_OK) {
+    // A status line is shown only for a response that came whole.
+    const HttpFailure why = failureOfCode(code, t);
+    return {false, why == HttpFailure::Status ? t.statusLine : std::string(), why};
+  }
+  if (!isSuccess(t.status())) return {false, t.statusLine, HttpFailure::Status};
   if (!t.started) t.start();  // an empty body still starts and ends
   t.report(true);
   return {true, t.statusLine};
@@ -143,27 +229,30 @@ HttpResult perform(const std::string& url, const HttpTimeouts& timeouts, Transfe
 
 }  // namespace
 
-CurlHttpClient::CurlHttpClient(HttpTimeouts timeouts) : timeouts_(timeouts) {}
+CurlHttpClient::CurlHttpClient(HttpLimits limits) : limits_(limits) {}
 
 HttpResult CurlHttpClient::getToMemory(const std::string& url, std::string* body) {
   body->clear();
   Transfer t;
   t.body = body;
-  return perform(url, timeouts_, t);
+  HttpResult result = perform(url, limits_, generation_, t);
+  if (!result.ok) body->clear();  // what came of a failed text is not kept
+  return result;
 }
 
 HttpResult CurlHttpClient::getToFile(const std::string& url, const std::string& filePath,
                                      IHttpProgress* progress) {
-  HttpResult result;
+  HttpResult result{false, {}, HttpFailure::LocalFile};
   {
     std::unique_ptr<std::FILE, FileClose> file(std::fopen(filePath.c_str(), "wb"));
     if (file) {
       Transfer t;
       t.file = file.get();
       t.progress = progress;
-      result = perform(url, timeouts_, t);
+      result = perform(url, limits_, generation_, t);
       // A file that cannot be completed on disk is a failed download.
-      if (std::fclose(file.release()) != 0) result = {false, {}};
+      if (std::fclose(file.release()) != 0 && result.ok)
+        result = {false, {}, HttpFailure::LocalFile};
     }
   }
   if (progress) progress->transferEnded();

@@ -1,24 +1,48 @@
 // IHttpClient on libcurl: each request gets a fresh handle, no header of our
-// own, no proxy, no redirects. A connection that does not open in time, or a
-// transfer that stops delivering bytes, fails with an empty status line
-// instead of hanging the window.
+// own, no proxy, no redirects. Every transfer is bounded in time and size,
+// so that neither a slow nor an endless server can hold the window or the
+// fleet, or fill the disk: failures come back with their HttpFailure.
 #pragma once
+
+#include <atomic>
+#include <cstdint>
 
 #include "updateservice/http_client.h"
 
-struct HttpTimeouts {
+struct HttpLimits {
   long connectMs = 5000;
   // A transfer that delivers no byte for this long is given up.
   long stallMs = 15000;
+  // A text (catalogue, history, messages) must arrive whole within this.
+  long textMs = 30000;
+  // A file must bring at least this many bytes a second, averaged over
+  // every rateWindowMs of its transfer.
+  std::uint64_t minFileBytesPerSecond = 10 * 1024;
+  long rateWindowMs = 30000;
+  // The catalogue is a few kilobytes; anything far larger is not one.
+  std::uint64_t maxTextBytes = 16ull << 20;
+  // A patch entry's size field holds 32 bits.
+  std::uint64_t maxFileBytes = 0xFFFFFFFFull;
+  // A download stops before the disk's free space falls below this.
+  std::uint64_t diskReserveBytes = 64ull << 20;
 };
 
 class CurlHttpClient final : public IHttpClient {
  public:
-  explicit CurlHttpClient(HttpTimeouts timeouts = {});
+  explicit CurlHttpClient(HttpLimits limits = {});
+  CurlHttpClient(const CurlHttpClient& other) : limits_(other.limits_) {}
+  CurlHttpClient& operator=(const CurlHttpClient& other) {
+    limits_ = other.limits_;
+    return *this;
+  }
   HttpResult getToMemory(const std::string& url, std::string* body) override;
   HttpResult getToFile(const std::string& url, const std::string& filePath,
                        IHttpProgress* progress) override;
+  void abandonRequestsInFlight() override { ++generation_; }
 
  private:
-  HttpTimeouts timeouts_;
+  HttpLimits limits_;
+  // Each request remembers the generation it started in; a newer one means
+  // it has been abandoned.
+  std::atomic<unsigned> generation_{0};
 };

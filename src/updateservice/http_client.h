@@ -6,12 +6,34 @@
 #include <cstdint>
 #include <string>
 
+// Why a request failed, so that the operator can be told more than a code.
+enum class HttpFailure {
+  None,
+  NoAnswer,   // no connection, or no response came
+  Status,     // the server answered with a status other than success
+  BrokeOff,   // the response started and then stopped
+  TooSlow,    // the transfer did not keep to its time bound
+  TooLarge,   // the body grew beyond its size bound
+  DiskFull,   // the local disk was (nearly) full
+  LocalFile,  // the local file could not be written
+  Abandoned,  // given up on purpose (the window closing, say)
+};
+
 struct HttpResult {
   bool ok = false;
   // The response's status line ("HTTP/1.1 404 Not Found") when a failed
   // request got one; empty when no response came or the transfer broke off.
   std::string statusLine;
+  HttpFailure failure = HttpFailure::None;
 };
+
+// The failure of a request that did not succeed; a client that gives no
+// reason is judged by its status line.
+inline HttpFailure failureOf(const HttpResult& result) {
+  if (result.ok) return HttpFailure::None;
+  if (result.failure != HttpFailure::None) return result.failure;
+  return result.statusLine.empty() ? HttpFailure::NoAnswer : HttpFailure::Status;
+}
 
 // Told about a download's course; every call comes on the requesting thread.
 class IHttpProgress {
@@ -34,4 +56,8 @@ class IHttpClient {
   // request leaves what arrived). progress may be null.
   virtual HttpResult getToFile(const std::string& url, const std::string& filePath,
                                IHttpProgress* progress) = 0;
+  // Makes the requests in flight fail soon (within about a second) with
+  // HttpFailure::Abandoned; requests made later are not affected. Any
+  // thread may call it.
+  virtual void abandonRequestsInFlight() {}
 };

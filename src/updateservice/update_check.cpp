@@ -1,6 +1,7 @@
 #include "updateservice/update_check.h"
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "app/file_helpers.h"
@@ -9,6 +10,7 @@
 #include "updateservice/catalogue_name.h"
 #include "updateservice/http_client.h"
 #include "updateservice/packer.h"
+#include "updateservice/update_server_texts.h"
 #include "updateservice/update_urls.h"
 #include "updateservice/version_number.h"
 
@@ -20,10 +22,6 @@ constexpr int kTipMd5Mismatch = 10;    // FWTipLabel
 constexpr int kHintNoUpdate = 8;       // FWHints
 constexpr int kHintDownloaded = 9;     // FWHints
 constexpr int kHintServerFailed = 10;  // FWHints
-
-std::string serverFailure(const MessageLists& texts, const std::string& statusLine) {
-  return texts.textOf(MsgList::FWHints, kHintServerFailed) + " : code : " + statusLine;
-}
 
 // Moves the download gauge as the client reports.
 class GaugeProgress final : public IHttpProgress {
@@ -51,45 +49,117 @@ class Check {
       : http_(http), texts_(texts), request_(request), view_(view) {}
 
   UpdateCheckOutcome run() {
+    const UpdateCheckOutcome outcome = steps();
+    // Only a packed patch keeps the downloads (the run's end removes them).
+    if (outcome.kind != UpdateCheckOutcome::Packed && folderPrepared_)
+      ClearDirectory(request_.workFolder);
+    return outcome;
+  }
+
+ private:
+  UpdateCheckOutcome steps() {
     std::string catalogue;
     const HttpResult got =
         http_.getToMemory(catalogueUrl(request_.serverHost, request_.hardwareName), &catalogue);
     // Later local failures report the catalogue request's status line too.
     catalogueStatus_ = got.statusLine;
-    if (!got.ok) return failed();
+    if (stopped(got)) return {UpdateCheckOutcome::Stopped, {}};
+    if (!got.ok) {
+      const HttpFailure why = failureOf(got);
+      if (why == HttpFailure::Status && isNotFound(got.statusLine))
+        return failed(reasonFor(servermsg::kNoFirmwareFor, request_.hardwareName));
+      return failed(reasonOf(why));
+    }
 
     const auto newVersion = catalogueNewVersion(catalogue);
     const auto deviceVersion = parseVersionNumber(request_.deviceVersionText);
-    if (!newVersion || !deviceVersion) return failed();
+    if (!deviceVersion) return failed({});
+    if (!newVersion) return failed(unreadableCatalogue());
     if (*newVersion <= *deviceVersion) return noUpdate();
 
+    // A newer version that comes with no file is the server's fault: there
+    // is nothing to send, and the device would stay as it is.
+    const auto fileCount = catalogueFileCount(catalogue);
+    if (!fileCount) return failed(unreadableCatalogue());
+    if (*fileCount <= 0)
+      return failed(reasonFor(servermsg::kCatalogueWithoutFiles, request_.hardwareName));
     const auto files = catalogueFilesNewerThan(catalogue, *deviceVersion);
-    if (!files) return failed();
+    if (!files) return failed(unreadableCatalogue());
     // Names reach the camera's shell through the install script: a name
     // that is not plain ends the check before anything is fetched.
     for (const CatalogueFile& file : *files) {
-      if (!isPlainCatalogueName(file.name)) return failed();
+      if (!isPlainCatalogueName(file.name)) return failed(unreadableCatalogue());
     }
-    if (!prepareWorkFolder()) return failed();
+    if (!prepareWorkFolder()) return failed(reasonFor(servermsg::kNoWorkFolder));
 
     std::vector<std::string> names;
     for (const CatalogueFile& file : *files) {
+      if (stopRequested()) return {UpdateCheckOutcome::Stopped, {}};
       const std::string local = request_.workFolder + std::to_string(names.size());
-      if (!download(file, local)) return {UpdateCheckOutcome::Failed, {}};
+      if (const auto ended = download(file, local)) return *ended;
       names.push_back(file.name);
     }
     if (names.empty()) return noUpdate();
+    if (stopRequested()) return {UpdateCheckOutcome::Stopped, {}};
 
     view_.setTip(text(MsgList::FWHints, kHintDownloaded));
     const PackResult packed = Pack(request_.workFolder, request_.hardwareName, *newVersion, names,
                                    std::to_string(*deviceVersion));
-    if (!packed.ok) return failed();
+    if (!packed.ok) return failed(reasonFor(servermsg::kCannotPack));
     return {UpdateCheckOutcome::Packed, packed.patchPath};
   }
 
- private:
-  UpdateCheckOutcome failed() {
-    view_.showMessage(serverFailure(texts_, catalogueStatus_));
+  bool stopRequested() const { return request_.stopRequested && request_.stopRequested(); }
+  bool stopped(const HttpResult& got) const {
+    return stopRequested() || failureOf(got) == HttpFailure::Abandoned;
+  }
+
+  static bool isNotFound(const std::string& statusLine) {
+    return statusLine.find(" 404") != std::string::npos;
+  }
+
+  std::string reasonFor(int entry, const std::string& name = {}) const {
+    std::string reason = text(MsgList::UpdateServer, entry);
+    if (const std::size_t at = reason.find("%1"); at != std::string::npos)
+      reason.replace(at, 2, name);
+    return reason;
+  }
+  std::string unreadableCatalogue() const {
+    return reasonFor(servermsg::kCatalogueUnreadable, request_.hardwareName);
+  }
+  // The reason for a failed transfer; none when the status line says it.
+  std::string reasonOf(HttpFailure why) const {
+    switch (why) {
+      case HttpFailure::NoAnswer:
+        return reasonFor(servermsg::kNoAnswer);
+      case HttpFailure::BrokeOff:
+        return reasonFor(servermsg::kStoppedSending);
+      case HttpFailure::TooSlow:
+        return reasonFor(servermsg::kTooSlow);
+      case HttpFailure::TooLarge:
+        return reasonFor(servermsg::kTooLarge);
+      case HttpFailure::DiskFull:
+        return reasonFor(servermsg::kDiskFull);
+      case HttpFailure::LocalFile:
+        return reasonFor(servermsg::kCannotWrite);
+      case HttpFailure::None:
+      case HttpFailure::Status:
+      case HttpFailure::Abandoned:
+        return {};
+    }
+    return {};
+  }
+
+  // "Connect to Updateserver failed : code : " and the status line, then
+  // the reason in brackets when there is one.
+  std::string serverFailure(const std::string& statusLine, const std::string& reason) const {
+    std::string message = text(MsgList::FWHints, kHintServerFailed) + " : code : " + statusLine;
+    if (!reason.empty()) message += (statusLine.empty() ? "" : " ") + ("(" + reason + ")");
+    return message;
+  }
+
+  UpdateCheckOutcome failed(const std::string& reason) {
+    view_.showMessage(serverFailure(catalogueStatus_, reason));
     return {UpdateCheckOutcome::Failed, {}};
   }
 
@@ -104,32 +174,38 @@ class Check {
     std::filesystem::create_directories(request_.workFolder, ec);
     if (!std::filesystem::is_directory(request_.workFolder, ec)) return false;
     ClearDirectory(request_.workFolder);
+    folderPrepared_ = true;
     return true;
   }
 
-  // Fetches one file into local and checks its MD5; tells the operator and
-  // returns false on any failure.
-  bool download(const CatalogueFile& file, const std::string& local) {
+  // Fetches one file into local and checks its MD5. On any failure the
+  // operator has been told (unless the check was stopped) and the outcome
+  // is returned; nullopt when the file is good.
+  std::optional<UpdateCheckOutcome> download(const CatalogueFile& file, const std::string& local) {
     GaugeProgress progress(texts_, view_);
     const HttpResult got = http_.getToFile(
         updateFileUrl(request_.serverHost, request_.hardwareName, file.name), local, &progress);
+    if (stopped(got)) return UpdateCheckOutcome{UpdateCheckOutcome::Stopped, {}};
     if (!got.ok) {
-      view_.showMessage(serverFailure(texts_, got.statusLine));
-      return false;
+      const HttpFailure why = failureOf(got);
+      const std::string reason = why == HttpFailure::Status && isNotFound(got.statusLine)
+                                     ? reasonFor(servermsg::kFileMissing, file.name)
+                                     : reasonOf(why);
+      view_.showMessage(serverFailure(got.statusLine, reason));
+      return UpdateCheckOutcome{UpdateCheckOutcome::Failed, {}};
     }
     std::string digest;
     try {
       digest = FileMd5Hex(local);
     } catch (const std::exception&) {
-      failed();
-      return false;
+      return failed(reasonFor(servermsg::kCannotReadBack));
     }
     if (digest != file.digest) {  // exact: an upper-case digest never matches
       view_.setTip(text(MsgList::FWTipLabel, kTipMd5Mismatch));
       view_.showMessage("net: " + file.digest + " , loc: " + digest);
-      return false;
+      return UpdateCheckOutcome{UpdateCheckOutcome::Failed, {}};
     }
-    return true;
+    return std::nullopt;
   }
 
   std::string text(MsgList list, int index) const { return texts_.textOf(list, index); }
@@ -139,6 +215,7 @@ class Check {
   const UpdateCheckRequest& request_;
   IUpdateCheckView& view_;
   std::string catalogueStatus_;
+  bool folderPrepared_ = false;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class IHttpClient;
@@ -30,6 +31,9 @@ struct UpdateCheckRequest {
   std::string hardwareName;       // as login showed it
   std::string deviceVersionText;  // as login showed it
   std::string workFolder;         // see updateWorkFolder
+  // Asked between the steps; true ends the check quietly (the window is
+  // closing, say). Null: never.
+  std::function<bool()> stopRequested;
 };
 
 struct UpdateCheckOutcome {
@@ -37,6 +41,7 @@ struct UpdateCheckOutcome {
     NoUpdate,  // nothing newer; the operator has been told
     Failed,    // the operator has been told why
     Packed,    // patchPath holds the patch to send
+    Stopped,   // stopRequested said so; nothing was shown
   } kind = Failed;
   std::string patchPath;
 };
@@ -46,5 +51,6 @@ struct UpdateCheckOutcome {
 std::string updateWorkFolder(const std::string& patchFolder);
 
 // Runs the whole check on the calling thread; its messages come from texts.
+// A check that does not pack leaves no download behind in the work folder.
 UpdateCheckOutcome runUpdateCheck(IHttpClient& http, const MessageLists& texts,
                                   const UpdateCheckRequest& request, IUpdateCheckView& view);

@@ -1,7 +1,8 @@
 // CheckForUpdate: the online update from the firmware page. The check runs
-// on the window's thread (the window repaints as the gauge moves but takes
-// no input); a packed patch goes into the patch area and the update run
-// starts without a question.
+// on a worker of its own (the window keeps painting and answering while
+// the server is slow); a packed patch goes into the patch area and the
+// update run starts without a question.
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -19,15 +20,19 @@
 #include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/controls.h"
+#include "app/file_helpers.h"
 #include "app/mainform.h"
 #include "app/ui_thread.h"
-#include "firmware/firmware_page.h"
 #include "app/worker_thread.h"
+#include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
 #include "settings/message_lists.h"
 #include "updateservice/browser_launch.h"
 #include "updateservice/http_client.h"
 #include "updateservice/update_check.h"
+#include "updateservice/update_check_thread.h"
+#include "updateservice/update_server_texts.h"
+#include "updateservice/updateservice_page.h"
 #include "updateservice/web_fetch.h"
 
 namespace {
@@ -45,31 +50,74 @@ class NoHttpClient final : public IHttpClient {
   }
 };
 
-class FirmwarePageView final : public IUpdateCheckView {
+// The firmware page as the check sees it; each call comes on the window's
+// thread and does nothing once the window is gone.
+class FirmwarePageCheck final : public UpdateCheckPage {
  public:
-  explicit FirmwarePageView(TMainForm& f) : f_(f) {}
+  // Takes the device buttons from the window until the check's end.
+  FirmwarePageCheck(TMainForm& f, std::string workFolder)
+      : f_(&f), workFolder_(std::move(workFolder)) {
+    for (QPushButton* button : deviceButtons()) enabledBefore_.push_back(button->isEnabled());
+    setDeviceButtonsEnabled(f, false);
+  }
 
   void showMessage(const std::string& text) override {
-    f_.dialogs().showMessage(kMessageBoxTitle, QString::fromStdString(text));
+    if (f_ && !f_->UpdateCheckStopping)
+      f_->dialogs().showMessage(kMessageBoxTitle, QString::fromStdString(text));
   }
   void setTip(const std::string& text) override {
-    showFirmwareTip(&f_, QString::fromStdString(text));
+    if (f_) showFirmwareTip(f_, QString::fromStdString(text));
   }
   void showGauge(std::uint64_t value, std::uint64_t maximum, const std::string& text) override {
+    if (!f_) return;
     // The bar counts in int: sizes beyond its range are scaled down alike.
     int shift = 0;
     while ((maximum >> shift) > static_cast<std::uint64_t>(INT_MAX)) ++shift;
-    TTextGauge* gauge = f_.PatchDownloadProcess_Gauge;
+    TTextGauge* gauge = f_->PatchDownloadProcess_Gauge;
     gauge->setRange(0, static_cast<int>(maximum >> shift));
     gauge->setValue(static_cast<int>(std::min(value, maximum) >> shift));
     gauge->setProgressText(QString::fromStdString(text));
     gauge->show();
-    f_.repaint();
   }
-  void hideGauge() override { f_.PatchDownloadProcess_Gauge->hide(); }
+  void hideGauge() override {
+    if (f_) f_->PatchDownloadProcess_Gauge->hide();
+  }
+  void endUpdateCheck(const UpdateCheckOutcome& outcome) override {
+    if (!f_) return;
+    TMainForm& f = *f_;
+    f.UpdateCheckActive = false;
+    f.PatchDownloadProcess_Gauge->hide();
+    // A patch packed as the check was being stopped is not sent, nor one
+    // that would meet a run already under way.
+    const bool send = outcome.kind == UpdateCheckOutcome::Packed && !f.UpdateCheckStopping &&
+                      !f.updateRunActive();
+    if (!send) {
+      if (outcome.kind == UpdateCheckOutcome::Packed) ClearDirectory(workFolder_);
+      if (!f.updateRunActive()) {
+        const std::vector<QPushButton*> buttons = deviceButtons();
+        for (std::size_t i = 0; i < buttons.size(); ++i) buttons[i]->setEnabled(enabledBefore_[i]);
+      }
+      return;
+    }
+    // The packed patch takes the patch area's one place, as a chosen one does.
+    const QString patch = QString::fromStdString(outcome.patchPath);
+    f.Patch2Send_LV->clear();
+    listitem::add(f.Patch2Send_LV, QFileInfo(patch).fileName(), patch, kPatchImage,
+                  f.TovarinImages_ImageList);
+    f.FirmwareUpdate_Btn->setEnabled(true);
+    showFirmwareTip(&f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
+    f.FirmwareUpdate_BtnClick(f.CheckForUpdate_Btn);
+  }
 
  private:
-  TMainForm& f_;
+  std::vector<QPushButton*> deviceButtons() const {
+    return {f_->FirmwareUpdate_Btn, f_->CheckForUpdate_Btn, f_->DeviceReboot_Btn,
+            f_->FirmwareBacktrack_Btn};
+  }
+
+  QPointer<TMainForm> f_;
+  std::string workFolder_;
+  std::vector<bool> enabledBefore_;
 };
 
 // The web fetches' page functions: each runs on the window's thread.
@@ -82,6 +130,7 @@ void showPatchHistory(TMainForm& f, const HistoryFetch& fetched) {
   }
   QStringList lines;
   for (const std::string& line : fetched.lines) lines << QString::fromStdString(line);
+  if (fetched.cut) lines << f.msgText(MsgList::UpdateServer, servermsg::kHistoryCut);
   f.PatchMessage_Memo->setPlainText(lines.join('\n'));
 }
 
@@ -94,13 +143,17 @@ void showWebMessage(TMainForm& f, const MessageFetch& fetched) {
       // The previous message, if there was one, comes back.
       label->setVisible(!label->text().isEmpty());
       return;
-    case MessageFetch::Drawn:
-      label->setText(QString::fromStdString(fetched.message.caption));
-      label->setToolTip(QString::fromStdString(fetched.message.tooltip));
+    case MessageFetch::Drawn: {
+      // A text cut to its bound says so at its end.
+      const QString cutMark = f.msgText(MsgList::UpdateServer, servermsg::kMessageCut);
+      const WebMessage& m = fetched.message;
+      label->setText(QString::fromStdString(m.caption) + (m.captionCut ? cutMark : QString()));
+      label->setToolTip(QString::fromStdString(m.tooltip) + (m.tooltipCut ? cutMark : QString()));
       label->adjustSize();
-      f.WebMessageAddress = QString::fromStdString(fetched.message.address);
+      f.WebMessageAddress = QString::fromStdString(m.address);
       label->show();
       return;
+    }
   }
 }
 
@@ -171,24 +224,59 @@ class LabelClicks final : public QObject {
 }  // namespace
 
 void TMainForm::CheckForUpdate_BtnClick() {
-  const UpdateCheckRequest request{services().updateServer.toStdString(),
-                                   TargetHarward_Val->text().toStdString(),
-                                   TargetVersion_Val->text().toStdString(),
-                                   updateWorkFolder(PatchSavePath_Edit->text().toStdString())};
-  NoHttpClient none;
-  IHttpClient& http = services().http ? *services().http : none;
-  FirmwarePageView view(*this);
-  const UpdateCheckOutcome outcome = runUpdateCheck(http, state().messages, request, view);
-  if (outcome.kind != UpdateCheckOutcome::Packed) return;
+  if (UpdateCheckActive) return;
+  stopAndFree(UpdateCheckThread);  // the previous check's, ended
+  UpdateCheckRequest request{services().updateServer.toStdString(),
+                             TargetHarward_Val->text().toStdString(),
+                             TargetVersion_Val->text().toStdString(),
+                             updateWorkFolder(PatchSavePath_Edit->text().toStdString()),
+                             {}};
+  // No second check, run, reboot or backtrack while this one lasts (the
+  // page takes the device buttons).
+  UpdateCheckActive = true;
+  const std::string workFolder = request.workFolder;
+  UpdateCheckThread =
+      new TUpdateCheckThread(httpOf(services()), state().messages, std::move(request),
+                             std::make_unique<FirmwarePageCheck>(*this, workFolder));
+  UpdateCheckThread->Start();
+}
 
-  // The packed patch takes the patch area's one place, as a chosen one does.
-  const QString patch = QString::fromStdString(outcome.patchPath);
-  Patch2Send_LV->clear();
-  listitem::add(Patch2Send_LV, QFileInfo(patch).fileName(), patch, kPatchImage,
-                TovarinImages_ImageList);
-  FirmwareUpdate_Btn->setEnabled(true);
-  showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
-  FirmwareUpdate_BtnClick(CheckForUpdate_Btn);
+bool confirmCloseDuringCheck(TMainForm& f) {
+  if (!f.UpdateCheckActive) return true;
+  if (f.UpdateCheckStopping) return false;  // a second close while the first one waits
+  if (!f.dialogs().askYesNo(QStringLiteral("Warning"),
+                            f.msgText(MsgList::UpdateServer, servermsg::kCloseDuringCheck)))
+    return false;
+  stopUpdateCheck(f);
+  return true;
+}
+
+void stopUpdateCheck(TMainForm& f) {
+  if (!f.UpdateCheckThread || f.UpdateCheckStopping) return;
+  f.UpdateCheckStopping = true;
+  TThread* check = f.UpdateCheckThread;
+  check->Terminate();
+  IHttpClient& http = httpOf(f.services());
+  // Abandoning again while waiting also ends a request begun just before
+  // the stop; the window paints on but takes no input meanwhile.
+  waitOnUiThread([check] { return check->Finished(); },
+                 [&http] {
+                   http.abandonRequestsInFlight();
+                   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                 });
+  stopAndFree(f.UpdateCheckThread);
+  f.UpdateCheckActive = false;
+  f.UpdateCheckStopping = false;
+}
+
+void endWebFetches(TMainForm& f) {
+  IHttpClient& http = httpOf(f.services());
+  waitOnUiThread(
+      [&f] {
+        return std::all_of(f.WebFetchThreads.begin(), f.WebFetchThreads.end(),
+                           [](TThread* fetch) { return fetch->Finished(); });
+      },
+      [&http] { http.abandonRequestsInFlight(); });
 }
 
 void TMainForm::StartPatchHistoryFetch(const QString& hardwareName) {

@@ -15,8 +15,9 @@ HistoryFetch fetchPatchHistory(IHttpClient& http, const std::string& serverHost,
                                const std::string& hardwareName) {
   std::string body;
   const HttpResult got = http.getToMemory(patchHistoryUrl(serverHost, hardwareName), &body);
-  if (!got.ok) return {false, {}, got.statusLine};
-  return {true, historyLines(body), {}};
+  if (!got.ok) return {false, {}, false, got.statusLine};
+  HistoryText history = historyLines(body);
+  return {true, std::move(history.lines), history.cut, {}};
 }
 
 MessageFetch fetchWebMessage(IHttpClient& http, const std::string& serverHost, IRandom& random,

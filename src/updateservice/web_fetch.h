@@ -15,6 +15,7 @@ class IClock;
 struct HistoryFetch {
   bool ok = false;
   std::vector<std::string> lines;  // on success
+  bool cut = false;                // the history went on beyond its bounds
   std::string statusLine;          // on failure; empty when no response came
 };
 

@@ -7,17 +7,30 @@ bool isUnknownHardware(std::string_view hardwareName) {
   return hardwareName.empty() || hardwareName == "UNKNOW";
 }
 
-std::vector<std::string> historyLines(std::string_view text) {
-  std::vector<std::string> lines;
+std::string_view cutText(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  std::size_t end = maxBytes;
+  // Back off over continuation bytes to the start of the character cut.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+HistoryText historyLines(std::string_view text, std::size_t maxLines, std::size_t maxBytes) {
+  HistoryText history;
+  const std::string_view kept = cutText(text, maxBytes);
   std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+  for (std::size_t i = 0; i < kept.size() && history.lines.size() < maxLines; ++i) {
+    if (kept[i] != '\r' && kept[i] != '\n') continue;
+    history.lines.emplace_back(kept.substr(start, i - start));
+    if (kept[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     start = i + 1;
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
+  if (start < kept.size() && history.lines.size() < maxLines) {
+    history.lines.emplace_back(kept.substr(start));
+    start = kept.size();
+  }
+  history.cut = start < text.size();
+  return history;
 }
 
 MessageCount messageCount(std::string_view file) {
@@ -41,6 +54,12 @@ std::optional<WebMessage> messageNumber(std::string_view file, int n) {
   KeyReader parts(cut->substr(content));
   const auto tooltip = parts.take("&content=", "&url=");
   if (!tooltip) return std::nullopt;
-  return WebMessage{std::string(cut->substr(0, content)), std::string(*tooltip),
-                    std::string(parts.rest())};
+  WebMessage message;
+  const std::string_view caption = cut->substr(0, content);
+  message.caption = cutText(caption, kMaxCaptionBytes);
+  message.captionCut = message.caption.size() < caption.size();
+  message.tooltip = cutText(*tooltip, kMaxTooltipBytes);
+  message.tooltipCut = message.tooltip.size() < tooltip->size();
+  if (parts.rest().size() <= kMaxAddressBytes) message.address = parts.rest();
+  return message;
 }

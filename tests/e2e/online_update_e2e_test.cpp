@@ -103,6 +103,7 @@ class OnlineUpdateE2eTest : public QObject {
     QVERIFY(QTest::qWaitFor([] { return !webFetchRunning(); }, 20000));
 
     f().CheckForUpdate_Btn->click();
+    QVERIFY(QTest::qWaitFor([&] { return !f().UpdateCheckActive; }, 30000));
     QVERIFY(runEnded());
 
     // Only the files newer than 2010 were fetched (ui.res is from 2010).

@@ -88,7 +88,7 @@ bool OperatorSession::play(const QString& step) {
     form.Patch2Send_LVClick();
   } else if (step == "check") {
     form.CheckForUpdate_BtnClick();
-    QTest::qWaitFor([&] { return !form.updateRunActive(); }, 60000);
+    QTest::qWaitFor([&] { return !form.UpdateCheckActive && !form.updateRunActive(); }, 60000);
   } else {
     return false;
   }

@@ -20,7 +20,19 @@ struct TestHttpServer::Impl {
   std::map<std::string, std::string> bodies;
   std::map<std::string, int> failures;
   std::map<std::string, std::size_t> stalls;
+  std::map<std::string, std::pair<std::chrono::milliseconds, std::size_t>> drips;
+  std::map<std::string, std::size_t> endlessBodies;
   std::vector<std::string> log;
+
+  // Sleeps for the time unless the server is stopping; false then.
+  bool pause(std::chrono::milliseconds time) const {
+    const auto until = std::chrono::steady_clock::now() + time;
+    while (std::chrono::steady_clock::now() < until) {
+      if (stopping) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return !stopping;
+  }
 
   void answer(const httplib::Request& request, httplib::Response& response) {
     std::lock_guard lock(mutex);
@@ -31,10 +43,37 @@ struct TestHttpServer::Impl {
       response.set_content("error page\n", "text/plain");
       return;
     }
+    if (auto e = endlessBodies.find(request.path); e != endlessBodies.end()) {
+      const std::size_t limit = e->second;
+      response.set_chunked_content_provider(
+          "application/octet-stream", [this, limit](std::size_t offset, httplib::DataSink& sink) {
+            static const std::string block(64 * 1024, 'e');
+            if (offset >= limit || stopping) {
+              sink.done();
+              return true;
+            }
+            return sink.write(block.data(), block.size());
+          });
+      return;
+    }
     auto b = bodies.find(request.path);
     if (b == bodies.end()) {
       response.status = 404;
       response.set_content("not found\n", "text/plain");
+      return;
+    }
+    if (auto d = drips.find(request.path); d != drips.end()) {
+      const std::string body = b->second;
+      const auto [every, piece] = d->second;
+      const auto began = std::chrono::steady_clock::now();
+      response.set_content_provider(
+          body.size(), "application/octet-stream",
+          [this, body, every, piece, began](std::size_t offset, std::size_t,
+                                            httplib::DataSink& sink) {
+            if (std::chrono::steady_clock::now() - began > std::chrono::seconds(20)) return false;
+            if (!pause(every)) return false;
+            return sink.write(body.data() + offset, std::min(piece, body.size() - offset));
+          });
       return;
     }
     auto s = stalls.find(request.path);
@@ -96,6 +135,17 @@ void TestHttpServer::fail(const std::string& path, int status) {
 void TestHttpServer::stallAfter(const std::string& path, std::size_t bytes) {
   std::lock_guard lock(impl_->mutex);
   impl_->stalls[path] = bytes;
+}
+
+void TestHttpServer::drip(const std::string& path, std::chrono::milliseconds every,
+                          std::size_t bytes) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->drips[path] = {every, bytes};
+}
+
+void TestHttpServer::endless(const std::string& path, std::size_t limit) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->endlessBodies[path] = limit;
 }
 
 std::vector<std::string> TestHttpServer::requests() const {

@@ -3,6 +3,7 @@
 // stall part way.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -26,6 +27,13 @@ class TestHttpServer {
   // Announces the whole body of path but sends only its first bytes, then
   // stops sending until the server is destroyed.
   void stallAfter(const std::string& path, std::size_t bytes);
+
+  // Announces the whole body of path and sends it `bytes` at a time, one
+  // piece every `every`; a drip stops by itself after 20 s.
+  void drip(const std::string& path, std::chrono::milliseconds every, std::size_t bytes = 1);
+  // Answers path with a body of no announced length that goes on as fast as
+  // it is taken, up to `limit` bytes (so that a broken test ends).
+  void endless(const std::string& path, std::size_t limit);
 
   // Request paths in arrival order, as sent (still percent-encoded).
   std::vector<std::string> requests() const;

@@ -18,6 +18,7 @@ namespace {
 
 const std::string kServerFailed = "Connect to Updateserver failed : code : ";
 const std::string kNoUpdate = "Device has no available update version!";
+const std::string kUnreadable = " (the server's catalogue for 47RKT cannot be read)";
 
 std::string md5Of(const std::string& bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
@@ -69,7 +70,7 @@ class UpdateCheckTest : public ::testing::Test {
     server_.put("/IPC/47RKT/versionlist_new.txt", text);
   }
   UpdateCheckOutcome check() {
-    CurlHttpClient client(HttpTimeouts{1000, 1000});
+    CurlHttpClient client(limits_);
     return runUpdateCheck(client, texts_, request_, view_);
   }
   std::vector<std::string> workFiles() const {
@@ -85,6 +86,7 @@ class UpdateCheckTest : public ::testing::Test {
   MessageLists texts_;
   UpdateCheckRequest request_;
   RecordingView view_;
+  HttpLimits limits_{1000, 1000};
 };
 
 }  // namespace
@@ -137,13 +139,7 @@ TEST_F(UpdateCheckTest, NothingNewerSaysSoAndFetchesNoFile) {
   EXPECT_EQ(check().kind, UpdateCheckOutcome::NoUpdate);
   EXPECT_TRUE(workFiles().empty());
 
-  // No entries at all.
-  writeFile(fs::path(request_.workFolder) / "stale", "old download");
-  setCatalogue("NewVer=2011&;FileCount=0&;");
-  EXPECT_EQ(check().kind, UpdateCheckOutcome::NoUpdate);
-  EXPECT_TRUE(workFiles().empty());
-
-  EXPECT_EQ(view_.messages, std::vector<std::string>(3, kNoUpdate));
+  EXPECT_EQ(view_.messages, std::vector<std::string>(2, kNoUpdate));
   for (const std::string& path : server_.requests())
     EXPECT_EQ(path, "/IPC/47RKT/versionlist_new.txt");
 }
@@ -160,24 +156,36 @@ TEST_F(UpdateCheckTest, ADigestThatDiffersStopsBeforePacking) {
   EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
   EXPECT_EQ(view_.tips.back(), "Incomplete Patch(md5 check not match)!");
   EXPECT_EQ(view_.messages, std::vector<std::string>{"net: " + upper + " , loc: " + md5Of(app)});
-  EXPECT_EQ(workFiles(), std::vector<std::string>{"0"});
+  EXPECT_TRUE(workFiles().empty()) << "a failed check keeps no download";
   EXPECT_EQ(server_.requests().size(), 2u);  // ui.res is not fetched
 }
 
-TEST_F(UpdateCheckTest, ServerFailuresShowTheirStatusLine) {
-  // No catalogue: nothing else happens.
+TEST_F(UpdateCheckTest, ServerFailuresShowTheirStatusLineAndWhy) {
+  // No catalogue for the hardware: nothing else happens.
   EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
-  EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(view_.messages.back(),
+            kServerFailed + "HTTP/1.1 404 Not Found (the server has no firmware for 47RKT)");
   EXPECT_EQ(workFiles(), std::vector<std::string>{"stale"});
+
+  // No server at all.
+  const UpdateCheckRequest asked = request_;
+  {
+    TestHttpServer gone("127.0.0.3");
+    request_.serverHost = gone.host();
+  }
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(view_.messages.back(), kServerFailed + "(no answer from the server)");
+  request_ = asked;
 
   // A listed file that is missing: the check stops at it.
   setCatalogue("NewVer=2011&;FileCount=3&;" + offer(1, 2011, "app.bin", "app") +
                "File02Ver=2011;Name=gone.bin;md5=00000000000000000000000000000000&;" +
                offer(3, 2011, "ui.res", "ui"));
   EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
-  EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(view_.messages.back(),
+            kServerFailed + "HTTP/1.1 404 Not Found (the server does not have gone.bin)");
   EXPECT_EQ(server_.requests().back(), "/IPC/47RKT/gone.bin.patch");
-  EXPECT_EQ(workFiles(), (std::vector<std::string>{"0", "1"}));
+  EXPECT_TRUE(workFiles().empty()) << "a failed check keeps no download";
   EXPECT_FALSE(view_.gaugeVisible);
 
   // A file whose body stops part way: a failure with no status line, and no
@@ -185,8 +193,49 @@ TEST_F(UpdateCheckTest, ServerFailuresShowTheirStatusLine) {
   server_.put("/IPC/47RKT/gone.bin.patch", std::string(100000, 'g'));
   server_.stallAfter("/IPC/47RKT/gone.bin.patch", 30000);
   EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
-  EXPECT_EQ(view_.messages.back(), kServerFailed);
+  EXPECT_EQ(view_.messages.back(), kServerFailed + "(the server stopped sending)");
   EXPECT_FALSE(view_.gaugeVisible);
+
+  // A file without end stops at its bound and is removed.
+  server_.endless("/IPC/47RKT/gone.bin.patch", 64 << 20);
+  limits_.maxFileBytes = 1 << 20;
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(view_.messages.back(), kServerFailed + "(the download is too large)");
+  EXPECT_TRUE(workFiles().empty());
+}
+
+TEST_F(UpdateCheckTest, ACatalogueWithoutFilesIsAServerFault) {
+  for (const char* count : {"0", "-1"}) {
+    setCatalogue("NewVer=2011&;FileCount=" + std::string(count) + "&;");
+    EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed) << count;
+    EXPECT_EQ(view_.messages.back(),
+              kServerFailed +
+                  "HTTP/1.1 200 OK (the server's catalogue for 47RKT lists no file to "
+                  "send)");
+  }
+  EXPECT_EQ(workFiles(), std::vector<std::string>{"stale"});
+}
+
+// A download that arrived but cannot be opened for its MD5 ends the check.
+TEST_F(UpdateCheckTest, ADownloadThatCannotBeReadBackEndsTheCheck) {
+  struct VanishingFiles final : IHttpClient {
+    CurlHttpClient curl{HttpLimits{1000, 1000}};
+    HttpResult getToMemory(const std::string& url, std::string* body) override {
+      return curl.getToMemory(url, body);
+    }
+    HttpResult getToFile(const std::string& url, const std::string& path,
+                         IHttpProgress* progress) override {
+      HttpResult got = curl.getToFile(url, path, progress);
+      fs::remove(path);
+      return got;
+    }
+  } http;
+  setCatalogue("NewVer=2011&;FileCount=1&;" + offer(1, 2011, "app.bin", "app"));
+  EXPECT_EQ(runUpdateCheck(http, texts_, request_, view_).kind, UpdateCheckOutcome::Failed);
+  EXPECT_EQ(view_.messages,
+            std::vector<std::string>{kServerFailed +
+                                     "HTTP/1.1 200 OK (the download cannot be read back)"});
+  EXPECT_TRUE(workFiles().empty());
 }
 
 TEST_F(UpdateCheckTest, MalformedCataloguesAndVersionsEndTheCheck) {
@@ -197,7 +246,7 @@ TEST_F(UpdateCheckTest, MalformedCataloguesAndVersionsEndTheCheck) {
         "NewVer=2011&;FileCount=2&;" + app}) {
     setCatalogue(catalogue);
     EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed) << catalogue;
-    EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 200 OK") << catalogue;
+    EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 200 OK" + kUnreadable) << catalogue;
   }
   // Before any login the version label holds its start text.
   setCatalogue("NewVer=2011&;FileCount=1&;" + app);
@@ -217,7 +266,7 @@ TEST_F(UpdateCheckTest, NamesThatAreNotPlainAreRefusedBeforeAnyDownload) {
     setCatalogue("NewVer=2011&;FileCount=2&;" + offer(1, 2011, "app.bin", "app") +
                  "File02Ver=2011;Name=" + name + ";md5=00000000000000000000000000000000&;");
     EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed) << name;
-    EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 200 OK") << name;
+    EXPECT_EQ(view_.messages.back(), kServerFailed + "HTTP/1.1 200 OK" + kUnreadable) << name;
   }
   for (const std::string& path : server_.requests())
     EXPECT_EQ(path, "/IPC/47RKT/versionlist_new.txt");

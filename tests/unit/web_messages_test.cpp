@@ -74,10 +74,42 @@ const std::string kMessages = "http://192.0.2.1/IPC/RandomMessages.txt";
 }  // namespace
 
 TEST(WebMessagesTest, HistoryLinesBreakAtCrLfAndCrLf) {
-  EXPECT_EQ(historyLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
-  EXPECT_EQ(historyLines("a\n\nb\r\r\nc\r\n"), (Lines{"a", "", "b", "", "c"}));
-  EXPECT_EQ(historyLines("\n"), (Lines{""}));
-  EXPECT_TRUE(historyLines("").empty());
+  EXPECT_EQ(historyLines("a\r\nb\nc\rd").lines, (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(historyLines("a\n\nb\r\r\nc\r\n").lines, (Lines{"a", "", "b", "", "c"}));
+  EXPECT_EQ(historyLines("\n").lines, (Lines{""}));
+  EXPECT_TRUE(historyLines("").lines.empty());
+  EXPECT_FALSE(historyLines("a\r\nb\r\n").cut);
+}
+
+TEST(WebMessagesTest, HugeHistoriesAndCaptionsAreCutAndSaySo) {
+  // As many lines as may be shown, the last break included: nothing cut.
+  EXPECT_FALSE(historyLines("a\nb\r\n", 2, 100).cut);
+  HistoryText lines = historyLines("a\nb\nc", 2, 100);
+  EXPECT_EQ(lines.lines, (Lines{"a", "b"}));
+  EXPECT_TRUE(lines.cut);
+  // A million lines: only the first thousand are kept.
+  std::string many;
+  for (int i = 0; i < 1000000; ++i) many += "v\n";
+  lines = historyLines(many);
+  EXPECT_EQ(lines.lines.size(), kMaxHistoryLines);
+  EXPECT_TRUE(lines.cut);
+  // One line of 15 MB, with a three-byte character across the bound.
+  const std::string huge =
+      std::string(kMaxHistoryBytes - 1, 'h') + "\xe4\xb8\xad" + std::string(15'000'000, 'h');
+  lines = historyLines(huge);
+  ASSERT_EQ(lines.lines.size(), 1u);
+  EXPECT_EQ(lines.lines[0], std::string(kMaxHistoryBytes - 1, 'h'));
+  EXPECT_TRUE(lines.cut);
+
+  const std::string caption(15'000'000, 'c');
+  const std::string address = "http://h/" + std::string(kMaxAddressBytes, 'a');
+  const auto message = messageNumber("1short=" + caption + "&content=tip&url=" + address + "&;", 1);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->caption.size(), kMaxCaptionBytes);
+  EXPECT_TRUE(message->captionCut);
+  EXPECT_EQ(message->tooltip, "tip");
+  EXPECT_FALSE(message->tooltipCut);
+  EXPECT_EQ(message->address, "") << "a cut address would lead elsewhere";
 }
 
 TEST(WebMessagesTest, CountIsTheTextUpToTheFirstSemicolon) {

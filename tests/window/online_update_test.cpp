@@ -1,14 +1,20 @@
 // CheckForUpdate on the firmware page: the check's reports reach the tip
 // label, the download gauge and message boxes, and a packed patch takes the
-// patch area and goes to the device without a question.
+// patch area and goes to the device without a question. The check runs on
+// a worker: the window answers while a slow server sends, and closing
+// during the check asks, then stops it.
 #include <QCryptographicHash>
 #include <QDir>
 #include <QtTest>
+#include <chrono>
 #include <climits>
 
 #include "app/file_helpers.h"
+#include "app/ui_thread.h"
 #include "firmware_fixture.h"
 #include "patchformat.h"
+#include "test_http_server.h"
+#include "updateservice/curl_http_client.h"
 
 namespace {
 
@@ -36,11 +42,50 @@ struct OnlineFixture : FirmwareFixture {
     f->TargetVersion_Val->setText("2010");
     f->PatchSavePath_Edit->setText(dir.filePath("patches"));
     work = dir.filePath("patches/autotmp");
+    // The check's worker downloads: the page is read on the window's thread.
     http.onProgress = [this] {
-      TTextGauge* g = f->PatchDownloadProcess_Gauge;
-      sample = {!g->isHidden(), g->progressText(), f->FirmwareWpdateTip_Label->text(), g->value(),
-                g->maximum()};
+      runOnUiThread([this] {
+        TTextGauge* g = f->PatchDownloadProcess_Gauge;
+        sample = {!g->isHidden(), g->progressText(), f->FirmwareWpdateTip_Label->text(), g->value(),
+                  g->maximum()};
+      });
     };
+  }
+  bool checkEnded() {
+    return waitUntil([&] { return !f->UpdateCheckActive; }, 10000);
+  }
+};
+
+// A window whose update server is a real one on loopback, reached with
+// libcurl: the catalogue offers app.bin, which the server drips.
+struct SlowServerFixture : FirmwareFixture {
+  TestHttpServer server{"127.0.0.4"};
+  CurlHttpClient curl;
+  QString work;
+
+  SlowServerFixture(std::chrono::milliseconds every, std::size_t bytes) {
+    const std::string app(60000, 'a');
+    server.put("/IPC/47RKT/versionlist_new.txt",
+               "NewVer=2011&;FileCount=1&;File01Ver=2011;Name=app.bin;md5=" + md5Of(app) + "&;");
+    server.put("/IPC/47RKT/app.bin.patch", app);
+    server.drip("/IPC/47RKT/app.bin.patch", every, bytes);
+    AppServices s = services();
+    s.http = &curl;
+    s.updateServer = QString::fromStdString(server.host());
+    form.reset();
+    form = std::make_unique<TMainForm>(s);
+    f = form.get();
+    QObject::connect(
+        f->DevSearchMessageEdit_Edit, &QLineEdit::textChanged, f,
+        [this](const QString& text) { searchesFinished += text == "search finished!"; });
+    f->TargetHarward_Val->setText("47RKT");
+    f->TargetVersion_Val->setText("2010");
+    f->PatchSavePath_Edit->setText(dir.filePath("patches"));
+    work = dir.filePath("patches/autotmp");
+  }
+  TTextGauge* gauge() { return f->PatchDownloadProcess_Gauge; }
+  bool checkEnded() {
+    return waitUntil([&] { return !f->UpdateCheckActive; }, 10000);
   }
 };
 
@@ -67,6 +112,7 @@ class OnlineUpdateTest : public QObject {
     };
 
     f.CheckForUpdate_Btn->click();
+    QVERIFY(fx.checkEnded());
     QVERIFY(fx.waitRunEnded());
 
     QVERIFY(fx.sample.shown);
@@ -92,8 +138,11 @@ class OnlineUpdateTest : public QObject {
     const QString chosen = fx.choosePatch();
 
     f.CheckForUpdate_BtnClick();  // no catalogue on the server
+    QVERIFY(fx.checkEnded());
     QCOMPARE(fx.dialogs.texts().last(),
-             QString("Connect to Updateserver failed : code : HTTP/1.1 404 Not Found"));
+             QString("Connect to Updateserver failed : code : HTTP/1.1 404 Not Found (the server "
+                     "has no firmware for 47RKT)"));
+    QVERIFY(f.CheckForUpdate_Btn->isEnabled());
 
     // A file larger than the gauge's int range keeps its proportions.
     const std::uint64_t huge = std::uint64_t{6} << 30;
@@ -102,6 +151,7 @@ class OnlineUpdateTest : public QObject {
     fx.http.answers[kServer + "big.bin.patch"] = {"", "HTTP/1.1 503 Service Unavailable", false,
                                                   huge};
     f.CheckForUpdate_BtnClick();
+    QVERIFY(fx.checkEnded());
     QCOMPARE(fx.dialogs.texts().last(),
              QString("Connect to Updateserver failed : code : HTTP/1.1 503 Service Unavailable"));
     QVERIFY(fx.sample.maximum > 0 && fx.sample.maximum <= INT_MAX);
@@ -112,6 +162,51 @@ class OnlineUpdateTest : public QObject {
     QCOMPARE(f.Patch2Send_LV->count(), 1);
     QCOMPARE(listitem::subItem(f.Patch2Send_LV->item(0)), chosen);
     QVERIFY(!f.updateRunActive());
+  }
+
+  void theWindowAnswersWhileTheServerIsSlow() {
+    SlowServerFixture fx(std::chrono::milliseconds(50), 1500);  // 30 KB/s: two seconds
+    TMainForm& f = *fx.f;
+    const auto start = std::chrono::steady_clock::now();
+    f.CheckForUpdate_Btn->click();
+    QVERIFY(std::chrono::steady_clock::now() - start < std::chrono::milliseconds(500));
+    QVERIFY(f.UpdateCheckActive);
+    QVERIFY(!f.CheckForUpdate_Btn->isEnabled());
+    QVERIFY(!f.FirmwareUpdate_Btn->isEnabled());
+
+    // The event loop runs on: the gauge shows and moves while the file drips.
+    QVERIFY(waitUntil([&] { return !fx.gauge()->isHidden() && fx.gauge()->value() > 0; }));
+    const int seen = fx.gauge()->value();
+    QVERIFY(waitUntil([&] { return fx.gauge()->value() > seen; }));
+    QVERIFY(f.UpdateCheckActive);
+
+    QVERIFY(fx.checkEnded());
+    QVERIFY(fx.waitRunEnded());
+    QCOMPARE(fx.device.sends.size(), std::size_t(1));
+  }
+
+  void closingDuringTheCheckAsksThenStopsIt() {
+    SlowServerFixture fx(std::chrono::milliseconds(50), 1);  // longer than the test
+    TMainForm& f = *fx.f;
+    f.CheckForUpdate_Btn->click();
+    QVERIFY(waitUntil([&] { return !fx.gauge()->isHidden(); }));
+
+    fx.dialogs.answers = {false};
+    QVERIFY(!f.close());
+    QVERIFY(f.UpdateCheckActive);
+    QCOMPARE(fx.dialogs.boxes().back().title, QString("Warning"));
+    QCOMPARE(fx.dialogs.boxes().back().text,
+             QString("An online update check is running. Stop it and close the window?"));
+
+    fx.dialogs.answers = {true};
+    const auto start = std::chrono::steady_clock::now();
+    QVERIFY(f.close());
+    QVERIFY(std::chrono::steady_clock::now() - start < std::chrono::seconds(3));
+    QVERIFY(!f.UpdateCheckActive);
+    // Stopped quietly: no failure box, nothing sent, no download kept.
+    QCOMPARE(fx.dialogs.boxes().back().kind, ShownBox::Question);
+    QVERIFY(fx.device.sends.empty());
+    QCOMPARE(QDir(fx.work).entryList(QDir::Files), QStringList());
   }
 };
 

@@ -15,6 +15,7 @@
 
 #include "app/shutdown.h"
 #include "form_fixture.h"
+#include "test_http_server.h"
 #include "updateservice/curl_http_client.h"
 #include "updateservice/web_fetch.h"
 
@@ -119,12 +120,28 @@ class WebMessagesTest : public QObject {
   }
 
   void unknownHardwareAsksNothing() {
+    for (const std::string hardware : {"UNKNOW", ""}) {
+      WebFixture fx;
+      fx.login(hardware);
+      QVERIFY(fetchesEnded());
+      QCOMPARE(fx.f->TargetHarward_Val->text(), QString::fromStdString(hardware));
+      QCOMPARE(fx.f->PatchMessage_Memo->toPlainText(), QString("Error Firmware Unknown!"));
+      for (const std::string& url : fx.http.requested())
+        QVERIFY2(url.find("PatchHistory") == std::string::npos, url.c_str());
+    }
+  }
+
+  void aHugeHistoryOrCaptionIsCutAndSaysSo() {
     WebFixture fx;
-    fx.login("UNKNOW");
-    QVERIFY(fetchesEnded());
-    QCOMPARE(fx.f->PatchMessage_Memo->toPlainText(), QString("Error Firmware Unknown!"));
-    for (const std::string& url : fx.http.requested())
-      QVERIFY2(url.find("PatchHistory") == std::string::npos, url.c_str());
+    std::string history;
+    for (int i = 0; i < 5000; ++i) history += "2011: line\r\n";
+    fx.http.answer(historyUrl("47RKT"), {history});
+    fx.login("47RKT");
+    QVERIFY(fx.showWith(oneMessage(std::string(100000, 'c'), "http://h/c")));
+    const QStringList lines = fx.f->PatchMessage_Memo->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 1001);
+    QCOMPARE(lines.last(), QString("(The history is longer: only its beginning is shown.)"));
+    QCOMPARE(fx.f->WebMessageURL_Label->text(), QString(200, 'c') + "...");
   }
 
   void firstShowingFetchesAMessageAndStartsTheTimer() {
@@ -238,11 +255,41 @@ class WebMessagesTest : public QObject {
     QVERIFY(!webFetchRunning());
   }
 
+  void closingWhileTheServerDripsEndsAtOnce() {
+    // Each fetch gets a byte now and then: never silent, never done.
+    TestHttpServer server("127.0.0.5");
+    server.put("/IPC/RandomMessages.txt", std::string(5000, 'm'));
+    server.drip("/IPC/RandomMessages.txt", std::chrono::milliseconds(50));
+    server.put("/IPC/47RKT/PatchHistory_47RKT.txt", std::string(5000, 'h'));
+    server.drip("/IPC/47RKT/PatchHistory_47RKT.txt", std::chrono::milliseconds(50));
+    CurlHttpClient curl;  // the program's bounds
+    FormFixture fx;
+    AppServices s = fx.services();
+    s.http = &curl;
+    s.updateServer = QString::fromStdString(server.host());
+    initUiThread();
+    fx.form = std::make_unique<TMainForm>(s);
+    TMainForm& f = *fx.form;
+    f.setAttribute(Qt::WA_DontShowOnScreen);
+    f.show();
+    ScriptedDeviceLink::LoginAnswer answer;
+    answer.hardwareName = "47RKT";
+    fx.device.loginAnswers.push_back(answer);
+    f.Login_SBtn->click();
+    QVERIFY(waitUntil([&] { return server.requests().size() == 2; }));
+
+    const auto start = std::chrono::steady_clock::now();
+    shutDownProgram(f);
+    QVERIFY(!webFetchRunning());
+    QVERIFY2(std::chrono::steady_clock::now() - start < std::chrono::seconds(2),
+             "the fetches are abandoned, not waited out");
+  }
+
   void closingDuringAStalledFetchEndsWithinTheClientsBound() {
     // A server that takes the connection and never answers.
     SilentServer silent;
     QVERIFY(silent.port != 0);
-    CurlHttpClient curl(HttpTimeouts{1000, 1000});
+    CurlHttpClient curl(HttpLimits{1000, 1000});
     FormFixture fx;
     AppServices s = fx.services();
     s.http = &curl;
