@@ -45,6 +45,24 @@ std::vector<std::string> defaultsOf(MsgList list) {
       return {"&Open", "&Download"};
     case MsgList::SampleMessages:
       return {"File exists, do you want to overwrite it?"};
+    case MsgList::Downloads:
+      return {"Download failed",
+              "%1: could not connect to the device.",
+              "%1: the device did not take the request.",
+              "%1: the connection to the device was lost.",
+              "%1: the device stopped answering.",
+              "%1: the device refused to send the file.",
+              "%1: the file is too large (2 GB or more).",
+              "%1: the file could not be written into the download folder.",
+              "%1: no download folder is set (Options page).",
+              "%1: the download folder %2 does not exist.",
+              "%1: the download folder %2 cannot be written.",
+              "%1: a folder of that name is in the way in the download folder.",
+              "%1: the MD5 check failed; the file was not kept.",
+              "%1: the received file could not be read for the MD5 check.",
+              "%1% at %2 KB/s",
+              "Starting...",
+              "Downloads"};
   }
   return {};
 }
@@ -96,16 +114,17 @@ const char* MessageLists::nameOf(MsgList list) {
       return "FlieListMenu_strlist";
     case MsgList::SampleMessages:
       return "SampleMessages_strlist";
+    case MsgList::Downloads:
+      return "Downloads_strlist";
   }
   return "";
 }
 
 const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
   static const std::array<MsgList, kMsgListCount> order = {
-      MsgList::LoginButton,  MsgList::FWTipLabel,
-      MsgList::FWHints,      MsgList::UpdateProgressGauge,
-      MsgList::FlieListMenu, MsgList::SampleMessages,
-      MsgList::DevSearch};
+      MsgList::LoginButton,         MsgList::FWTipLabel,   MsgList::FWHints,
+      MsgList::UpdateProgressGauge, MsgList::FlieListMenu, MsgList::SampleMessages,
+      MsgList::DevSearch,           MsgList::Downloads};
   return order;
 }
 

@@ -18,9 +18,10 @@ enum class MsgList {
   DevSearch,
   FlieListMenu,
   SampleMessages,
+  Downloads,
 };
 
-constexpr int kMsgListCount = 7;
+constexpr int kMsgListCount = 8;
 
 class MessageLists {
  public:
