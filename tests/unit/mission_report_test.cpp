@@ -1,5 +1,5 @@
 // How download missions tell the operator: notices that share a box, the
-// reason lines, and the progress line's percent and speed.
+// reason lines, and the speed of a running download.
 #include <gtest/gtest.h>
 
 #include "remotefiles/mission_report.h"
@@ -91,15 +91,4 @@ TEST(TransferRateTest, SpeedOverTheLastSeconds) {
   EXPECT_EQ(rate.kbPerSecond(), 0);
   rate.sample(5250, 100);  // fewer bytes: a new file, counted afresh
   EXPECT_EQ(rate.kbPerSecond(), 0);
-}
-
-TEST(TransferRateTest, ProgressLineShowsPercentAndSpeed) {
-  MessageLists texts;
-  texts.fill();
-  EXPECT_EQ(percentOf(0, 100), 0);
-  EXPECT_EQ(percentOf(50, 100), 50);
-  EXPECT_EQ(percentOf(150, 100), 100);
-  EXPECT_EQ(percentOf(0, 0), 0);  // an empty file, or no size yet
-  EXPECT_EQ(progressLine(texts, 0, -1, 0), "Starting...");
-  EXPECT_EQ(progressLine(texts, 3 * 1024, 4 * 1024, 812), "75% at 812 KB/s");
 }
