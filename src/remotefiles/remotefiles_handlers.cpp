@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
+#include <utility>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
@@ -114,12 +115,13 @@ bool startDownloadMission(TMainForm& form, const std::string& caption) {
     form.dialogs().showMessage(kMessageBoxTitle, "Download missions reach limit!");
     return false;
   }
-  // The ended mission that held the slot is freed (its end step may still
-  // be closing its connection).
-  stopAndFree(*slot);
   auto* mission =
       new TGetFileThread(makeRemoteFilesPage(form), form.state().session, form.device());
-  *slot = mission;
+  // The ended mission that held the slot is freed only once the slot is
+  // taken: waiting for it may show its report's box, and an open meanwhile
+  // must not choose this slot again.
+  TThread* ended = std::exchange(*slot, mission);
+  stopAndFree(ended);
   copyIntoPathField(mission->remotePath, form.CurrentRelPath);
   mission->requestCode = downloadRequestCode(caption, form.MD5Need_CheckBox->isChecked());
   form.Downloads.rates[slot - form.DownloadMissions.data()].clear();
