@@ -20,6 +20,7 @@ struct Faults {
   bool dropListing = false;          // close a listing's connection after its first reply
   std::uint32_t slowKbps = 0;        // >0: send file bytes at most this fast (KB/s)
   bool keepVersion = false;          // reboots but comes back with the version it had
+  bool badMd5 = false;               // code 5 sends a digest that does not match the file
 };
 
 struct DeviceConfig {

@@ -174,11 +174,12 @@ TEST_F(Folders, FaultDrillKeys) {
   write(ini,
         "[lab]\nhttp_fail_prefix = /IPC/47RKT/\nhttp_fail_status = 503\nhttp_delay_ms = 250\n"
         "http_cut_after_bytes = 1000\nhttp_corrupt_files = 1\n"
-        "[device CAM1]\naddress = 127.0.0.2\nfault_drop_listing = 1\n");
+        "[device CAM1]\naddress = 127.0.0.2\nfault_drop_listing = 1\nfault_bad_md5 = 1\n");
   devsim::LabConfig c;
   std::string error;
   ASSERT_TRUE(devsim::loadLabConfig(ini.string(), &c, &error)) << error;
   EXPECT_TRUE(c.devices.at(0).faults.dropListing);
+  EXPECT_TRUE(c.devices.at(0).faults.badMd5);
   EXPECT_EQ(c.httpFaults.failPrefix, "/IPC/47RKT/");
   EXPECT_EQ(c.httpFaults.failStatus, 503);
   EXPECT_EQ(c.httpFaults.delay, std::chrono::milliseconds(250));

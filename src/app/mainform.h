@@ -16,6 +16,7 @@
 #include "app/layout.h"
 #include "app/services.h"
 #include "app/window_pointer.h"
+#include "remotefiles/download_board.h"
 #include "settings/qt_translations.h"
 #include "updateservice/web_fetch.h"
 
@@ -110,6 +111,7 @@ class TMainForm : public QWidget {
   void AddItem_BtnClick();
   void OpenBtnClick();
   void FileListMenu_PopupMenuPopup();
+  void DownloadProgress_TimerTimer();
   // Adds one listing entry (name and path as the device's bytes).
   void FileListAddItemByName(const std::string& name, const std::string& path, char kind);
 
@@ -210,6 +212,12 @@ class TMainForm : public QWidget {
   QScrollBar* VerScrollBar_SB = nullptr;
   QMenu* FileListMenu_PopupMenu = nullptr;
   QAction* OpenBtn = nullptr;
+  // One line per running download mission: its file's name and a gauge with
+  // its progress and speed, refreshed by DownloadProgress_Timer.
+  TSkinPanel* DownloadProgress_Panel = nullptr;
+  std::array<QLabel*, 9> MissionName_Labels{};
+  std::array<TTextGauge*, 9> MissionProgress_Gauges{};
+  QTimer* DownloadProgress_Timer = nullptr;
 
   // Firmware page.
   TBevel* ServerMsg_Bevel = nullptr;
@@ -295,6 +303,11 @@ class TMainForm : public QWidget {
   std::array<TThread*, 9> DownloadMissions{};
   // The entry opened last, relative to "/sdcard/"; Open sets it, Up cuts it.
   std::string CurrentRelPath;
+  // The directory the file list shows (or is being filled with), relative to
+  // "/sdcard/"; Up lists its parent.
+  std::string ShownDirPath;
+  // The missions' speeds and waiting notices.
+  DownloadBoard Downloads;
   // Download speed limit last applied, in KB/s.
   int SpeedLimit = 500;
   // Language choice.

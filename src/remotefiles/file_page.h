@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "remotefiles/mission_report.h"
+
 class TMainForm;
 
 // One entry of a listing reply, added with FileListAddItemByName.
@@ -16,7 +18,8 @@ void showListingSendError(TMainForm& form);
 std::string missionDownloadFolder(TMainForm& form);
 // The overwrite question; true for Yes.
 bool askMissionOverwrite(TMainForm& form);
-// The "download ok" box, titled "file md5" after a matching check, else "file".
-void reportMissionDownloadOk(TMainForm& form, bool md5Checked);
+// Queues how a mission ended and shows the waiting notices unless a notice
+// is up already; the missions' progress lines follow at once.
+void reportMissionEnd(TMainForm& form, const remotefiles::MissionResult& result);
 // A device file name that would not land inside the download folder.
 void refuseMissionTarget(TMainForm& form, const std::string& remotePath);

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "remotefiles/mission_report.h"
+
 class RemoteFilesPage {
  public:
   virtual ~RemoteFilesPage() = default;
@@ -19,8 +21,9 @@ class RemoteFilesPage {
   virtual std::string missionDownloadFolder() = 0;
   // The overwrite question; true for Yes.
   virtual bool askMissionOverwrite() = 0;
-  // The "download ok" box, titled "file md5" after a matching check.
-  virtual void reportMissionDownloadOk(bool md5Checked) = 0;
+  // How a mission ended: queued for the operator's notice, which the page
+  // shows at once unless a notice is up already (it then follows that one).
+  virtual void reportMissionEnd(const remotefiles::MissionResult& result) = 0;
   // A device file name that would not land inside the download folder.
   virtual void refuseMissionTarget(const std::string& remotePath) = 0;
 };

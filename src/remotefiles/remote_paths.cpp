@@ -1,6 +1,7 @@
 #include "remotefiles/remote_paths.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 
@@ -57,10 +58,22 @@ std::string addressBoxText(const std::string& relativePath) {
   return relativePath.empty() ? kStorageRoot : kStorageRoot + "/" + relativePath;
 }
 
-std::string upFrom(const std::string& currentRelPath) {
-  std::string path = currentRelPath;
-  if (extensionOf(path)) path = cutLastComponent(path);
-  return cutLastComponent(path);
+std::string parentDirOf(const std::string& directory) { return cutLastComponent(directory); }
+
+std::string uncheckedPathFor(const std::string& targetPath, unsigned serial) {
+  return targetPath + ".unchecked-" + std::to_string(serial) + ".tmp";
+}
+
+bool isSideFileOf(const std::string& entry, const std::string& receiveName) {
+  constexpr std::size_t kRandomDigits = 12;
+  const std::string suffix = ".part";
+  if (entry.size() != receiveName.size() + 1 + kRandomDigits + suffix.size()) return false;
+  if (entry.compare(0, receiveName.size(), receiveName) != 0 || entry[receiveName.size()] != '.')
+    return false;
+  if (entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
+  return std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(receiveName.size() + 1),
+                     entry.end() - static_cast<std::ptrdiff_t>(suffix.size()),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 int32_t listingRequestCode(const std::string& path, int32_t code) {

@@ -65,15 +65,23 @@ std::string relativePathOf(const std::string& fullPath);
 // What the address box shows for a path relative to "/sdcard/".
 std::string addressBoxText(const std::string& relativePath);
 
-// The path that Up lists: one component cut, and one more first when the
-// path has an extension (it names a file or a directory with a dot).
-std::string upFrom(const std::string& currentRelPath);
+// The parent of a directory relative to "/sdcard/": exactly one component
+// cut, whatever dots the names hold ("" for a directory of the root).
+std::string parentDirOf(const std::string& directory);
 
 // An empty path always lists the root, whatever code was set.
 int32_t listingRequestCode(const std::string& path, int32_t code);
 
 // Whether a path fits the 260-byte fields without being cut.
 bool fitsPathField(const std::string& relativePath);
+
+// The local file a mission receives a checked download into: beside the
+// target, so that a file whose digest does not match never has its name.
+std::string uncheckedPathFor(const std::string& targetPath, unsigned serial);
+
+// Whether `entry` (a file name) is the device library's side file of a
+// download into `receivePath`'s name: "<name>.<12 hex digits>.part".
+bool isSideFileOf(const std::string& entry, const std::string& receiveName);
 
 // Code 4 for pictures (".jpg", ".bmp", ".png", ".jpeg", case-sensitive) or
 // without the MD5 box ticked, else 5.

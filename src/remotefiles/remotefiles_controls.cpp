@@ -1,13 +1,47 @@
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "app/control_builders.h"
 #include "app/control_helpers.h"
 #include "app/controls.h"
+
+namespace {
+
+// Right of the file list: a line per running mission, hidden while none runs.
+void buildDownloadProgressControls(TMainForm& f, QWidget* parent) {
+  constexpr int kRowHeight = 46;
+  auto* board = new TSkinPanel(parent);
+  board->setObjectName("DownloadProgress_Panel");
+  board->setGeometry(448, 19, 174, 438);
+  board->setShowCaption(true);
+  board->hide();
+  f.DownloadProgress_Panel = board;
+  for (int i = 0; i < 9; ++i) {
+    const QString n = QString::number(i + 1);
+    auto* name = new QLabel(board);
+    name->setObjectName("MissionName" + n + "_Label");
+    name->setGeometry(4, TSkinPanel::kCaptionHeight + 4 + i * kRowHeight, 166, 16);
+    name->hide();
+    auto* gauge = new TTextGauge(board);
+    gauge->setObjectName("MissionProgress" + n + "_Gauge");
+    gauge->setGeometry(4, TSkinPanel::kCaptionHeight + 21 + i * kRowHeight, 166, 20);
+    gauge->setRange(0, 100);
+    gauge->hide();
+    f.MissionName_Labels[i] = name;
+    f.MissionProgress_Gauges[i] = gauge;
+  }
+  f.DownloadProgress_Timer = new QTimer(&f);
+  f.DownloadProgress_Timer->setObjectName("DownloadProgress_Timer");
+  f.DownloadProgress_Timer->setInterval(250);  // well over twice a second
+}
+
+}  // namespace
 
 void buildFilePageControls(TMainForm& f) {
   QWidget* page = f.Tovarin_Page;
@@ -30,4 +64,5 @@ void buildFilePageControls(TMainForm& f) {
   f.FileListMenu_PopupMenu->setObjectName("FileListMenu_PopupMenu");
   f.OpenBtn = f.FileListMenu_PopupMenu->addAction("&Open");
   f.OpenBtn->setObjectName("OpenBtn");
+  buildDownloadProgressControls(f, panel);
 }

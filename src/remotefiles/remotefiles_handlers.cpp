@@ -2,13 +2,16 @@
 // page functions that the listing worker and the missions call.
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QListWidgetItem>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <memory>
+#include <utility>
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
@@ -18,6 +21,7 @@
 #include "remotefiles/get_file_thread.h"
 #include "remotefiles/remote_paths.h"
 #include "remotefiles/search_thread.h"
+#include "remotefiles/transfer_rate.h"
 #include "settings/message_lists.h"
 
 using namespace remotefiles;
@@ -63,8 +67,8 @@ class FormRemoteFilesPage final : public RemoteFilesPage {
     return form_ ? ::missionDownloadFolder(*form_) : std::string();
   }
   bool askMissionOverwrite() override { return form_ && ::askMissionOverwrite(*form_); }
-  void reportMissionDownloadOk(bool md5Checked) override {
-    if (form_) ::reportMissionDownloadOk(*form_, md5Checked);
+  void reportMissionEnd(const MissionResult& result) override {
+    if (form_) ::reportMissionEnd(*form_, result);
   }
   void refuseMissionTarget(const std::string& remotePath) override {
     if (form_) ::refuseMissionTarget(*form_, remotePath);
@@ -78,24 +82,31 @@ std::unique_ptr<RemoteFilesPage> makeRemoteFilesPage(TMainForm& form) {
   return std::make_unique<FormRemoteFilesPage>(form);
 }
 
-// Stops, waits for and frees the current listing worker (one told to stop
-// already belongs to whoever told it).
+// Stops, waits for and frees the current listing worker, also one that was
+// told to stop already (it would otherwise be forgotten while it runs).
+// True when it had not been told to stop.
 bool stopListing(TMainForm& f) {
-  if (!f.ListingThread || f.ListingThread->Terminated()) return false;
-  f.ListingThread->Terminate();
-  f.ListingThread->WaitFor();
-  delete f.ListingThread;
-  f.ListingThread = nullptr;
-  return true;
+  if (!f.ListingThread) return false;
+  const bool wasGoingOn = !f.ListingThread->Terminated();
+  stopAndFree(f.ListingThread);
+  return wasGoingOn;
+}
+
+// A slot takes a new mission when it is empty or its mission has ended,
+// however it ended. One told to stop keeps its slot until it has ended.
+bool slotIsFree(TThread* mission) {
+  if (!mission) return true;
+  const auto* download = dynamic_cast<const TGetFileThread*>(mission);
+  return mission->Finished() || (download && download->Ended());
 }
 
 // The file branch of opening an item: finds a slot, fills a mission and starts
 // it. False (after the "Download missions reach limit!" box) when all nine
-// slots hold missions that were not asked to stop.
+// slots hold missions still at work.
 bool startDownloadMission(TMainForm& form, const std::string& caption) {
   TThread** slot = nullptr;
   for (TThread*& mission : form.DownloadMissions) {
-    if (!mission || mission->Terminated()) {
+    if (slotIsFree(mission)) {
       slot = &mission;
       break;
     }
@@ -104,14 +115,19 @@ bool startDownloadMission(TMainForm& form, const std::string& caption) {
     form.dialogs().showMessage(kMessageBoxTitle, "Download missions reach limit!");
     return false;
   }
-  // A reused slot's mission was asked to stop by someone else, who waits for
-  // it; it is forgotten here as the window's design has it.
   auto* mission =
       new TGetFileThread(makeRemoteFilesPage(form), form.state().session, form.device());
-  *slot = mission;
+  // The ended mission that held the slot is freed only once the slot is
+  // taken: waiting for it may show its report's box, and an open meanwhile
+  // must not choose this slot again.
+  TThread* ended = std::exchange(*slot, mission);
+  stopAndFree(ended);
   copyIntoPathField(mission->remotePath, form.CurrentRelPath);
   mission->requestCode = downloadRequestCode(caption, form.MD5Need_CheckBox->isChecked());
+  form.Downloads.rates[slot - form.DownloadMissions.data()].clear();
   mission->Start();
+  form.DownloadProgress_TimerTimer();
+  form.DownloadProgress_Timer->start();
   return true;
 }
 
@@ -121,6 +137,7 @@ void startListing(TMainForm& f, const std::string& relativePath, int32_t code) {
   copyIntoPathField(worker->path, relativePath);
   worker->requestCode = code;
   f.ListingThread = worker;
+  f.ShownDirPath = relativePath;
   worker->Start();
 }
 
@@ -173,12 +190,46 @@ void TMainForm::FileList_LVDblClick() { askForData(*this); }
 void TMainForm::OpenBtnClick() { FileList_LVDblClick(); }
 
 void TMainForm::Backdir_BtnClick() {
-  if (CurrentRelPath.empty()) return;
+  // The root has no parent; a file opened last plays no part.
+  if (ShownDirPath.empty()) return;
   if (stopListing(*this)) services().sleeper->sleepMs(100);
-  CurrentRelPath = upFrom(CurrentRelPath);
+  CurrentRelPath = parentDirOf(ShownDirPath);
   Path_SEdit->setText(shown(addressBoxText(CurrentRelPath)));
   FileList_LV->clear();
   startListing(*this, CurrentRelPath, kListDir);
+}
+
+void TMainForm::DownloadProgress_TimerTimer() {
+  const std::int64_t now = services().clock->nowMs();
+  const MessageLists& texts = state().messages;
+  int row = 0;
+  for (int slot = 0; slot < DownloadBoard::kSlots; ++slot) {
+    const auto* mission = dynamic_cast<const TGetFileThread*>(DownloadMissions[slot]);
+    if (!mission || mission->Ended() || mission->Finished()) {
+      Downloads.rates[slot].clear();
+      continue;
+    }
+    const MissionProgress p = mission->progress();
+    if (p.total >= 0) Downloads.rates[slot].sample(now, p.received);
+    QLabel* name = MissionName_Labels[row];
+    const QString shownName = p.fileName.empty() ? QStringLiteral("...") : shown(p.fileName);
+    name->setText(name->fontMetrics().elidedText(shownName, Qt::ElideMiddle, name->width()));
+    name->setToolTip(shownName);
+    TTextGauge* gauge = MissionProgress_Gauges[row];
+    gauge->setValue(percentOf(p.received, p.total));
+    gauge->setProgressText(
+        progressLine(texts, p.received, p.total, Downloads.rates[slot].kbPerSecond()));
+    name->show();
+    gauge->show();
+    ++row;
+  }
+  for (int i = row; i < DownloadBoard::kSlots; ++i) {
+    MissionName_Labels[i]->hide();
+    MissionProgress_Gauges[i]->hide();
+  }
+  DownloadProgress_Panel->setCaption(msgText(MsgList::Downloads, kProgressPanelCaption));
+  DownloadProgress_Panel->setVisible(row > 0);
+  if (row == 0) DownloadProgress_Timer->stop();
 }
 
 void TMainForm::AddItem_BtnClick() {
@@ -212,8 +263,18 @@ bool askMissionOverwrite(TMainForm& f) {
   return f.dialogs().askYesNo("Download Warning", "File Exist, do you want to overwrite it?");
 }
 
-void reportMissionDownloadOk(TMainForm& f, bool md5Checked) {
-  f.dialogs().showMessage(md5Checked ? "file md5" : "file", "download ok");
+void reportMissionEnd(TMainForm& f, const MissionResult& result) {
+  f.DownloadProgress_TimerTimer();
+  DownloadBoard& board = f.Downloads;
+  board.notices.add(result);
+  // Missions that end while a box is up wait for it and then share one box.
+  if (board.noticeShowing) return;
+  board.noticeShowing = true;
+  while (!board.notices.empty()) {
+    const NoticeBox box = board.notices.takeNext(f.state().messages);
+    f.dialogs().showMessage(box.title, box.text);
+  }
+  board.noticeShowing = false;
 }
 
 void refuseMissionTarget(TMainForm& f, const std::string& remotePath) {
@@ -227,6 +288,8 @@ void connectRemoteFilesHandlers(TMainForm& f) {
                    [&f] { f.FileList_LVDblClick(); });
   QObject::connect(f.Backdir_Btn, &QPushButton::clicked, &f, [&f] { f.Backdir_BtnClick(); });
   QObject::connect(f.AddItem_Btn, &QPushButton::clicked, &f, [&f] { f.AddItem_BtnClick(); });
+  QObject::connect(f.DownloadProgress_Timer, &QTimer::timeout, &f,
+                   [&f] { f.DownloadProgress_TimerTimer(); });
   QObject::connect(f.OpenBtn, &QAction::triggered, &f, [&f] { f.OpenBtnClick(); });
   QObject::connect(f.FileListMenu_PopupMenu, &QMenu::aboutToShow, &f,
                    [&f] { f.FileListMenu_PopupMenuPopup(); });

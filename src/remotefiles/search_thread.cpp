@@ -30,11 +30,18 @@ void TSearchThread::Execute() {
   runOnUiThread([&] {
     connection_ = session_.CommandConnection;
     address = session_.DeviceAddress;
+    sharesSessionConnection_ = connection_ >= 1;
   });
   if (connection_ < 1) {
     // Not tested: a failed connection makes the request fail below.
     connection_ = device_.ConnectServer(address.c_str(), kDevicePort);
-    runOnUiThread([this] { session_.CommandConnection = connection_; });
+    runOnUiThread([this] {
+      // A login that connected meanwhile keeps its own connection; this one
+      // then stays the worker's.
+      if (connection_ < 1 || session_.CommandConnection >= 1) return;
+      session_.CommandConnection = connection_;
+      sharesSessionConnection_ = true;
+    });
   }
   list(std::string(path, strnlen(path, kMaxRemotePathLength)));
 }
@@ -66,6 +73,14 @@ void TSearchThread::list(const std::string& relativePath) {
 }
 
 void TSearchThread::DoTerminate() {
-  device_.ReleaseSocket(&connection_);
-  runOnUiThread([this] { session_.CommandConnection = connection_; });
+  runOnUiThread([this] {
+    if (!sharesSessionConnection_) {
+      device_.ReleaseSocket(&connection_);
+    } else if (session_.CommandConnection == connection_) {
+      device_.ReleaseSocket(&session_.CommandConnection);
+      connection_ = session_.CommandConnection;
+    }
+    // Otherwise a newer login has released this connection and owns the
+    // session's: neither is this worker's to close.
+  });
 }

@@ -26,7 +26,8 @@ class TSearchThread final : public TThread {
 
  protected:
   void Execute() override;
-  // Releases the command connection, however the run ended.
+  // Releases the command connection, however the run ended, unless a newer
+  // login has taken the session's connection over.
   void DoTerminate() override;
 
  private:
@@ -38,6 +39,9 @@ class TSearchThread final : public TThread {
   IDeviceLink& device_;
   ISleeper& sleeper_;
   int32_t connection_ = -1;
+  // Whether connection_ is (or was) the session's CommandConnection, rather
+  // than one of the worker's own.
+  bool sharesSessionConnection_ = false;
   char replyBuffer_[remotefiles::kReplyBufferSize] = {};
 };
 

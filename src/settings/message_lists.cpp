@@ -66,6 +66,24 @@ std::vector<std::string> defaultsOf(MsgList list) {
               "An online update check is running. Stop it and close the window?",
               "(The history is longer: only its beginning is shown.)",
               "..."};
+    case MsgList::Downloads:
+      return {"Download failed",
+              "%1: could not connect to the device.",
+              "%1: the device did not take the request.",
+              "%1: the connection to the device was lost.",
+              "%1: the device stopped answering.",
+              "%1: the device refused to send the file.",
+              "%1: the file is too large (2 GB or more).",
+              "%1: the file could not be written into the download folder.",
+              "%1: no download folder is set (Options page).",
+              "%1: the download folder %2 does not exist.",
+              "%1: the download folder %2 cannot be written.",
+              "%1: a folder of that name is in the way in the download folder.",
+              "%1: the MD5 check failed; the file was not kept.",
+              "%1: the received file could not be read for the MD5 check.",
+              "%1% at %2 KB/s",
+              "Starting...",
+              "Downloads"};
   }
   return {};
 }
@@ -121,6 +139,8 @@ const char* MessageLists::nameOf(MsgList list) {
       return "PatchMaker_strlist";
     case MsgList::UpdateServer:
       return "UpdateServer_strlist";
+    case MsgList::Downloads:
+      return "Downloads_strlist";
   }
   return "";
 }
@@ -129,7 +149,8 @@ const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
   static const std::array<MsgList, kMsgListCount> order = {
       MsgList::LoginButton,         MsgList::FWTipLabel,   MsgList::FWHints,
       MsgList::UpdateProgressGauge, MsgList::FlieListMenu, MsgList::SampleMessages,
-      MsgList::DevSearch,           MsgList::PatchMaker,   MsgList::UpdateServer};
+      MsgList::DevSearch,           MsgList::PatchMaker,   MsgList::UpdateServer,
+      MsgList::Downloads};
   return order;
 }
 

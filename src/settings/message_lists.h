@@ -20,9 +20,10 @@ enum class MsgList {
   SampleMessages,
   PatchMaker,
   UpdateServer,
+  Downloads,
 };
 
-constexpr int kMsgListCount = 9;
+constexpr int kMsgListCount = 10;
 
 class MessageLists {
  public:

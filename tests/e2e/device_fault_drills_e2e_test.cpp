@@ -148,7 +148,10 @@ class DeviceFaultDrills : public QObject {
     QVERIFY(openBig());
     QVERIFY(win_.missionsDone());
     QVERIFY(!fs::exists(downloaded("big.bin")));
-    QCOMPARE(win_.shownCount("download ok"), 0);
+    QCOMPARE(win_.downloadsReported(), 0);
+    QCOMPARE(win_.dialogs.boxes().back().title, QString("Download failed"));
+    QCOMPARE(win_.dialogs.boxes().back().text,
+             QString("big.bin: the connection to the device was lost."));
 
     // An operator's file of that name survives a broken replacement.
     writeFile(downloaded("big.bin"), "the operator's own file");
@@ -156,7 +159,7 @@ class DeviceFaultDrills : public QObject {
     QVERIFY(openBig());
     QVERIFY(win_.missionsDone());
     QCOMPARE(readAll(downloaded("big.bin")), std::string("the operator's own file"));
-    QCOMPARE(win_.shownCount("download ok"), 0);
+    QCOMPARE(win_.downloadsReported(), 0);
 
     // The page still downloads once the camera behaves.
     setFaults([](devsim::Faults&) {});
@@ -164,7 +167,29 @@ class DeviceFaultDrills : public QObject {
     QVERIFY(openBig());
     QVERIFY(win_.missionsDone());
     QCOMPARE(readAll(downloaded("big.bin")), patterned(kBigFile, 1));
-    QCOMPARE(win_.shownCount("download ok"), 1);
+    QCOMPARE(win_.downloadsReported(), 1);
+  }
+
+  void wrongDigestKeepsNoFileAndSaysSo() {
+    f().MD5Need_CheckBox->setChecked(true);
+    setFaults([](devsim::Faults& x) { x.badMd5 = true; });
+    writeFile(downloaded("big.bin"), "the operator's own file");
+    win_.dialogs.answers = {true};
+    QVERIFY(openBig());
+    QVERIFY(win_.missionsDone());
+    QCOMPARE(readAll(downloaded("big.bin")), std::string("the operator's own file"));
+    QCOMPARE(filesUnder(downloads_.path()), QStringList({"big.bin"}));
+    QCOMPARE(win_.downloadsReported(), 0);
+    QCOMPARE(win_.dialogs.boxes().back().text,
+             QString("big.bin: the MD5 check failed; the file was not kept."));
+
+    setFaults([](devsim::Faults&) {});
+    win_.dialogs.answers = {true};
+    QVERIFY(openBig());
+    QVERIFY(win_.missionsDone());
+    QCOMPARE(readAll(downloaded("big.bin")), patterned(kBigFile, 1));
+    QCOMPARE(win_.dialogs.boxes().back().title, QString("file md5"));
+    f().MD5Need_CheckBox->setChecked(false);
   }
 
   void dropMidUploadFailsTheRunAndFreesTheButtons() {
@@ -206,7 +231,7 @@ class DeviceFaultDrills : public QObject {
     setFaults([](devsim::Faults& x) { x.stall = true; });  // mid-file
     QVERIFY(win_.missionsDone());
     QCOMPARE(filesUnder(downloads_.path()), QStringList());
-    QCOMPARE(win_.shownCount("download ok"), 0);
+    QCOMPARE(win_.downloadsReported(), 0);
   }
 
   void stalledCameraFailsTheUploadAndTheLogin() {

@@ -187,6 +187,13 @@ struct DrillWindow : E2eWindow {
     return true;
   }
   int shownCount(const QString& text) { return static_cast<int>(dialogs.texts().count(text)); }
+  // Files named in "download ok" boxes (missions ending together share one).
+  int downloadsReported() {
+    int files = 0;
+    for (const QString& text : dialogs.texts())
+      if (text.startsWith("download ok\n")) files += static_cast<int>(text.count('\n'));
+    return files;
+  }
 };
 
 }  // namespace drill

@@ -150,7 +150,7 @@ class LocalFaultDrills : public QObject {
     QVERIFY(win_.missionsDone());
     QCOMPARE(filesUnder(disk), QStringList());
     QCOMPARE(freeBytes(disk), freeBefore);  // the side file went too
-    QCOMPARE(win_.shownCount("download ok"), 0);
+    QCOMPARE(win_.downloadsReported(), 0);
 
     // An operator's file of that name survives the failed replacement.
     writeFile(fs::path(disk.toStdString()) / "big.bin", "the operator's own file");
@@ -165,7 +165,7 @@ class LocalFaultDrills : public QObject {
     QVERIFY(win_.doubleClick("small.txt"));
     QVERIFY(win_.missionsDone());
     QCOMPARE(readAll(fs::path(disk.toStdString()) / "small.txt"), readAll(onDevice("small.txt")));
-    QCOMPARE(win_.shownCount("download ok"), 1);
+    QCOMPARE(win_.downloadsReported(), 1);
     win_.destroy();
   }
 
@@ -267,7 +267,7 @@ class LocalFaultDrills : public QObject {
     QVERIFY(closing.elapsed() < 10000);  // the device library's 1.5 s, for all nine at once
     win_.destroy();
     QCOMPARE(filesUnder(downloads_.path()), QStringList());
-    QCOMPARE(win_.shownCount("download ok"), 0);
+    QCOMPARE(win_.downloadsReported(), 0);
   }
 };
 

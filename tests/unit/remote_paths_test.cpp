@@ -78,14 +78,38 @@ TEST(DevicePaths, FullRelativeAndShown) {
   EXPECT_EQ(listingRequestCode("DCIM", kListDir), kListDir);
 }
 
-TEST(UpRule, CutsOneComponentOrTwoAfterAnExtension) {
-  EXPECT_EQ(upFrom("DCIM"), "");
-  EXPECT_EQ(upFrom("DCIM/x"), "DCIM");
-  EXPECT_EQ(upFrom("DCIM/a.jpg"), "");       // the file opened last, then its folder
-  EXPECT_EQ(upFrom("DCIM/.thumbs"), "");     // a dotted folder counts as a file
-  EXPECT_EQ(upFrom("DCIM/README"), "DCIM");  // a file without an extension: one cut
-  EXPECT_EQ(upFrom("v1.2/sub"), "");         // a dot in an earlier component counts too
-  EXPECT_EQ(upFrom("a.jpg"), "");
+TEST(ListingReply, AFullFieldNameEndsWhereTheNextEntryBegins) {
+  char buffer[kReplyBufferSize] = {};
+  const std::string name47(47, 'n');
+  putEntry(buffer, 0, '2', name47);
+  putEntry(buffer, 1, '1', "DCIM");
+  putEntry(buffer, 9, '2', name47);  // the last entry the buffer holds
+  EXPECT_EQ(entryAt(buffer, 0)->name, name47);
+  EXPECT_EQ(entryAt(buffer, 1)->name, "DCIM");
+  EXPECT_EQ(entryAt(buffer, 9)->name, name47);
+}
+
+TEST(UpRule, CutsExactlyOneComponentWhateverTheDots) {
+  EXPECT_EQ(parentDirOf("DCIM"), "");
+  EXPECT_EQ(parentDirOf("DCIM/x"), "DCIM");
+  EXPECT_EQ(parentDirOf("DCIM/.thumbs"), "DCIM");
+  EXPECT_EQ(parentDirOf("backup.v1/2026-11"), "backup.v1");
+  EXPECT_EQ(parentDirOf("v1.2/sub.d/x.y"), "v1.2/sub.d");
+  EXPECT_EQ(parentDirOf(""), "");
+}
+
+TEST(DownloadTarget, SideFilesOfTheLibraryAreRecognised) {
+  EXPECT_TRUE(isSideFileOf("a.mp4.0123456789ab.part", "a.mp4"));
+  EXPECT_FALSE(isSideFileOf("a.mp4.0123456789a.part", "a.mp4"));   // 11 digits
+  EXPECT_FALSE(isSideFileOf("a.mp4.0123456789ax.part", "a.mp4"));  // not hex
+  EXPECT_FALSE(isSideFileOf("b.mp4.0123456789ab.part", "a.mp4"));
+  EXPECT_FALSE(isSideFileOf("a.mp4.0123456789ab.tmp", "a.mp4"));
+  // A checked download of the same name receives under another name.
+  const std::string unchecked = uncheckedPathFor("a.mp4", 3);
+  EXPECT_NE(unchecked, "a.mp4");
+  EXPECT_FALSE(isSideFileOf(unchecked + ".0123456789ab.part", "a.mp4"));
+  EXPECT_TRUE(isSideFileOf(unchecked + ".0123456789ab.part", unchecked));
+  EXPECT_NE(uncheckedPathFor("a.mp4", 4), unchecked);
 }
 
 TEST(PathField, LongerPathsDoNotFit) {
