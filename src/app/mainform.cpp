@@ -67,6 +67,7 @@ TMainForm::~TMainForm() {
   // may outlive the window it reports to.
   stopAndFree(ListingThread);
   for (TThread*& mission : DownloadMissions) stopAndFree(mission);
+  stopAndFree(RebootCheckThread);
   // A web fetch still in flight ends within its HTTP deadlines; what it
   // brings no longer counts.
   WebFetches.close();
@@ -307,6 +308,8 @@ void TMainForm::StopAllThreads() {
   if (ListingThread && !ListingThread->Terminated()) stopAndFree(ListingThread);
   for (TThread*& mission : DownloadMissions)
     if (mission && !mission->Terminated()) stopAndFree(mission);
+  // The check after a reboot belongs to the device being left.
+  stopAndFree(RebootCheckThread);
 }
 
 void TMainForm::showPagesOnlyWhenUncovered() {
