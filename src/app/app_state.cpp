@@ -7,6 +7,7 @@ void AppState::reset() {
   messages.release();
   updateRun.active = false;
   updateRun.address.clear();
+  rebootCheck = RebootCheckState{};
   // updateRun.holdingConnection is left alone: it counts live workers, each
   // of which takes its count back when it ends.
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "session/device_session.h"
@@ -27,6 +28,14 @@ struct UpdateRunState {
   std::atomic<int> holdingConnection{0};
 };
 
+// What the check after a reboot compares the device's version with.
+struct RebootCheckState {
+  // The version the device reported at the last login (or reboot check).
+  std::int32_t versionAtLogin = 0;
+  // A backtrack was accepted since: the next reboot changes the version.
+  bool backtrackRequested = false;
+};
+
 struct AppState {
   DeviceSessionRecord session;
   ChosenDevice chosenDevice;
@@ -35,6 +44,7 @@ struct AppState {
   std::atomic<DeviceSearchRecord*> searchResult{nullptr};
   MessageLists messages;
   UpdateRunState updateRun;
+  RebootCheckState rebootCheck;
 
   // Back to the start state (the count of runs holding a connection
   // excepted: it follows live workers). Only while no worker runs.

@@ -69,6 +69,7 @@ TMainForm::~TMainForm() {
   // may outlive the window it reports to.
   stopAndFree(ListingThread);
   for (TThread*& mission : DownloadMissions) stopAndFree(mission);
+  stopAndFree(RebootCheckThread);
   stopUpdateCheck(*this);
   // A web fetch still in flight is abandoned; what it brings no longer
   // counts.
@@ -314,6 +315,8 @@ void TMainForm::StopAllThreads() {
   for (TThread*& mission : DownloadMissions)
     if (mission && !mission->Terminated()) stopAndFree(mission);
   if (UpdateCheckActive) stopUpdateCheck(*this);
+  // The check after a reboot belongs to the device being left.
+  stopAndFree(RebootCheckThread);
 }
 
 void TMainForm::showPagesOnlyWhenUncovered() {

@@ -299,6 +299,8 @@ class TMainForm : public QWidget {
   // --- Process-wide state kept by the window -------------------------------
   // The directory-listing worker, one at a time, or none.
   TThread* ListingThread = nullptr;
+  // The check that waits for a rebooted device to come back, or none.
+  TThread* RebootCheckThread = nullptr;
   // The nine download-mission slots.
   std::array<TThread*, 9> DownloadMissions{};
   // The entry opened last, relative to "/sdcard/"; Open sets it, Up cuts it.

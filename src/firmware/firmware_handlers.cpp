@@ -24,6 +24,9 @@
 #include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
 #include "firmware/fw_update_thread.h"
+#include "firmware/patch_choice.h"
+#include "firmware/reboot_check_thread.h"
+#include "session/discovery.h"
 
 namespace {
 
@@ -62,7 +65,9 @@ void requestBacktrack(TMainForm& form) {
                                form.msgText(MsgList::FWHints, fwmsg::kHintFailedConnection));
     return;
   }
-  // The session's flags stay as login read them.
+  // The session's flags stay as login read them; the check after the next
+  // reboot expects another version.
+  form.state().rebootCheck.backtrackRequested = true;
   form.FirmwareUpdate_Btn->setEnabled(true);
   form.FirmwareBacktrack_Btn->setEnabled(false);
   form.dialogs().showMessage(kMessageBoxTitle,
@@ -128,7 +133,13 @@ void TMainForm::Patch2Send_LVClick() {
   // Also when a pending update had left the button disabled; but during a run
   // the device buttons wait for the run's end step.
   if (!updateRunActive()) FirmwareUpdate_Btn->setEnabled(true);
-  showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
+  // A patch made for other hardware is said at once, not only by the
+  // device's refusal after the whole upload.
+  const QString hardware = loggedInHardware(*this);
+  if (!hardware.isEmpty() && patchIsForOtherHardware(path.toStdString(), hardware.toStdString()))
+    showFirmwareTipAs(this, msgText(MsgList::FWTipLabel, fwmsg::kTipPatchNotMatch), true);
+  else
+    showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
 }
 
 void TMainForm::FU_BtnMouseEnter(QWidget* sender) {
@@ -161,6 +172,36 @@ void setDeviceButtonsEnabled(TMainForm& f, bool enabled) {
   for (QPushButton* button :
        {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn, f.DeviceReboot_Btn, f.FirmwareBacktrack_Btn})
     button->setEnabled(enabled);
+}
+
+QString loggedInHardware(TMainForm& f) {
+  if (f.Login_SBtn->text() != f.msgText(MsgList::LoginButton, 1)) return {};
+  return f.TargetHarward_Val->text();
+}
+
+void showIdleTipWithoutPatch(TMainForm& f) {
+  if (f.Patch2Send_LV->count() == 0 &&
+      f.FirmwareWpdateTip_Label->text() == f.msgText(MsgList::FWTipLabel, fwmsg::kTipReady))
+    showFirmwareTip(&f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch));
+}
+
+void showTipForLoggedInDevice(TMainForm& f) {
+  f.UpdateProgress_Gauge->hide();
+  f.FirmwareWpdateTip_Label->show();
+  const DeviceSessionRecord& session = f.state().session;
+  if (session.UpdatePending != 0) {
+    // The update buttons are off until the device has rebooted.
+    showFirmwareTipAs(&f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipPendingReboot), false);
+  } else if (f.Patch2Send_LV->count() == 0) {
+    showFirmwareTip(&f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch));
+  } else {
+    const QString path = listitem::subItem(f.Patch2Send_LV->item(0));
+    const bool other =
+        patchIsForOtherHardware(path.toStdString(), f.TargetHarward_Val->text().toStdString());
+    showFirmwareTipAs(
+        &f, f.msgText(MsgList::FWTipLabel, other ? fwmsg::kTipPatchNotMatch : fwmsg::kTipReady),
+        other);
+  }
 }
 
 void setDeviceButtonsFromSession(TMainForm& f) {
@@ -210,6 +251,92 @@ void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin) {
   worker->Start();
 }
 
+namespace {
+
+// The reboot check's view of the window: each call goes to the page function
+// of the same name, which skips a window that has gone.
+class FormRebootCheckPage final : public RebootCheckPage {
+ public:
+  explicit FormRebootCheckPage(TMainForm& form) : form_(&form) {}
+  bool startRebootSearch() override {
+    // A check being stopped starts nothing more.
+    if (MainForm != form_ || !form_->RebootCheckThread || form_->RebootCheckThread->Terminated())
+      return false;
+    return ::startRebootSearch(form_);
+  }
+  bool rebootSearchRunning() override { return ::rebootSearchRunning(form_); }
+  bool searchListed(const std::string& address) override { return ::searchListed(form_, address); }
+  void showDeviceBack(std::int32_t version, std::int32_t updatePending,
+                      std::int32_t backtrackAvailable) override {
+    ::showDeviceBack(form_, version, updatePending, backtrackAvailable);
+  }
+  void showRebootCheckTip(const QString& tip, bool failure) override {
+    ::showRebootCheckTip(form_, tip, failure);
+  }
+
+ private:
+  TMainForm* form_;
+};
+
+}  // namespace
+
+void startRebootCheck(TMainForm& form, const std::string& address) {
+  stopRebootCheck(form);
+  AppState& state = form.state();
+  RebootCheckRequest request;
+  request.address = address;
+  request.user = state.session.UserName;
+  request.password = state.session.Password;
+  request.versionBefore = state.rebootCheck.versionAtLogin;
+  request.changeAwaited = state.session.UpdatePending != 0 || state.rebootCheck.backtrackRequested;
+  request.rebootAtMs = form.services().clock->nowMs();
+  auto* worker = new TRebootCheckThread(std::make_unique<FormRebootCheckPage>(form), state,
+                                        form.device(), *form.services().clock, std::move(request));
+  form.RebootCheckThread = worker;
+  worker->Start();
+}
+
+void stopRebootCheck(TMainForm& form) { stopAndFree(form.RebootCheckThread); }
+
+// --- Page functions of the reboot check -----------------------------------------
+
+bool startRebootSearch(TMainForm* f) {
+  if (MainForm != f || deviceSearchRunning()) return false;
+  f->DevSearch_BtnClick();
+  return true;
+}
+
+bool rebootSearchRunning(TMainForm* f) { return MainForm == f && deviceSearchRunning(); }
+
+bool searchListed(TMainForm* f, const std::string& address) {
+  if (MainForm != f) return false;
+  const QString wanted = QString::fromStdString(address);
+  for (const DeviceSearchRecord* r = f->state().searchResult.load(); r; r = r->next)
+    if (recordField(r->address, sizeof r->address) == wanted) return true;
+  return false;
+}
+
+void showDeviceBack(TMainForm* f, std::int32_t version, std::int32_t updatePending,
+                    std::int32_t backtrackAvailable) {
+  if (MainForm != f) return;
+  DeviceSessionRecord& session = f->state().session;
+  session.UpdatePending = updatePending;
+  session.BacktrackAvailable = backtrackAvailable;
+  f->state().rebootCheck = {version, false};
+  showFirmwareVersion(f, version);
+  // A run started meanwhile keeps the buttons until its own end step.
+  if (f->updateRunActive()) return;
+  setDeviceButtonsFromSession(*f);
+  if (backtrackAvailable != 0) f->FirmwareBacktrack_Btn->setVisible(updatePending != 0);
+}
+
+void showRebootCheckTip(TMainForm* f, const QString& tip, bool failure) {
+  if (MainForm != f || f->updateRunActive()) return;
+  f->UpdateProgress_Gauge->hide();
+  showFirmwareTipAs(f, tip, failure);
+  f->FirmwareWpdateTip_Label->show();
+}
+
 // --- Page functions of the update run -----------------------------------------
 
 void lockDeviceButtons(TMainForm* f) {
@@ -243,10 +370,15 @@ void showUpdateProgress(TMainForm* f, int value) {
 
 void showFirmwareTip(TMainForm* f, const QString& text) {
   if (MainForm != f) return;
-  QLabel* tip = f->FirmwareWpdateTip_Label;
   bool failure = false;
   for (int index : fwmsg::kFailureTips)
     failure = failure || text == f->msgText(MsgList::FWTipLabel, index);
+  showFirmwareTipAs(f, text, failure);
+}
+
+void showFirmwareTipAs(TMainForm* f, const QString& text, bool failure) {
+  if (MainForm != f) return;
+  QLabel* tip = f->FirmwareWpdateTip_Label;
   tip->setText(text);
   if (tip->property("tone").toString() == (failure ? "failure" : "")) return;
   tip->setProperty("tone", failure ? "failure" : "");
@@ -258,7 +390,7 @@ void showFirmwareTip(TMainForm* f, const QString& text) {
 void showUpdateFailure(TMainForm* f, const QString& tip) {
   if (MainForm != f) return;
   f->UpdateProgress_Gauge->hide();
-  showFirmwareTip(f, tip);
+  showFirmwareTipAs(f, tip, true);
   f->FirmwareWpdateTip_Label->show();
 }
 
@@ -275,7 +407,9 @@ QString endUpdateRun(TMainForm* f, UpdateOrigin origin) {
 }
 
 void dropPackedPatch(TMainForm* f) {
-  if (MainForm == f && f->Patch2Send_LV->count() == 1) f->Patch2Send_LV->clear();
+  if (MainForm != f) return;
+  if (f->Patch2Send_LV->count() == 1) f->Patch2Send_LV->clear();
+  showIdleTipWithoutPatch(*f);
 }
 
 void postRunNotice(TMainForm* f, const QString& text) {

@@ -61,11 +61,17 @@ void TFWUpdateThread::sendPatch() {
   });
   const std::string path = patchPath.toStdString();
   std::string md5;
+  std::error_code sizeError;
   try {
     if (path.empty()) throw std::runtime_error("no patch in the patch area");
     md5 = FileMd5Hex(path);
   } catch (const std::exception&) {
-    showFailure(fwmsg::kTipUpdateFailed);
+    showFailure(fwmsg::kTipUpdateFailed, text(MsgList::FWTipLabel, fwmsg::kWhyUnreadableFile));
+    return;
+  }
+  // Nothing the device could take; said before a connection is opened.
+  if (std::filesystem::file_size(path, sizeError) == 0 && !sizeError) {
+    showFailure(fwmsg::kTipUpdateFailed, text(MsgList::FWTipLabel, fwmsg::kWhyEmptyFile));
     return;
   }
 
@@ -95,10 +101,10 @@ QString TFWUpdateThread::text(MsgList list, int index) const {
   return msgText(state_.messages, list, index);
 }
 
-void TFWUpdateThread::showFailure(int tipIndex) {
-  onPage([this, tipIndex](UpdatePage& p) {
-    p.showUpdateFailure(text(MsgList::FWTipLabel, tipIndex));
-  });
+void TFWUpdateThread::showFailure(int tipIndex, const QString& reason) {
+  QString tip = text(MsgList::FWTipLabel, tipIndex);
+  if (!reason.isEmpty()) tip = fwmsg::withReason(tip, reason);
+  onPage([&tip](UpdatePage& p) { p.showUpdateFailure(tip); });
 }
 
 void TFWUpdateThread::actOnResult(int32_t result) {
@@ -107,7 +113,7 @@ void TFWUpdateThread::actOnResult(int32_t result) {
   } else if (result == KESTRUM_SEND_BUSY) {
     showFailure(fwmsg::kTipDeviceBusy);
   } else if (result < 0) {
-    showFailure(fwmsg::kTipUpdateFailed);
+    showFailure(fwmsg::kTipUpdateFailed, fwmsg::reasonText(state_.messages, result));
   } else if (result >= KESTRUM_SEND_DELIVERED) {
     const bool installed = result > KESTRUM_SEND_DELIVERED;
     onPage([this, result, installed](UpdatePage& p) {

@@ -32,7 +32,8 @@ class TFWUpdateThread final : public TThread {
   void sendPatch();
   // A message-list entry, read now (the lists are guarded for this thread).
   QString text(MsgList list, int index) const;
-  void showFailure(int tipIndex);
+  // The gauge goes; the tip says the step failed, and why when known.
+  void showFailure(int tipIndex, const QString& reason = {});
   void actOnResult(int32_t result);
   void endStep();
 

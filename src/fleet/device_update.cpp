@@ -10,6 +10,7 @@
 #include "fleet/device_survey.h"
 #include "fleet/shared_search.h"
 #include "patchformat.h"
+#include "session/device_return.h"
 
 namespace {
 
@@ -123,31 +124,47 @@ class DeviceRun {
   }
 
   // Waits until the camera answers a search sent after the reboot and takes
-  // a login. A camera still going down, or still starting, may answer one
-  // and not the other: both are asked again until the deadline.
+  // a login (the wait the window's reboot check shares).
   bool awaitReturn(DeviceOutcome& out, Clock::time_point since) {
-    const Clock::time_point deadline = since + options_.rebootWait;
-    const auto waited = [&] {
-      return std::to_string(
-          std::chrono::duration_cast<std::chrono::seconds>(options_.rebootWait).count());
+    class Probe final : public DeviceReturnProbe {
+     public:
+      Probe(DeviceRun& run, DeviceOutcome& out) : run_(run), out_(out) {}
+      std::int64_t nowMs() override { return toMs(Clock::now()); }
+      bool answeredSearch(std::int64_t sinceMs, std::int64_t deadlineMs) override {
+        run_.stage(Stage::WaitingForDevice);
+        return run_.search_.waitForAnswer(out_.target.address, fromMs(sinceMs), fromMs(deadlineMs));
+      }
+      std::int32_t logIn() override {
+        int32_t result = 0;
+        run_.logIn(out_, &out_.versionAfter, &result, Stage::Confirming);
+        return result;
+      }
+
+     private:
+      DeviceRun& run_;
+      DeviceOutcome& out_;
     };
-    stage(Stage::WaitingForDevice);
-    for (;;) {
-      if (!search_.waitForAnswer(out.target.address, since, deadline)) {
-        fail(out, "did not answer a search within " + waited() + " s of the reboot");
-        return false;
-      }
-      int32_t result = 0;
-      if (logIn(out, &out.versionAfter, &result, Stage::Confirming)) return true;
-      // Only a camera that is not (yet) reachable is worth asking again.
-      const bool unreachable = result == -1 || result == -3;
-      if (!unreachable || Clock::now() >= deadline) {
-        out.reason = "after the reboot: " + out.reason;
-        return false;
-      }
-      since = Clock::now();
-      stage(Stage::WaitingForDevice);
+    Probe probe(*this, out);
+    const DeviceReturnResult back =
+        awaitDeviceReturn(probe, toMs(since), toMs(since + options_.rebootWait));
+    if (back.outcome == DeviceReturn::NoAnswer) {
+      const auto waited = std::chrono::duration_cast<std::chrono::seconds>(options_.rebootWait);
+      fail(out,
+           "did not answer a search within " + std::to_string(waited.count()) + " s of the reboot");
+      return false;
     }
+    if (back.outcome == DeviceReturn::LoginFailed) {
+      out.reason = "after the reboot: " + out.reason;
+      return false;
+    }
+    return true;
+  }
+
+  static std::int64_t toMs(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+  }
+  static Clock::time_point fromMs(std::int64_t ms) {
+    return Clock::time_point(std::chrono::milliseconds(ms));
   }
 
   IDeviceLink& link_;

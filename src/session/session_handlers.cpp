@@ -19,6 +19,7 @@
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_page.h"
+#include "firmware/firmware_texts.h"
 #include "session/device_login.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
@@ -30,6 +31,15 @@ namespace {
 
 const QString kRunStillActive =
     QStringLiteral("An update is running. Change the device once it has ended.");
+
+// A login that failed without the device refusing the account: the step
+// and what happened.
+QString loginFailureMessage(TMainForm& form, int32_t result) {
+  const QString why = result == -1 || result == -3
+                          ? fwmsg::reasonText(form.state().messages, result)
+                          : form.msgText(MsgList::FWTipLabel, fwmsg::kWhyDeviceCode).arg(result);
+  return fwmsg::withReason(form.msgText(MsgList::FWTipLabel, fwmsg::kMsgLoginFailed), why);
+}
 
 }  // namespace
 
@@ -44,15 +54,17 @@ void TMainForm::Login_SBtnClick() {
     return;
   }
 
+  // The check after a reboot waits for the device being left.
+  stopRebootCheck(*this);
+
   // 1. Pressed as "ChangeDev": stop the current device's work first.
   if (Login_SBtn->text() == msgText(MsgList::LoginButton, 1)) {
     StopAllThreads();
     UpdateProgress_Gauge->hide();
     FirmwareWpdateTip_Label->show();
-    if (Patch2Send_LV->count() == 1) {
-      Patch2Send_LV->clear();
-      showFirmwareTip(this, msgText(MsgList::FWTipLabel, 0));
-    }
+    // Neither the patch nor what the tip said belongs to the next device.
+    Patch2Send_LV->clear();
+    showFirmwareTip(this, msgText(MsgList::FWTipLabel, 0));
     FileList_LV->clear();
     PatchMessage_Memo->clear();
   }
@@ -99,12 +111,17 @@ void TMainForm::Login_SBtnClick() {
       loginDefaultThenTyped(link, session, UserName_Edit->text().toStdString(),
                             Password_Edit->text().toStdString(), hardwareName, &version);
 
-  // 11. Refused: the caption keeps the address, the connection stays open.
+  // 11. Refused: the connection stays open until the next press. No device
+  // is logged in now: the caption says so, the page's buttons stay off.
   if (result != 0) {
+    setWindowTitle("Tovarin - No Connect");
+    FirmwareBacktrack_Btn->hide();
     if (result == KESTRUM_LOGIN_NO_SUCH_USER)
       dialogs().showMessage(kMessageBoxTitle, "User not exists!");
     else if (result == KESTRUM_LOGIN_WRONG_PASSWORD)
       dialogs().showMessage(kMessageBoxTitle, "Password error");
+    else
+      dialogs().showMessage(kMessageBoxTitle, loginFailureMessage(*this, result));
     return finish();
   }
 
@@ -114,12 +131,14 @@ void TMainForm::Login_SBtnClick() {
   TargetVersion_Val->adjustSize();
   TargetHarward_Val->adjustSize();
   setDeviceButtonsFromSession(*this);
-  if (session.BacktrackAvailable != 0) {
+  if (session.BacktrackAvailable != 0)
     FirmwareBacktrack_Btn->setVisible(session.UpdatePending != 0);
-  } else {
-    if (session.UpdatePending != 0) showFirmwareTip(this, msgText(MsgList::FWTipLabel, 4));
+  else
     FirmwareBacktrack_Btn->hide();
-  }
+  state().rebootCheck = {version, false};
+  Login_SBtn->setText(msgText(MsgList::LoginButton, 1));
+  // Nothing the previous device's page said carries over.
+  showTipForLoggedInDevice(*this);
   if (Pages_PageControl->isTabVisible(Tovarin_Page)) {
     StartRootListing();
   } else {
@@ -127,7 +146,6 @@ void TMainForm::Login_SBtnClick() {
     // device operation opens its own.
     link.ReleaseSocket(&session.CommandConnection);
   }
-  Login_SBtn->setText(msgText(MsgList::LoginButton, 1));
   PanelSpreader_BtnClick();
   PanelSpreader_Btn->setEnabled(true);
   StartPatchHistoryFetch(TargetHarward_Val->text());
@@ -148,6 +166,8 @@ void TMainForm::RebootDevice() {
   if (!loginPanelOpen()) PanelSpreader_BtnClick();
   PanelSpreader_Btn->setEnabled(true);
   DevSearch_BtnClick();
+  // The device's firmware is confirmed in the background once it is back.
+  startRebootCheck(*this, address);
 }
 
 namespace {

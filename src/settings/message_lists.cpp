@@ -7,18 +7,18 @@ namespace {
 std::vector<std::string> defaultsOf(MsgList list) {
   switch (list) {
     case MsgList::FWTipLabel:
-      return {"You Need Put A Patch File into the Rect!Click it!",
-              "Ready to Update!",
-              "Patch not Match, Please Check!",
-              "Update Failed, Please Check and Retry!",
-              "Update will finish after reboot",
-              "Connect to Device Failed, Please Check!",
-              "Device Busy, Please wait then Retry!",
-              "Canceling Update!",
-              "Update Canceled!",
-              "Downloading...",
-              "Incomplete Patch(md5 check not match)!",
-              "Connection Abnormal or Device not support!"};
+      return {"You Need Put A Patch File into the Rect!Click it!", "Ready to Update!",
+              "Patch not Match, Please Check!", "Update Failed, Please Check and Retry!",
+              "Update will finish after reboot", "Connect to Device Failed, Please Check!",
+              "Device Busy, Please wait then Retry!", "Canceling Update!", "Update Canceled!",
+              "Downloading...", "Incomplete Patch(md5 check not match)!",
+              "Connection Abnormal or Device not support!",
+              // The device's firmware as the reboot check finds it.
+              "Device now runs version %1", "Still on %1 after the reboot",
+              "Device did not come back within %1 s of the reboot",
+              // Why a step failed, after its message.
+              "not an update patch", "empty file", "connection lost", "device stopped answering",
+              "patch file cannot be read", "device error, code %1", "Login failed"};
     case MsgList::FWHints:
       return {"Do you want to cancel this update?",
               "Failed, Please Check the Connection!",

@@ -24,7 +24,9 @@ namespace {
 constexpr const char* kCamera = "127.0.0.2";
 constexpr std::size_t kBigFile = 3 * 1024 * 1024;
 constexpr int kFolderEntries = 25;  // three listing replies
-const QString kUpdateFailed = "Update Failed, Please Check and Retry!";
+// The common failure text, then what happened.
+const QString kConnectionLost = "Update Failed, Please Check and Retry! (connection lost)";
+const QString kNoAnswer = "Update Failed, Please Check and Retry! (device stopped answering)";
 
 }  // namespace
 
@@ -197,7 +199,7 @@ class DeviceFaultDrills : public QObject {
     setFaults([](devsim::Faults& x) { x.dropAfterBytes = 200000; });
     QVERIFY(sendPatch(writePatch(1000000)));
     QVERIFY(runEnded());
-    QCOMPARE(f().FirmwareWpdateTip_Label->text(), kUpdateFailed);
+    QCOMPARE(f().FirmwareWpdateTip_Label->text(), kConnectionLost);
     firmwareButtonsAreBack();
     QVERIFY(!win_.dialogs.texts().contains("Device reboot!"));
     QCOMPARE(camera().status().version, 2010);
@@ -239,7 +241,7 @@ class DeviceFaultDrills : public QObject {
     setFaults([](devsim::Faults& x) { x.stall = true; });
     QVERIFY(sendPatch(writePatch(300000)));
     QVERIFY(runEnded());
-    QCOMPARE(f().FirmwareWpdateTip_Label->text(), kUpdateFailed);
+    QCOMPARE(f().FirmwareWpdateTip_Label->text(), kNoAnswer);
     firmwareButtonsAreBack();
     QCOMPARE(camera().status().version, 2010);
 
@@ -254,6 +256,9 @@ class DeviceFaultDrills : public QObject {
     QVERIFY(!f().DeviceReboot_Btn->isEnabled());
     QVERIFY(f().LoginHint_Label->isHidden());
     QCOMPARE(win_.shownCount("Device reboot!"), 0);
+    // Said, after one deadline: the silent camera is not asked twice.
+    QCOMPARE(win_.shownCount("Login failed (device stopped answering)"), 1);
+    QCOMPARE(f().windowTitle(), QString("Tovarin - No Connect"));
 
     setFaults([](devsim::Faults&) {});
     QVERIFY(win_.click(f().Login_SBtn));

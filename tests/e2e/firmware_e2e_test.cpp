@@ -157,6 +157,17 @@ class FirmwareE2eTest : public QObject {
     QVERIFY(f().DeviceReboot_Btn->isEnabled());
     QVERIFY(rebootedAndBack("CAM0001A", searches));
 
+    // The window confirms the new firmware by itself once the camera is back
+    // (its clock moves only when the test moves it).
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          win_.clock.now += 100;
+          return f().FirmwareWpdateTip_Label->text() == "Device now runs version 2011";
+        },
+        15000));
+    QCOMPARE(f().TargetVersion_Val->text(), QString("2011"));
+    QVERIFY(f().FirmwareUpdate_Btn->isEnabled());
+
     QVERIFY(login(kCamera));
     QCOMPARE(f().TargetVersion_Val->text(), QString("2011"));
     QCOMPARE(lab_->device("CAM0001A")->status().reboots, 1);

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -99,10 +100,11 @@ class RecordingSleeper final : public ISleeper {
   std::function<void()> onSleep;
 };
 
+// Stands still unless the test moves it (workers read it too).
 class FixedClock final : public IClock {
  public:
   std::int64_t nowMs() override { return now; }
-  std::int64_t now = 1'700'000'000'000;
+  std::atomic<std::int64_t> now{1'700'000'000'000};
 };
 
 // A browser that is found at path (empty: none) and records what it was

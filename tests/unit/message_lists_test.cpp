@@ -9,7 +9,7 @@ TEST(MessageListsTest, DefaultCountsAndQuotedEntry) {
   MessageLists lists;
   lists.fill();
   const std::pair<MsgList, int> counts[] = {
-      {MsgList::FWTipLabel, 12},    {MsgList::FWHints, 13},  {MsgList::UpdateProgressGauge, 4},
+      {MsgList::FWTipLabel, 22},    {MsgList::FWHints, 13},  {MsgList::UpdateProgressGauge, 4},
       {MsgList::LoginButton, 2},    {MsgList::DevSearch, 2}, {MsgList::FlieListMenu, 2},
       {MsgList::SampleMessages, 1}, {MsgList::PatchMaker, 3},  {MsgList::UpdateServer, 16},
       {MsgList::Downloads, 17}};
@@ -23,10 +23,10 @@ TEST(MessageListsTest, DefaultCountsAndQuotedEntry) {
 TEST(MessageListsTest, ReplaceBeyondCountChangesNothing) {
   MessageLists lists;
   lists.fill();
-  lists.replace(MsgList::FWTipLabel, 12, "x");
+  lists.replace(MsgList::FWTipLabel, 22, "x");
   lists.replace(MsgList::FWTipLabel, -1, "x");
-  EXPECT_EQ(lists.countOf(MsgList::FWTipLabel), 12);
-  EXPECT_EQ(lists.textOf(MsgList::FWTipLabel, 12), "");
+  EXPECT_EQ(lists.countOf(MsgList::FWTipLabel), 22);
+  EXPECT_EQ(lists.textOf(MsgList::FWTipLabel, 22), "");
   lists.release();
   EXPECT_EQ(lists.textOf(MsgList::LoginButton, 0), "");
 }

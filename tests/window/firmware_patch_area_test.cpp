@@ -5,6 +5,7 @@
 
 #include "firmware/firmware_page.h"
 #include "firmware_fixture.h"
+#include "patchformat.h"
 
 class FirmwarePatchAreaTest : public QObject {
   Q_OBJECT
@@ -33,6 +34,34 @@ class FirmwarePatchAreaTest : public QObject {
     QCOMPARE(f.Patch2Send_LV->toolTip(), path);
     // "Ready" is a hint again, in the page's own colour.
     QCOMPARE(f.FirmwareWpdateTip_Label->property("tone").toString(), QString());
+  }
+
+  void aPatchForOtherHardwareIsSaidWhenChosen() {
+    FirmwareFixture fx;
+    TMainForm& f = *fx.f;
+    f.TargetHarward_Val->setText("47RKT");  // as a login leaves it
+    f.Login_SBtn->setText("ChangeDev");
+    auto choose = [&](const QString& name, const std::string& hardware) {
+      const QString path = fx.dir.filePath(name);
+      std::string error;
+      QVERIFY2(
+          patchformat::writePatch(path.toStdString(), hardware, 2011,
+                                  {patchformat::PayloadFile::fromBytes("app.bin", "x")},
+                                  patchformat::buildInstallScript("2010", {"app.bin"}), &error),
+          error.c_str());
+      fx.dialogs.files.push_back(path);
+      f.Patch2Send_LVClick();
+    };
+    const auto tone = [&] { return f.FirmwareWpdateTip_Label->property("tone").toString(); };
+    choose("52HQX_3002.patch", "52HQX");
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(), QString("Patch not Match, Please Check!"));
+    QCOMPARE(tone(), QString("failure"));
+    choose("47RKT_2011.patch", "47RKT");
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(), QString("Ready to Update!"));
+    QCOMPARE(tone(), QString());
+    // A file that is no patch at all is left to the device to judge.
+    fx.choosePatch("notes.patch");
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(), QString("Ready to Update!"));
   }
 
   void aSecondChoiceReplacesTheFirstWhateverItsExtension() {

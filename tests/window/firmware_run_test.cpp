@@ -46,9 +46,21 @@ class FirmwareRunTest : public QObject {
                                      << "" << unchanged << false;
     QTest::newRow("-6 busy") << -6 << "Device Busy, Please wait then Retry!"
                              << "" << unchanged << false;
-    QTest::newRow("-5 failed") << -5 << "Update Failed, Please Check and Retry!"
-                               << "" << unchanged << false;
-    QTest::newRow("-1 failed") << -1 << "Update Failed, Please Check and Retry!"
+    // A failed update says why after the common text.
+    QTest::newRow("-5 not a patch")
+        << -5 << "Update Failed, Please Check and Retry! (not an update patch)"
+        << "" << unchanged << false;
+    QTest::newRow("-1 connection lost")
+        << -1 << "Update Failed, Please Check and Retry! (connection lost)"
+        << "" << unchanged << false;
+    QTest::newRow("-3 no answer")
+        << -3 << "Update Failed, Please Check and Retry! (device stopped answering)"
+        << "" << unchanged << false;
+    QTest::newRow("-8 unreadable")
+        << -8 << "Update Failed, Please Check and Retry! (patch file cannot be read)"
+        << "" << unchanged << false;
+    QTest::newRow("-11 other") << -11
+                               << "Update Failed, Please Check and Retry! (device error, code -11)"
                                << "" << unchanged << false;
     QTest::newRow("0 unknown") << 0 << ""
                                << "Uploading Patch" << unchanged << false;
@@ -240,13 +252,27 @@ class FirmwareRunTest : public QObject {
     fx.dialogs.answers.push_back(true);
     f.FirmwareUpdate_BtnClick(f.FirmwareUpdate_Btn);
     QVERIFY(fx.waitRunEnded());
-    QCOMPARE(f.FirmwareWpdateTip_Label->text(), QString("Update Failed, Please Check and Retry!"));
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(),
+             QString("Update Failed, Please Check and Retry! (patch file cannot be read)"));
     QVERIFY(!f.FirmwareWpdateTip_Label->isHidden());
     QVERIFY(f.UpdateProgress_Gauge->isHidden());
     // The end hook runs all the same.
     QCOMPARE(fx.device.calls, std::vector<std::string>{"ReleaseSocket"});
     QVERIFY(f.DeviceReboot_Btn->isEnabled());
     QVERIFY(f.FirmwareUpdate_Btn->isEnabled());
+  }
+
+  void emptyPatchFailsBeforeConnecting() {
+    FirmwareFixture fx;
+    TMainForm& f = *fx.f;
+    fx.dialogs.files.push_back(fx.writeFile("empty.patch", QByteArray()));
+    fx.dialogs.answers.push_back(true);
+    f.FirmwareUpdate_BtnClick(f.FirmwareUpdate_Btn);
+    QVERIFY(fx.waitRunEnded());
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(),
+             QString("Update Failed, Please Check and Retry! (empty file)"));
+    QCOMPARE(f.FirmwareWpdateTip_Label->property("tone").toString(), QString("failure"));
+    QCOMPARE(fx.device.calls, std::vector<std::string>{"ReleaseSocket"});
   }
 
   void automaticRunEmptiesTheWorkFolder_data() {
@@ -287,6 +313,18 @@ class FirmwareRunTest : public QObject {
     QVERIFY(QFile::exists(outside));
     QCOMPARE(f.Patch2Send_LV->count(), 0);
     QVERIFY(fx.waitSearchesEnded());
+  }
+
+  void emptiedAreaAfterAnAutomaticRunIsNotReady() {
+    FirmwareFixture fx;
+    TMainForm& f = *fx.f;
+    fx.choosePatch("47RKT_2011.patch");  // as the packer leaves it: "Ready"
+    fx.device.onSend = [](const char*, const char*, int32_t*) { return 3; };
+    f.FirmwareUpdate_BtnClick(f.CheckForUpdate_Btn);
+    QVERIFY(fx.waitRunEnded());
+    QCOMPARE(f.Patch2Send_LV->count(), 0);
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(),
+             QString("You Need Put A Patch File into the Rect!Click it!"));
   }
 
   void oneRunAtATime() {

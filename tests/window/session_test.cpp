@@ -185,7 +185,7 @@ class SessionTest : public QObject {
     QCOMPARE(f.Login_SBtn->text(), QString("ChangeDev"));
   }
 
-  void refusedLoginsShowTheirMessagesAndKeepTheAddressCaption() {
+  void refusedLoginsShowTheirMessagesAndNoConnectCaption() {
     FormFixture fx;
     TMainForm& f = fx.create();
     f.IPAddress_Edit->setText("127.0.0.3");
@@ -195,11 +195,38 @@ class SessionTest : public QObject {
     f.Login_SBtnClick();
     fx.device.loginAnswers = {refused(-5), refused(-5)};
     f.Login_SBtnClick();
-    QCOMPARE(fx.dialogs.texts(), (QStringList{"User not exists!", "Password error"}));
-    QCOMPARE(f.windowTitle(), QString("Tovarin - IP: 127.0.0.3"));
+    QCOMPARE(fx.dialogs.texts(), (QStringList{"User not exists!", "Password error",
+                                              "Login failed (device error, code -5)"}));
+    // No device is logged in: the caption does not name one.
+    QCOMPARE(f.windowTitle(), QString("Tovarin - No Connect"));
     QCOMPARE(f.Login_SBtn->text(), QString("Login"));
     QVERIFY(fx.state.session.CommandConnection >= 1);  // kept until the next press
     QVERIFY(f.loginPanelOpen());
+  }
+
+  void silentDeviceEndsTheLoginAfterOneDeadlineWithAMessage() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.2");
+    f.Login_SBtnClick();  // a device was logged in before
+    fx.dialogs.clear();
+    fx.device.logins.clear();
+    // Connected, then no answer within the login's deadline: not asked twice.
+    fx.device.loginAnswers = {refused(-3)};
+    f.Login_SBtnClick();
+    QCOMPARE(fx.device.logins.size(), std::size_t(1));
+    QCOMPARE(fx.dialogs.texts(), QStringList{"Login failed (device stopped answering)"});
+    QCOMPARE(f.windowTitle(), QString("Tovarin - No Connect"));
+    for (QPushButton* b :
+         {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn, f.DeviceReboot_Btn, f.FirmwareBacktrack_Btn})
+      QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    QVERIFY(f.FirmwareBacktrack_Btn->isHidden());
+    QVERIFY(f.LoginHint_Label->isHidden());
+    // A connection closed under both attempts is said as such.
+    fx.dialogs.clear();
+    fx.device.loginAnswers = {refused(-1), refused(-1)};
+    f.Login_SBtnClick();
+    QCOMPARE(fx.dialogs.texts(), QStringList{"Login failed (connection lost)"});
   }
 
   void failedConnectionsShowFiveThenElevenAndResetAfterSuccess() {
@@ -262,6 +289,27 @@ class SessionTest : public QObject {
     QVERIFY(!f.FirmwareBacktrack_Btn->isHidden());
   }
 
+  void tipsOfThePreviousDeviceDoNotCarryOver() {
+    FormFixture fx;
+    TMainForm& f = fx.create();
+    f.IPAddress_Edit->setText("127.0.0.2");
+    fx.device.loginAnswers = {accepted("47RKT", 2010, 1, 0)};
+    f.Login_SBtnClick();
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(), QString("Update will finish after reboot"));
+    f.IPAddress_Edit->setText("127.0.0.4");
+    fx.device.loginAnswers = {accepted("52HQX", 3001, 0, 0)};
+    f.Login_SBtnClick();
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(),
+             QString("You Need Put A Patch File into the Rect!Click it!"));
+    // A failure tip of the previous device goes too, even when the next
+    // login fails.
+    f.FirmwareWpdateTip_Label->setText("Update Failed, Please Check and Retry! (connection lost)");
+    fx.device.connectResults = {-1};
+    f.Login_SBtnClick();
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(),
+             QString("You Need Put A Patch File into the Rect!Click it!"));
+  }
+
   void pendingUpdateWithABacktrackOffersOnlyBacktrackAndReboot() {
     // The same rule as a run's end step: the pending update blocks another
     // send until the reboot, and backtrack is there to undo it.
@@ -275,6 +323,8 @@ class SessionTest : public QObject {
     QVERIFY(f.FirmwareBacktrack_Btn->isEnabled());
     QVERIFY(!f.FirmwareBacktrack_Btn->isHidden());
     QVERIFY(f.DeviceReboot_Btn->isEnabled());
+    // The tip says why the update buttons are off.
+    QCOMPARE(f.FirmwareWpdateTip_Label->text(), QString("Update will finish after reboot"));
   }
 
   void refusedChangeDevLeavesTheDeviceButtonsOffUntilALogin() {
