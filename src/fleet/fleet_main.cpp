@@ -21,6 +21,7 @@
 #include "fleet/device_update.h"
 #include "fleet/fleet_report.h"
 #include "fleet/fleet_run.h"
+#include "fleet/identifier_clash.h"
 #include "fleet/online_patches.h"
 #include "fleet/progress_board.h"
 #include "fleet/shared_search.h"
@@ -91,10 +92,14 @@ int runSearch(IDeviceLink& link, const Options& o) {
   } else {
     for (std::size_t i = 0; i < found.size(); ++i) surveys[i].target = found[i];
   }
-  if (o.json)
-    std::cout << surveysJson(surveys, withLogin).dump(2) << "\n";
-  else
-    std::cout << surveysTable(surveys, withLogin);
+  const std::vector<IdentifierClash> clashes = identifierClashes(found);
+  if (o.json) {
+    nlohmann::ordered_json rows = surveysJson(surveys, withLogin);
+    markClashes(rows, clashes);
+    std::cout << rows.dump(2) << "\n";
+  } else {
+    std::cout << surveysTable(surveys, withLogin) << clashLines(clashes);
+  }
   return 0;
 }
 
@@ -207,8 +212,10 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     std::filesystem::remove_all(workRoot, ignored);
   }
 
-  std::cout << "\n" << outcomesTable(outcomes);
+  const std::vector<IdentifierClash> clashes = identifierClashes(targets);
+  std::cout << "\n" << outcomesTable(outcomes) << clashLines(clashes);
   report["devices"] = outcomesJson(outcomes);
+  markClashes(report["devices"], clashes);
   report["summary"] = outcomesSummary(outcomes);
   if (!o.reportFile.empty() && !writeReport(o.reportFile, report)) {
     std::cerr << "tovarin-fleet: cannot write " << o.reportFile << "\n";
