@@ -58,7 +58,7 @@ void buildLoginPanelControls(TMainForm& f) {
   // Under the device list, above the tips line.
   f.DevListNotice_Label = build::label(f, panel, "DevListNotice_Label", "", 475, 350);
   f.DevListNotice_Label->setProperty("autoSize", false);
-  f.DevListNotice_Label->setGeometry(475, 350, 161, 76);
+  f.DevListNotice_Label->setGeometry(475, 349, 161, 79);
   f.DevListNotice_Label->setWordWrap(true);
   f.DevListNotice_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   f.DevListNotice_Label->setProperty("role", "tip");
