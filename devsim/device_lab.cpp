@@ -310,7 +310,8 @@ void DeviceLab::answerProbe(int fd, std::size_t onlySlot) {
       continue;
     const DeviceConfig& d = s.device->config();
     wire::Writer w;
-    w.u32(nonce).fixedText(d.identifier, wire::kIdentifierWidth);
+    const std::string& answered = d.answerIdentifier.empty() ? d.identifier : d.answerIdentifier;
+    w.u32(nonce).fixedText(answered, wire::kIdentifierWidth);
     w.fixedText(d.hardware, wire::kHardwareWidth).i32(s.device->status().version);
     auto answer = wire::encodeFrame(wire::MsgType::Answer, w.data());
     ::sendto(s.udp.get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&to),

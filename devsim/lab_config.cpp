@@ -52,11 +52,16 @@ std::string resolve(const fs::path& base, const std::string& path) {
 bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& base, DeviceConfig* d,
                 std::string* error) {
   d->identifier = std::string(section).substr(std::char_traits<char>::length(kDevicePrefix));
+  d->answerIdentifier = ini.GetValue(section, "answer_identifier", "");
   d->address = ini.GetValue(section, "address", "");
   d->hardware = ini.GetValue(section, "hardware", "");
   std::uint32_t addr = 0;
   if (d->identifier.empty() || d->identifier.size() > 128) {
     *error = std::string("[") + section + "]: identifier must have 1 to 128 characters";
+    return false;
+  }
+  if (d->answerIdentifier.size() > 128) {
+    *error = std::string("[") + section + "] answer_identifier: at most 128 characters";
     return false;
   }
   if (!wire::parseIpv4(d->address, &addr) || !wire::isLoopback(addr)) {

@@ -25,6 +25,9 @@ struct Faults {
 
 struct DeviceConfig {
   std::string identifier;
+  // When not empty, what the device answers a search with instead of its
+  // identifier (a misconfigured camera giving another's).
+  std::string answerIdentifier;
   std::string address;   // 127.x.y.z
   std::string hardware;  // at most 16 bytes go on the wire
   std::int32_t version = 0;

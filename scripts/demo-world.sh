@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
 # Runs the lab's sample world and the program side by side (see demo.sh).
+# Exits non-zero, saying which, when a step the demonstration needs fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bin="$root/build/bin"
-tools="$root/build/tests/bin"  # tovarin-screenshot
+bin="${TOVARIN_BIN:-$root/build/bin}"
+tools="${TOVARIN_TOOLS:-$root/build/tests/bin}"  # tovarin-screenshot
+source "$root/scripts/lab.sh"
 
-"$bin/tovarin-devsim" --world "$bin/world/lab.ini" &
-lab=$!
-trap 'kill $lab 2>/dev/null; wait $lab 2>/dev/null || true' EXIT
-# Wait until the first camera answers on its port.
-for _ in $(seq 50); do
-  (exec 3<>/dev/tcp/127.0.0.2/9001) 2>/dev/null && break
-  sleep 0.1
-done
+log="$(mktemp)"
+trap 'kill ${LAB_PID:-} 2>/dev/null; wait ${LAB_PID:-} 2>/dev/null || true; rm -f "$log"' EXIT
+start_lab "$log" --world "$bin/world/lab.ini" || exit 1
 
 cat <<TXT
 Device lab running: CAM0001A 127.0.0.2 (47RKT 2010), CAM0002B 127.0.0.3
@@ -23,6 +20,12 @@ Online update: the lab's update server (127.0.0.1:8080) offers 47RKT firmware
 checked, packed and sent; the camera reboots into 2011.
 Console (backtick key): qelvomtr unlocks the hidden pages.
 TXT
+
+# The firmware CAM0001A reports at login, asked of the camera itself.
+version_of_first() {
+  "$bin/tovarin-fleet" search --wait 1 --login admin --json |
+    sed -n '/"address": "127.0.0.2"/,/}/s/.*"version": \([0-9]*\).*/\1/p'
+}
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   "$bin/tovarin"
@@ -38,5 +41,10 @@ else
   "$tools/tovarin-screenshot" "$out/3-online-update.png" wait:1000 login:127.0.0.2 check wait:300
   # The camera is back once its reboot time has passed.
   "$tools/tovarin-screenshot" "$out/4-updated.png" wait:3000 login:127.0.0.2 wait:300
+  version="$(version_of_first)"
+  if [ "$version" != 2011 ]; then
+    echo "The online update did not take: CAM0001A reports firmware ${version:-nothing}" >&2
+    exit 1
+  fi
   echo "Saved $out/1-devices.png .. $out/4-updated.png (4: CAM0001A now runs 2011)"
 fi

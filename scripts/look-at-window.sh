@@ -11,6 +11,8 @@
 # English a switch to Chinese from the console. Pictures land in OUTDIR as
 # NN-<lang>-<step>.png (the window only, or the dialog the step opened).
 # Needs: xvfb openbox xdotool imagemagick, and a built build/bin.
+# Exits non-zero when the display, the lab or the program did not start, or
+# when a step did not go as the walk expects (each is told on stderr).
 set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
 if [ "${TOVARIN_IN_NETNS:-}" != 1 ]; then
@@ -19,6 +21,7 @@ fi
 out="${1:?usage: look-at-window.sh OUTDIR [DISPLAY]}"
 display="${2:-:32}"
 bin="$root/build/bin"
+source "$root/scripts/lab.sh"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 work="$(mktemp -d)"
@@ -29,14 +32,29 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+problems=0
+problem() {
+  echo "$*" >&2
+  problems=$((problems + 1))
+}
 
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 export DISPLAY="$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+if ! xdpyinfo >/dev/null 2>&1; then
+  echo "Xvfb did not start on $display:" >&2
+  cat "$work/xvfb.log" >&2
+  exit 1
+fi
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 sleep 1
+if ! kill -0 "${pids[-1]}" 2>/dev/null; then
+  echo "openbox did not start:" >&2
+  cat "$work/openbox.log" >&2
+  exit 1
+fi
 
 n=0
 lang=en
@@ -73,7 +91,7 @@ wait_dialog() {
 # Types a file's path into the file dialog that is up and opens it.
 choose_file() {  # choose_file PATH [STEP]
   local d
-  d="$(wait_dialog 5)" || { echo "no file dialog" >&2; return 1; }
+  d="$(wait_dialog 5)" || { problem "no file dialog"; return 1; }
   [ -n "${2:-}" ] && shot "$2" "$d"
   xdotool key ctrl+a
   xdotool type --delay 15 "$1"
@@ -93,7 +111,7 @@ answer_boxes() {  # answer_boxes STEP COUNT SECONDS
 # Shoots the dialog that is up and answers it with Enter (its default button).
 answer_dialog() {  # answer_dialog STEP SECONDS
   local d
-  d="$(wait_dialog "$2")" || { echo "no dialog for $1" >&2; return 1; }
+  d="$(wait_dialog "$2")" || { problem "no dialog for $1"; return 1; }
   shot "$1" "$d"
   xdotool key Return
   sleep 0.8
@@ -135,15 +153,25 @@ walk() {  # walk en|zh
   [ "$lang" = zh ] && name="简体中文"
   sed -i "s/^language=.*/language=$name/" "$app/language/language.ext"
 
-  "$bin/tovarin-devsim" --world "$bin/world/lab.ini" >"$work/lab-$lang.log" 2>&1 &
-  local lab=$!
+  start_lab "$work/lab-$lang.log" --world "$bin/world/lab.ini" || exit 1
+  local lab=$LAB_PID
   pids+=($lab)
-  for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.2/9001) 2>/dev/null && break; sleep 0.1; done
 
   (cd "$app" && exec ./tovarin) >"$work/tovarin-$lang.log" 2>&1 &
   local prog=$!
   pids+=($prog)
-  win="$(xdotool search --sync --onlyvisible --name '^Tovarin' | head -1)"
+  win=""
+  for _ in $(seq 100); do
+    win="$(xdotool search --onlyvisible --name '^Tovarin' 2>/dev/null | head -1)"
+    [ -n "$win" ] && break
+    kill -0 "$prog" 2>/dev/null || break
+    sleep 0.2
+  done
+  if [ -z "$win" ]; then
+    echo "the program's window did not come up:" >&2
+    cat "$work/tovarin-$lang.log" >&2
+    exit 1
+  fi
   xdotool windowactivate --sync "$win" 2>/dev/null
   sleep 2.5
   shot search
@@ -245,7 +273,7 @@ walk() {  # walk en|zh
   xdotool mousemove --window "$win" $((WIDTH - 9)) -11 click 1
   sleep 2
   if kill -0 "$prog" 2>/dev/null; then
-    echo "the close box did not close the program" >&2
+    problem "the close box did not close the program"
   else
     echo "closed from the title bar"
   fi
@@ -256,3 +284,7 @@ walk() {  # walk en|zh
 walk en
 walk zh
 echo "pictures in $out"
+if [ "$problems" -gt 0 ]; then
+  echo "$problems step(s) did not go as expected" >&2
+  exit 1
+fi

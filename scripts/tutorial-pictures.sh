@@ -11,12 +11,10 @@ if [ "${TOVARIN_IN_NETNS:-}" != 1 ]; then
   exec "$root/scripts/netns-run.sh" "$0" "$out"
 fi
 bin="$root/build/bin"
-"$bin/tovarin-devsim" --world "$bin/world/lab.ini" >/dev/null &
-lab=$!
-trap 'kill $lab 2>/dev/null; wait $lab 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  (exec 3<>/dev/tcp/127.0.0.2/9001) 2>/dev/null && break
-  sleep 0.1
-done
+source "$root/scripts/lab.sh"
+log="$(mktemp)"
+trap 'kill ${LAB_PID:-} 2>/dev/null; wait ${LAB_PID:-} 2>/dev/null || true; rm -f "$log"' EXIT
+# Pictures of a window without its cameras would teach the wrong thing.
+start_lab "$log" --world "$bin/world/lab.ini" || exit 1
 QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts \
   "$root/build/tests/bin/tovarin-tutorial-pictures" "$out"

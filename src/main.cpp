@@ -15,8 +15,47 @@
 #include "tutorial/tutor_form.h"
 #include "updateservice/server_address.h"
 
+namespace {
+
+// The program's options; the update server's text names the built-in one.
+void addProgramOptions(QCommandLineParser& options, const QString& builtInServer) {
+  options.setApplicationDescription(
+      "Keeps the firmware of IP cameras on the local network current.");
+  options.addHelpOption();
+  // Operators who run their own update server name it here; nothing of it
+  // is kept in configs.ini.
+  options.addOption({"update-server",
+                     QString("Update server to ask, an IPv4 address with an optional port "
+                             "(built-in: %1).")
+                         .arg(builtInServer),
+                     "HOST[:PORT]"});
+  // Tells an operator (and the install test) where the program found its
+  // data and keeps its settings, without showing the window.
+  options.addOption(
+      {"folders", "Print where languages and help are read and settings are kept, then exit."});
+}
+
+// Whether the command line asks only for text (help, the folders, or an
+// error about the options): then no window opens and no display is needed.
+bool printsWithoutWindow(int argc, char* argv[]) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  QCommandLineParser options;
+  addProgramOptions(options, {});
+  if (!options.parse(arguments)) return true;
+  return options.isSet("help") || options.isSet("help-all") || options.isSet("folders") ||
+         (options.isSet("update-server") &&
+          !parseUpdateServer(options.value("update-server").toStdString()));
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
   initProcessLocale();
+  // Qt ends the process when it finds no display; text-only runs take the
+  // platform that needs none.
+  if (printsWithoutWindow(argc, argv) && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tovarin");
   // Ties the windows to the installed desktop entry and its icon.
@@ -25,26 +64,11 @@ int main(int argc, char* argv[]) {
   applySkin(app);
 
   ProgramServices program;
-  // Operators who run their own update server name it here; nothing of it
-  // is kept in configs.ini.
   QCommandLineParser options;
-  options.setApplicationDescription(
-      "Keeps the firmware of IP cameras on the local network current.");
-  options.addHelpOption();
-  const QCommandLineOption updateServer(
-      "update-server",
-      QString("Update server to ask, an IPv4 address with an optional port (built-in: %1).")
-          .arg(program.updateServer),
-      "HOST[:PORT]");
-  options.addOption(updateServer);
-  // Tells an operator (and the install test) where the program found its
-  // data and keeps its settings, without showing the window.
-  const QCommandLineOption folders(
-      "folders", "Print where languages and help are read and settings are kept, then exit.");
-  options.addOption(folders);
+  addProgramOptions(options, program.updateServer);
   options.process(app);
-  if (options.isSet(updateServer)) {
-    const auto host = parseUpdateServer(options.value(updateServer).toStdString());
+  if (options.isSet("update-server")) {
+    const auto host = parseUpdateServer(options.value("update-server").toStdString());
     if (!host) {
       std::fprintf(stderr,
                    "tovarin: --update-server wants an IPv4 address and an optional port, "
@@ -54,7 +78,7 @@ int main(int argc, char* argv[]) {
     program.updateServer = QString::fromStdString(*host);
   }
   TMainForm mainForm(program.services());
-  if (options.isSet(folders)) {
+  if (options.isSet("folders")) {
     std::fputs(programFoldersReport(mainForm).toUtf8().constData(), stdout);
     return 0;
   }

@@ -4,6 +4,7 @@ void AppState::reset() {
   session = DeviceSessionRecord{};
   chosenDevice = ChosenDevice{};
   searchResult = nullptr;
+  deviceList.clear();
   messages.release();
   updateRun.active = false;
   updateRun.address.clear();

@@ -13,7 +13,9 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "session/device_list.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
 #include "settings/message_lists.h"
@@ -42,6 +44,8 @@ struct AppState {
   // First record of the latest search, or null while a search runs. Set and
   // cleared on the window's thread; the records belong to the device library.
   std::atomic<DeviceSearchRecord*> searchResult{nullptr};
+  // The cameras of the login panel's device list, in the tree's order.
+  std::vector<ListedDevice> deviceList;
   MessageLists messages;
   UpdateRunState updateRun;
   RebootCheckState rebootCheck;

@@ -382,6 +382,11 @@ void TMainForm::setUpdateRunAddress(std::string address) {
   state().updateRun.address = std::move(address);
 }
 
+QString TMainForm::packText(const char* key, const QString& english) const {
+  const auto found = PackTexts.find(key);
+  return found == PackTexts.end() ? english : found->second;
+}
+
 QString TMainForm::msgText(MsgList list, int index) const {
   return ::msgText(state().messages, list, index);
 }

@@ -10,6 +10,7 @@
 #include <QVector>
 #include <QWidget>
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ class TMainForm : public QWidget {
   AppState& state() const { return *services_.state; }
   // A message-list entry as the window shows it now.
   QString msgText(MsgList list, int index) const;
+  // A text the window composes as it shows it: the active pack's value for
+  // `key` in its "Texts" section, else the built-in English.
+  QString packText(const char* key, const QString& english) const;
 
   // --- Application shell -------------------------------------------------
   void FormCreate();
@@ -200,6 +204,9 @@ class TMainForm : public QWidget {
   QLineEdit* Password_Edit = nullptr;
   QPushButton* Login_SBtn = nullptr;
   QLabel* LoginHint_Label = nullptr;
+  // Under the device list: cameras that did not answer, identifiers that
+  // more than one camera gives. Hidden when there is nothing to tell.
+  QLabel* DevListNotice_Label = nullptr;
   TBevel* Tips_Bevel = nullptr;
   QPushButton* TutorShow_Btn = nullptr;
   QLabel* Tips_Label = nullptr;
@@ -318,6 +325,8 @@ class TMainForm : public QWidget {
   QtTranslations QtTexts;
   int SelectedLanguageIndex = 0;
   std::string ConfiguredLanguageName;
+  // The active pack's "Texts" section, as shown.
+  std::map<std::string, QString> PackTexts;
   // Web messages.
   QString WebMessageAddress;
   QString BrowserPath;

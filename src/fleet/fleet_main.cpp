@@ -22,6 +22,7 @@
 #include "fleet/escaped_text.h"
 #include "fleet/fleet_report.h"
 #include "fleet/fleet_run.h"
+#include "fleet/identifier_clash.h"
 #include "fleet/interrupt_guard.h"
 #include "fleet/online_patches.h"
 #include "fleet/progress_board.h"
@@ -102,10 +103,14 @@ int runSearch(IDeviceLink& link, const Options& o) {
   } else {
     for (std::size_t i = 0; i < found.size(); ++i) surveys[i].target = found[i];
   }
-  if (o.json)
-    std::cout << jsonText(surveysJson(surveys, withLogin));
-  else
-    std::cout << surveysTable(surveys, withLogin);
+  const std::vector<IdentifierClash> clashes = identifierClashes(found);
+  if (o.json) {
+    nlohmann::ordered_json rows = surveysJson(surveys, withLogin);
+    markClashes(rows, clashes);
+    std::cout << jsonText(rows);
+  } else {
+    std::cout << surveysTable(surveys, withLogin) << clashLines(clashes);
+  }
   return 0;
 }
 
@@ -225,8 +230,10 @@ int runUpdate(IDeviceLink& link, const Options& o) {
   board.flush();
   if (work) runUninterrupted([&] { work->remove(); });
 
-  std::cout << "\n" << outcomesTable(outcomes);
+  const std::vector<IdentifierClash> clashes = identifierClashes(targets);
+  std::cout << "\n" << outcomesTable(outcomes) << clashLines(clashes);
   report["devices"] = outcomesJson(outcomes);
+  markClashes(report["devices"], clashes);
   report["summary"] = outcomesSummary(outcomes);
   if (!o.reportFile.empty()) {
     // Whole or not at all, even when Ctrl+C comes meanwhile.

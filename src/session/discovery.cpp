@@ -36,13 +36,25 @@ QString ChosenDevice::identifier() const {
   return recordField(data.data() + offsetof(DeviceSearchRecord, identifier), 128);
 }
 
-bool chooseDeviceAt(const DeviceSearchRecord* first, int position, const QString& nodeText,
-                    ChosenDevice& chosen) {
-  if (position < 0) return false;
-  const DeviceSearchRecord* r = first;
-  for (int i = 0; r && i < position; ++i) r = r->next;
-  if (!r || deviceNodeText(*r) != nodeText) return false;
-  chosen.data.fill(0);
-  std::memcpy(chosen.data.data(), r, LORVEX_RECORD_DATA_SIZE);
-  return true;
+namespace {
+
+std::string_view fieldBytes(const char* field, std::size_t width) {
+  const void* zero = std::memchr(field, 0, width);
+  return {field, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : width};
+}
+
+}  // namespace
+
+std::string_view ChosenDevice::addressBytes() const {
+  return fieldBytes(data.data() + offsetof(DeviceSearchRecord, address), 32);
+}
+
+std::string_view ChosenDevice::identifierBytes() const {
+  return fieldBytes(data.data() + offsetof(DeviceSearchRecord, identifier), 128);
+}
+
+ChosenDevice ChosenDevice::copyOf(const DeviceSearchRecord& record) {
+  ChosenDevice copy;
+  std::memcpy(copy.data.data(), &record, LORVEX_RECORD_DATA_SIZE);
+  return copy;
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <string_view>
 
 #include "lorvex.h"
 
@@ -20,15 +21,17 @@ QString recordField(const char* field, std::size_t width);
 QString deviceNodeText(const DeviceSearchRecord& record);
 
 // The 376 data bytes of the device chosen by the last double-click.
+// (Also the copy the device list keeps of each camera's record.)
 struct ChosenDevice {
   std::array<char, LORVEX_RECORD_DATA_SIZE> data{};
   QString address() const;
   QString identifier() const;
-};
+  // The fields' bytes up to their first zero byte. Texts alone cannot tell
+  // cameras apart, as different identifiers can decode to the same text.
+  std::string_view addressBytes() const;
+  std::string_view identifierBytes() const;
+  // The tree text: "QJ" followed by the identifier.
+  QString nodeText() const { return "QJ" + identifier(); }
 
-// Takes the record at `position` in the search result starting at `first`
-// (the tree lists the records in order), provided its tree text is still
-// nodeText: copies it into `chosen` and returns true. Texts alone cannot tell devices apart,
-// as different identifiers can decode to the same text.
-bool chooseDeviceAt(const DeviceSearchRecord* first, int position, const QString& nodeText,
-                    ChosenDevice& chosen);
+  static ChosenDevice copyOf(const DeviceSearchRecord& record);
+};

@@ -55,6 +55,14 @@ void buildLoginPanelControls(TMainForm& f) {
   f.LoginHint_Label->setGeometry(275, 313, 85, 16);
   f.LoginHint_Label->setAlignment(Qt::AlignCenter);
   f.LoginHint_Label->hide();
+  // Under the device list, above the tips line.
+  f.DevListNotice_Label = build::label(f, panel, "DevListNotice_Label", "", 475, 350);
+  f.DevListNotice_Label->setProperty("autoSize", false);
+  f.DevListNotice_Label->setGeometry(475, 349, 161, 79);
+  f.DevListNotice_Label->setWordWrap(true);
+  f.DevListNotice_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  f.DevListNotice_Label->setProperty("role", "tip");
+  f.DevListNotice_Label->hide();
 
   f.Tips_Bevel = build::bevel(f, panel, "Tips_Bevel", 210, 430, 425, 9);
   f.TutorShow_Btn = build::button(f, panel, "TutorShow_Btn",

@@ -2,12 +2,15 @@
 // session's reboot request. Login and reboot run on the window's thread and
 // block it while the device answers.
 #include <QApplication>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -20,6 +23,7 @@
 #include "devicelink/device_link.h"
 #include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
+#include "session/device_list.h"
 #include "session/device_login.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
@@ -194,7 +198,8 @@ void showSearchRunning(TMainForm* form) {
   if (MainForm != form) return;
   form->DevSearch_Btn->setEnabled(false);
   form->DevSearch_Btn->setText(form->msgText(MsgList::DevSearch, 1));
-  form->DevList_TreeView->clear();
+  // The list stays as it is until the search ends: a node must not move or
+  // vanish under a pointer about to double-click it.
 }
 
 void showSearchResult(TMainForm* form) {
@@ -202,16 +207,99 @@ void showSearchResult(TMainForm* form) {
   postSearchNotice(*form, notice::kSearchFinished);
 }
 
-void TMainForm::FillDeviceList() {
-  // The nodes are made apart from the tree and handed over in one call, so
-  // that the tree hears of one insertion, not of one per device.
-  QList<QTreeWidgetItem*> nodes;
-  for (DeviceSearchRecord* r = state().searchResult.load(); r; r = r->next) {
-    auto* node = new QTreeWidgetItem(QStringList{deviceNodeText(*r)});
-    if (!PanelImages_ImageList.isEmpty()) node->setIcon(0, PanelImages_ImageList[0]);
-    nodes.append(node);
+namespace {
+
+// What each node carries: its camera's record bytes and whether that camera
+// answered the latest search. A double-click reads them from the node itself.
+constexpr int kRecordRole = Qt::UserRole;
+constexpr int kAnsweredRole = Qt::UserRole + 1;
+
+const QColor kClashColour(0xc0, 0x39, 0x2b);
+
+void showListedDevice(TMainForm& f, QTreeWidgetItem* node, std::size_t index) {
+  const std::vector<ListedDevice>& list = f.state().deviceList;
+  const ListedDevice& device = list[index];
+  node->setText(0, device.record.nodeText());
+  node->setData(0, kRecordRole, QByteArray(device.record.data.data(), LORVEX_RECORD_DATA_SIZE));
+  node->setData(0, kAnsweredRole, device.answered);
+  QIcon icon = f.PanelImages_ImageList.value(0);
+  if (!device.answered && !icon.isNull()) icon = QIcon(icon.pixmap(32, QIcon::Disabled));
+  node->setIcon(0, icon);
+  QFont font = node->font(0);
+  font.setItalic(!device.answered);
+  node->setFont(0, font);
+  if (!device.answered)
+    node->setForeground(0, f.DevList_TreeView->palette().brush(QPalette::Disabled, QPalette::Text));
+  else if (device.identifierClash)
+    node->setForeground(0, kClashColour);
+  else
+    node->setData(0, Qt::ForegroundRole, QVariant());
+  QString hint;
+  if (!device.answered)
+    hint = f.packText("DevListNoAnswer_Hint",
+                      "Did not answer the last search. Press Search once it is back.");
+  else if (device.identifierClash)
+    hint = f.packText("DevListClash_Hint",
+                      "Another camera answers with this identifier too: %1. Check the address "
+                      "before logging in.")
+               .arg(sameIdentifierAddresses(list, index).join(", "));
+  node->setToolTip(0, hint);
+}
+
+// The notice under the list: each identifier given by more than one
+// camera, then how many cameras did not answer.
+void showDeviceListNotice(TMainForm& f) {
+  const std::vector<ListedDevice>& list = f.state().deviceList;
+  QStringList lines;
+  std::vector<std::string_view> told;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (!list[i].identifierClash) continue;
+    const std::string_view id = list[i].record.identifierBytes();
+    if (std::find(told.begin(), told.end(), id) != told.end()) continue;
+    told.push_back(id);
+    const QStringList addresses =
+        QStringList{list[i].record.address()} + sameIdentifierAddresses(list, i);
+    lines << f.packText("DevListClash_Notice", "%2 cameras answer as %1: %3.")
+                 .arg(list[i].record.nodeText())
+                 .arg(addresses.size())
+                 .arg(addresses.join(", "));
   }
+  const bool clash = !lines.isEmpty();
+  if (const int missing = unansweredCount(list))
+    lines << f.packText("DevListNoAnswer_Notice", "%1 camera(s) did not answer the last search.")
+                 .arg(missing);
+  QLabel* notice = f.DevListNotice_Label;
+  notice->setText(lines.join("\n"));
+  notice->setVisible(!lines.isEmpty());
+  if (notice->property("tone").toString() != (clash ? "failure" : "")) {
+    notice->setProperty("tone", clash ? "failure" : "");
+    notice->style()->unpolish(notice);
+    notice->style()->polish(notice);
+  }
+}
+
+}  // namespace
+
+void showDeviceListMarks(TMainForm* form) {
+  if (MainForm != form) return;
+  const std::size_t shown = std::min<std::size_t>(form->DevList_TreeView->topLevelItemCount(),
+                                                  form->state().deviceList.size());
+  for (std::size_t i = 0; i < shown; ++i)
+    showListedDevice(*form, form->DevList_TreeView->topLevelItem(static_cast<int>(i)), i);
+  showDeviceListNotice(*form);
+}
+
+void TMainForm::FillDeviceList() {
+  // Listed cameras keep their nodes, updated in place; cameras heard for the
+  // first time get new nodes at the end, handed to the tree in one call so
+  // that it hears of one insertion, not of one per device.
+  std::vector<ListedDevice>& list = state().deviceList;
+  list = mergeSearchResult(std::move(list), state().searchResult.load());
+  const int kept = DevList_TreeView->topLevelItemCount();
+  QList<QTreeWidgetItem*> nodes;
+  for (std::size_t i = kept; i < list.size(); ++i) nodes.append(new QTreeWidgetItem());
   DevList_TreeView->addTopLevelItems(nodes);
+  showDeviceListMarks(this);
   DevSearch_Btn->setEnabled(true);
   DevSearch_Btn->setText(msgText(MsgList::DevSearch, 0));
 }
@@ -219,11 +307,15 @@ void TMainForm::FillDeviceList() {
 void TMainForm::DevList_TreeViewDblClick() {
   QTreeWidgetItem* node = DevList_TreeView->currentItem();
   if (!node || !node->isSelected()) return;
-  if (!chooseDeviceAt(state().searchResult.load(), DevList_TreeView->indexOfTopLevelItem(node),
-                      node->text(0), state().chosenDevice))
-    return;
-  DeviceID_Edit->setText(state().chosenDevice.identifier());
-  IPAddress_Edit->setText(state().chosenDevice.address());
+  // A camera that did not answer the last search is not there to log in to.
+  if (!node->data(0, kAnsweredRole).toBool()) return;
+  const QByteArray record = node->data(0, kRecordRole).toByteArray();
+  if (record.size() != LORVEX_RECORD_DATA_SIZE) return;
+  ChosenDevice& chosen = state().chosenDevice;
+  chosen.data.fill(0);
+  std::memcpy(chosen.data.data(), record.constData(), LORVEX_RECORD_DATA_SIZE);
+  DeviceID_Edit->setText(chosen.identifier());
+  IPAddress_Edit->setText(chosen.address());
 }
 
 void connectSessionHandlers(TMainForm& f) {

@@ -9,3 +9,6 @@ class TMainForm;
 void showSearchRunning(TMainForm* form);
 // Posts the search's end notice; the window then lists the result.
 void showSearchResult(TMainForm* form);
+// Shows the device list's marks (no answer, shared identifiers) and its
+// notice in the current language.
+void showDeviceListMarks(TMainForm* form);

@@ -34,6 +34,13 @@ std::optional<std::string> LanguagePack::hint(std::string_view componentName) co
 
 std::optional<std::string> LanguagePack::qtLocale() const { return lookup("Language", "qt"); }
 
+std::vector<std::pair<std::string, std::string>> LanguagePack::texts() const {
+  std::vector<std::pair<std::string, std::string>> found;
+  for (const std::string& key : ini_.keysOf("Texts"))
+    if (auto value = lookup("Texts", key)) found.emplace_back(key, *value);
+  return found;
+}
+
 std::string packTextToLocal(std::string_view utf8) {
   if (!QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())).isValidUtf8()) return {};
   return std::string(utf8);

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ini_file.h"
 #include "message_lists.h"
@@ -34,6 +36,9 @@ class LanguagePack {
   // "Language" key "qt": the locale of Qt's own texts for this pack, such as
   // "zh_CN"; nullopt leaves Qt's built-in English.
   std::optional<std::string> qtLocale() const;
+  // "Texts": texts the window composes when it shows them (notices, the
+  // device list's marks), keyed by name; absent and empty values left out.
+  std::vector<std::pair<std::string, std::string>> texts() const;
 
  private:
   explicit LanguagePack(IniFile ini) : ini_(std::move(ini)) {}

@@ -18,6 +18,7 @@
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_page.h"
+#include "session/session_page.h"
 #include "settings/help_text.h"
 #include "settings/language_index.h"
 #include "settings/language_pack.h"
@@ -152,6 +153,9 @@ void TMainForm::ApplyLanguagePack() {
     showFirmwareTip(this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
   };
   applyStringList(*pack, state().messages, hooks);
+  // A pack without a text shows the English one, whatever the pack before had.
+  PackTexts.clear();
+  for (const auto& [key, value] : pack->texts()) PackTexts[key] = fromLocal(value);
 
   for (QWidget* component : components()) {
     const QByteArray kind = component->property("skinKind").toByteArray();
@@ -180,6 +184,7 @@ void TMainForm::ApplyLanguagePack() {
   QtTexts.use(fromLocal(pack->qtLocale().value_or("")));
   LoadHelpText(ManuallyUpdateHelp_Memo);
   LoadHelpText(AutoUpdateHelp_Memo);
+  showDeviceListMarks(this);
 }
 
 void TMainForm::LoadHelpText(QPlainTextEdit* memo) {

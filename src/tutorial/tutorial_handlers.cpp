@@ -19,7 +19,8 @@ void TMainForm::TutorShow_BtnClick() {
   const QRect main = frameGeometry();
   const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
   const int screenWidth = screen ? screen->geometry().width() : main.right() + 1;
-  tutor.move(tutorLeft(screenWidth, main.x(), main.width()), main.y());
+  const QRect available = screen ? screen->availableGeometry() : main;
+  tutor.move(tutorPosition(available, screenWidth, main, tutor.frameGeometry().size()));
   if (tutor.isVisible()) {
     // Already open: start over, so that the captions just set and the
     // picture agree (showing again would not reset the step).

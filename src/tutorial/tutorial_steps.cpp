@@ -1,5 +1,7 @@
 #include "tutorial/tutorial_steps.h"
 
+#include <algorithm>
+
 void TutorSteps::open() {
   lastCaption_ = kTutorCloseCaption;
   nextCaption_ = kTutorNextCaption;
@@ -34,4 +36,28 @@ QString tutorPictureName(int step) { return QStringLiteral("step%1").arg(step); 
 int tutorLeft(int screenWidth, int mainLeft, int mainWidth) {
   if (screenWidth - kTutorSideOffset < mainLeft + mainWidth) return mainLeft - kTutorSideOffset;
   return mainLeft + kTutorSideOffset;
+}
+
+namespace {
+
+// The nearest start in [low, high - size]; low when the size does not fit.
+int clampInto(int start, int size, int low, int high) {
+  return std::max(low, std::min(start, high - size));
+}
+
+}  // namespace
+
+QPoint tutorPosition(const QRect& available, int screenWidth, const QRect& mainFrame,
+                     const QSize& tutorSize) {
+  const int low = available.left();
+  const int high = available.left() + available.width();
+  const int top = clampInto(mainFrame.top(), tutorSize.height(), available.top(),
+                            available.top() + available.height());
+  auto fits = [&](int left) { return left >= low && left + tutorSize.width() <= high; };
+  const int preferred = tutorLeft(screenWidth, mainFrame.left(), mainFrame.width());
+  if (fits(preferred)) return {preferred, top};
+  const int otherSide = preferred < mainFrame.left() ? mainFrame.left() + kTutorSideOffset
+                                                     : mainFrame.left() - kTutorSideOffset;
+  if (fits(otherSide)) return {otherSide, top};
+  return {clampInto(preferred, tutorSize.width(), low, high), top};
 }

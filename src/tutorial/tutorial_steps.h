@@ -2,6 +2,9 @@
 // shows, what the two step buttons read, and where the window opens.
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 inline const QString kTutorCloseCaption = QString::fromUtf8("关闭(Close)");
@@ -42,3 +45,11 @@ QString tutorPictureName(int step);
 // least this much screen width is free there, otherwise on its left.
 inline constexpr int kTutorSideOffset = 450;
 int tutorLeft(int screenWidth, int mainLeft, int mainWidth);
+
+// Where the tutorial opens: level with the main window's top, on the side
+// tutorLeft picks when it lies whole inside `available` (the usable part of
+// the main window's screen), else on the other side, else moved just far
+// enough to lie inside, over the main window. Never off the screen while it
+// fits on it: its Close button and notes must stay in reach.
+QPoint tutorPosition(const QRect& available, int screenWidth, const QRect& mainFrame,
+                     const QSize& tutorSize);

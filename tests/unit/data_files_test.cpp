@@ -167,6 +167,8 @@ TEST(DataFilesTest, PacksAreCompleteValidAndAlike) {
       EXPECT_TRUE(pack->hint(key).has_value()) << key;
       keys.insert("Hints/" + key);
     }
+    for (const auto& [key, value] : pack->texts()) keys.insert("Texts/" + key);
+    EXPECT_EQ(pack->texts().size(), ini.keysOf("Texts").size()) << "empty or not UTF-8";
     EXPECT_TRUE(pack->qtLocale().has_value());
     keySets.push_back(keys);
   }

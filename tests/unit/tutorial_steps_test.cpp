@@ -83,6 +83,30 @@ TEST(TutorialPlacement, OpensLeftOfTheMainWindowAtTheRightScreenEdge) {
   EXPECT_EQ(tutorLeft(1280, 1280 - 646, 646), 1280 - 646 - 450);
   // One pixel short of room is on the left too.
   EXPECT_EQ(tutorLeft(1920, 1920 - 449 - 646, 646), 1920 - 449 - 646 - 450);
-  // A centred window on a narrow screen may put the tutorial off the left edge.
-  EXPECT_EQ(tutorLeft(1024, 189, 646), -261);
+}
+
+TEST(TutorialPlacement, KeepsTheSideChosenWhereTheTutorialFits) {
+  const QSize tutor(650, 512);
+  // 1920 x 1080, main window 646 x 510 at (100, 80): right of it, level with its top.
+  EXPECT_EQ(tutorPosition({0, 0, 1920, 1040}, 1920, {100, 80, 646, 510}, tutor), QPoint(550, 80));
+  // At the right edge of the screen: 450 to its left, as before.
+  EXPECT_EQ(tutorPosition({0, 0, 1920, 1040}, 1920, {1274, 80, 646, 510}, tutor), QPoint(824, 80));
+}
+
+TEST(TutorialPlacement, StaysOnANarrowScreen) {
+  const QSize tutor(650, 512);
+  // The centred window on 1280 and 1024 wide screens: no side has room, so
+  // the tutorial moves over the window, against the screen's left edge.
+  EXPECT_EQ(tutorPosition({0, 0, 1280, 1024}, 1280, {319, 257, 642, 510}, tutor), QPoint(0, 257));
+  EXPECT_EQ(tutorPosition({0, 0, 1024, 768}, 1024, {191, 129, 642, 510}, tutor), QPoint(0, 129));
+  // On a second screen right of the first, the screen's width alone picks
+  // the left side, which lies on the first screen: the other side fits.
+  EXPECT_EQ(tutorPosition({1920, 0, 1920, 1040}, 1920, {2020, 80, 642, 510}, tutor),
+            QPoint(2470, 80));
+  // A panel on the left, and a window low on the screen: inside what is left.
+  EXPECT_EQ(tutorPosition({40, 0, 984, 740}, 1024, {191, 400, 642, 510}, tutor),
+            QPoint(40, 740 - 512));
+  // A second screen to the right of the first.
+  EXPECT_EQ(tutorPosition({1920, 0, 1024, 768}, 1024, {2111, 129, 642, 510}, tutor),
+            QPoint(1920, 129));
 }
