@@ -105,8 +105,8 @@ class SessionE2eTest : public QObject {
     f().UserName_Edit->setText("ghost");
     QVERIFY(win_.click(f().Login_SBtn));
     QCOMPARE(win_.dialogs.texts(), (QStringList{"Password error", "User not exists!"}));
-    // Refused: the caption keeps the address; the earlier device stays shown.
-    QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.0.0.3"));
+    // Refused: no device is logged in now, so the caption names none.
+    QCOMPARE(f().windowTitle(), QString("Tovarin - No Connect"));
     QCOMPARE(f().Login_SBtn->text(), QString("ChangeDev"));
     win_.dialogs.clear();
   }

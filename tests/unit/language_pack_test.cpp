@@ -26,11 +26,11 @@ TEST(LanguagePackTest, OverridesPresentNonEmptyEntriesOnly) {
   lists.fill();
   const auto pack = packFrom(dir, "p.lng",
                              "[StringList]\nFWTipLabel_strlist1=准备就绪\nFWTipLabel_strlist2=\n"
-                             "FWTipLabel_strlist12=beyond\nfwhints_strlist12=Say \"hi\" now\n");
+                             "FWTipLabel_strlist22=beyond\nfwhints_strlist12=Say \"hi\" now\n");
   applyStringList(pack, lists);
   EXPECT_EQ(lists.textOf(MsgList::FWTipLabel, 1), "准备就绪");
   EXPECT_EQ(lists.textOf(MsgList::FWTipLabel, 2), "Patch not Match, Please Check!");
-  EXPECT_EQ(lists.countOf(MsgList::FWTipLabel), 12);
+  EXPECT_EQ(lists.countOf(MsgList::FWTipLabel), 22);
   EXPECT_EQ(lists.textOf(MsgList::FWHints, 12), "Say \"hi\" now");
 }
 

@@ -76,9 +76,12 @@ struct UpdateRunTest : ::testing::Test {
 
 TEST_F(UpdateRunTest, FailedRunsShowTheirTipBeforeTheButtonsReturn) {
   const std::string failure = "failure:";
-  EXPECT_EQ(run(UpdateOrigin::Operator, QString()),
-            (std::vector<std::string>{
-                "lock", failure + msg(MsgList::FWTipLabel, fwmsg::kTipUpdateFailed), "end"}));
+  EXPECT_EQ(
+      run(UpdateOrigin::Operator, QString()),
+      (std::vector<std::string>{"lock",
+                                failure + msg(MsgList::FWTipLabel, fwmsg::kTipUpdateFailed) + " (" +
+                                    msg(MsgList::FWTipLabel, fwmsg::kWhyUnreadableFile) + ")",
+                                "end"}));
   EXPECT_TRUE(link.sends.empty());
 
   link.connectResults = {-1};

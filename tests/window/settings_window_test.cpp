@@ -219,7 +219,7 @@ class SettingsWindowTest : public QObject {
               "index2=B\nfile2=b.lng\n");
     writeText(lang + "a.lng",
               "[StringList]\nFWHints_strlist6=reboot A\nFWHints_strlist1=fail A\n"
-              "FWTipLabel_strlist12=beyond\nDevSearch_strlist0=\n"
+              "FWTipLabel_strlist22=beyond\nDevSearch_strlist0=\n"
               "[Caption]\nTargetHarward_Label=HW A\nDevList_TreeView=not a caption kind\n"
               "Login_SBtn=Enter\n"
               "[HintsandText]\nIPAddress_Edit=10.0.0.1\nDevListPanel_Panel=hint A\n");
@@ -229,7 +229,7 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(f.LanguageBox_ComboBox->count(), 2);
     QCOMPARE(QString::fromStdString(fx.state.messages.textOf(MsgList::FWHints, 6)),
              QString("reboot A"));
-    QCOMPARE(fx.state.messages.countOf(MsgList::FWTipLabel), 12);
+    QCOMPARE(fx.state.messages.countOf(MsgList::FWTipLabel), 22);
     QCOMPARE(QString::fromStdString(fx.state.messages.textOf(MsgList::DevSearch, 0)),
              QString("Search"));
     QCOMPARE(f.TargetHarward_Label->text(), QString("HW A"));
