@@ -1,6 +1,6 @@
 // A listing reply buffer as the file page reads it: the count the library
 // gives and the 516 bytes of entries, then each entry's icon, device path,
-// the Up rule and the local name a download would get.
+// the parent Up lists and the local name a download would get.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string full = fullDevicePath(path, entry->name);
     std::string relative = relativePathOf(full);
     addressBoxText(relative);
-    upFrom(relative);
+    parentDirOf(relative);
     fitsPathField(relative);
     downloadRequestCode(entry->name, true);
     if (auto name = downloadFileName(full)) {
