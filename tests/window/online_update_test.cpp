@@ -83,6 +83,12 @@ struct SlowServerFixture : FirmwareFixture {
     f->PatchSavePath_Edit->setText(dir.filePath("patches"));
     work = dir.filePath("patches/autotmp");
   }
+  // The window goes before this client: it still talks to it on its way out.
+  ~SlowServerFixture() {
+    waitRunEnded();
+    waitSearchesEnded();
+    form.reset();
+  }
   TTextGauge* gauge() { return f->PatchDownloadProcess_Gauge; }
   bool checkEnded() {
     return waitUntil([&] { return !f->UpdateCheckActive; }, 10000);
