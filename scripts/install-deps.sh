@@ -16,6 +16,8 @@ packages=(
   fonts-noto-cjk fonts-dejavu-core
   xdg-utils  # xdg-open: the web message link opens the desktop's browser
   clang-14 libclang-rt-14-dev  # libFuzzer harnesses (scripts/fuzz.sh)
+  minisign  # reference signer the signature tests check against
+  ansible-core  # the Ansible integration's test runs real playbooks
 )
 
 missing=()
