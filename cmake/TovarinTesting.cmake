@@ -13,6 +13,11 @@ function(tovarin_add_netns_test name)
     set(ARG_TIMEOUT 300)
   endif()
   add_test(NAME ${name} COMMAND ${TOVARIN_NETNS_RUN} ${ARG_COMMAND})
+  # A test binary of ours also refuses to start outside a namespace.
+  list(GET ARG_COMMAND 0 program)
+  if(program MATCHES "^\\$<TARGET_FILE:([^>]+)>$")
+    target_sources(${CMAKE_MATCH_1} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/netns_guard.cpp)
+  endif()
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT ${ARG_TIMEOUT} LABELS netns)
 endfunction()
 
