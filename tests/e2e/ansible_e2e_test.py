@@ -18,6 +18,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 PASSWORD = "Pw-7731-q"
@@ -56,6 +57,27 @@ def lab_versions(fleet, env):
                          env=dict(env, TOVARIN_PASSWORD=PASSWORD), stdin=subprocess.DEVNULL,
                          capture_output=True, text=True, timeout=60).stdout
     return {row["address"]: row.get("version") for row in json.loads(out)}
+
+
+class CommandLineWatch(threading.Thread):
+    """Reads every process's command line, as ps does, while the playbook runs."""
+
+    def __init__(self, secret):
+        super().__init__(daemon=True)
+        self.secret = secret.encode()
+        self.seen = []
+        self.stop = threading.Event()
+
+    def run(self):
+        while not self.stop.wait(0.02):
+            for pid in filter(str.isdigit, os.listdir("/proc")):
+                try:
+                    with open("/proc/%s/cmdline" % pid, "rb") as f:
+                        line = f.read()
+                except OSError:
+                    continue
+                if self.secret in line:
+                    self.seen.append(line.replace(b"\0", b" ").decode(errors="replace"))
 
 
 def main():
@@ -127,6 +149,8 @@ def main():
             return run, recap(run.stdout)
 
         errors = []
+        watch = CommandLineWatch(PASSWORD)
+        watch.start()
         run, counts = play()
         for name, *_ in CAMERAS[:4]:
             c = counts.get(name, {})
@@ -150,6 +174,10 @@ def main():
         if counts.get("other", {}).get("failed") != 1:
             errors.append("second run: the 52HQX camera should fail again")
 
+        watch.stop.set()
+        watch.join()
+        if watch.seen:
+            errors.append("ps showed the password: %s" % watch.seen[:3])
         lines = open(argv_log).read() if os.path.exists(argv_log) else ""
         if PASSWORD in lines:
             errors.append("the password was on tovarin-fleet's command line")
