@@ -351,7 +351,7 @@ TEST_F(FleetWorld, PasswordComesFromEnvironmentOrOwnerOnlyFile) {
     const Json list = Json::parse(run.output, nullptr, false);
     return !list.is_discarded() && list.size() == 1 && list[0].value("hardware", "") == "47RKT";
   };
-  const std::vector<std::string> search = {"search", "--json", "-", "--login", "admin"};
+  const std::vector<std::string> search = {"search", "--json", "--login", "admin"};
   EXPECT_FALSE(hardwareSeen(fleet(search)));
 
   ::setenv("TOVARIN_PASSWORD", "s3cret", 1);
@@ -371,7 +371,7 @@ TEST_F(FleetWorld, PasswordComesFromEnvironmentOrOwnerOnlyFile) {
   EXPECT_EQ(2, readable.status);
   EXPECT_NE(std::string::npos, readable.errors.find("other users can read it")) << readable.errors;
 
-  const Run onCommandLine = fleet({"search", "--json", "-", "--login", "admin:s3cret"});
+  const Run onCommandLine = fleet({"search", "--json", "--login", "admin:s3cret"});
   EXPECT_TRUE(hardwareSeen(onCommandLine));
   EXPECT_NE(std::string::npos, onCommandLine.errors.find("visible to every user"));
 }
