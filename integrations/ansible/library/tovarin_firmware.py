@@ -47,7 +47,8 @@ options:
     description: Seconds the camera may take to come back from its reboot.
     default: 180
     type: int
-supports_check_mode: true
+notes:
+  - Supports check mode, which logs in and reports what would be done.
 """
 
 EXAMPLES = r"""
