@@ -2,7 +2,7 @@
 // without a window. `search` lists the cameras that answer; `update` sends
 // one patch (or the update server's, per hardware) to many of them and
 // confirms each one's new version. Exit status 0 only when every camera was
-// confirmed.
+// confirmed, 1 when some failed, 2 for a command line that cannot be used.
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -25,7 +25,9 @@
 #include "fleet/identifier_clash.h"
 #include "fleet/interrupt_guard.h"
 #include "fleet/online_patches.h"
+#include "fleet/password_source.h"
 #include "fleet/progress_board.h"
+#include "fleet/prometheus_text.h"
 #include "fleet/report_path.h"
 #include "fleet/shared_search.h"
 #include "fleet/work_folder.h"
@@ -40,8 +42,10 @@ constexpr int kExitUsage = 2;
 
 struct Options {
   double waitSeconds = 1;
-  bool json = false;
   std::string login;
+  std::string passwordFile;
+  FleetAccount account;  // from login and the password's source
+  std::string prometheusFile;
   std::string patchFile;
   bool online = false;
   std::string updateServer = defaultUpdateServer();
@@ -49,7 +53,7 @@ struct Options {
   std::vector<std::string> devices;
   std::size_t parallel = 4;
   std::size_t canary = 0;
-  std::string reportFile;
+  std::string reportFile;  // --json: a file, or "-" for standard output
   double rebootWaitSeconds = 180;
 };
 
@@ -59,14 +63,28 @@ std::string jsonText(const nlohmann::ordered_json& json) {
   return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
-// "USER" or "USER:PASSWORD"; the password may itself hold colons.
-FleetAccount accountFrom(const std::string& login) {
-  FleetAccount account;
-  if (login.empty()) return account;
-  const auto colon = login.find(':');
-  account.user = login.substr(0, colon);
-  account.password = colon == std::string::npos ? "" : login.substr(colon + 1);
-  return account;
+constexpr const char* kStandardOutput = "-";
+
+// A file written at the end of a run must be writable before it starts.
+bool refusedOutput(const std::string& path, const char* what) {
+  if (path.empty() || path == kStandardOutput) return false;
+  const std::string why = reportPathRefusal(path);
+  if (why.empty()) return false;
+  std::cerr << "tovarin-fleet: cannot write the " << what << " " << path << ": " << why
+            << "; no camera was touched\n";
+  return true;
+}
+
+// Whole or not at all, even when Ctrl+C comes meanwhile.
+bool writeOutput(const std::string& path, const std::string& text) {
+  if (path == kStandardOutput) {
+    std::cout << text << std::flush;
+    return true;
+  }
+  bool written = false;
+  runUninterrupted([&] { written = replaceFileContents(path, text); });
+  if (!written) std::cerr << "tovarin-fleet: cannot write " << path << "\n";
+  return written;
 }
 
 std::chrono::milliseconds millis(double seconds) {
@@ -74,10 +92,10 @@ std::chrono::milliseconds millis(double seconds) {
 }
 
 // A live board needs a terminal with a row for each camera.
-bool liveTerminal(std::size_t lines) {
-  if (!::isatty(STDOUT_FILENO)) return false;
+bool liveTerminal(FILE* out, std::size_t lines) {
+  if (!::isatty(::fileno(out))) return false;
   winsize size{};
-  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return false;
+  if (::ioctl(::fileno(out), TIOCGWINSZ, &size) != 0) return false;
   return lines + 2 <= size.ws_row;
 }
 
@@ -91,31 +109,35 @@ void forEachAtOnce(std::size_t count, std::size_t parallel,
   });
 }
 
+std::vector<FleetTarget> targetsOf(IDeviceLink& link, const Options& o);
+
 int runSearch(IDeviceLink& link, const Options& o) {
-  SharedSearch search(link);
-  const std::vector<FleetTarget> found = search.searchFor(millis(o.waitSeconds));
+  if (refusedOutput(o.reportFile, "list") || refusedOutput(o.prometheusFile, "metrics file"))
+    return kExitUsage;
+  const std::vector<FleetTarget> found = targetsOf(link, o);
   std::vector<DeviceSurvey> surveys(found.size());
   const bool withLogin = !o.login.empty();
   if (withLogin) {
-    const FleetAccount account = accountFrom(o.login);
     forEachAtOnce(found.size(), 8,
-                  [&](std::size_t i) { surveys[i] = surveyDevice(link, found[i], account); });
+                  [&](std::size_t i) { surveys[i] = surveyDevice(link, found[i], o.account); });
   } else {
     for (std::size_t i = 0; i < found.size(); ++i) surveys[i].target = found[i];
   }
   const std::vector<IdentifierClash> clashes = identifierClashes(found);
-  if (o.json) {
+  if (o.reportFile != kStandardOutput)
+    std::cout << surveysTable(surveys, withLogin) << clashLines(clashes);
+  if (!o.reportFile.empty()) {
     nlohmann::ordered_json rows = surveysJson(surveys, withLogin);
     markClashes(rows, clashes);
-    std::cout << jsonText(rows);
-  } else {
-    std::cout << surveysTable(surveys, withLogin) << clashLines(clashes);
+    if (!writeOutput(o.reportFile, jsonText(rows))) return 1;
   }
+  if (!o.prometheusFile.empty() && !writeOutput(o.prometheusFile, surveysPrometheus(surveys)))
+    return 1;
   return 0;
 }
 
 std::vector<FleetTarget> targetsOf(IDeviceLink& link, const Options& o) {
-  if (o.all) return SharedSearch(link).searchFor(millis(o.waitSeconds));
+  if (o.all || o.devices.empty()) return SharedSearch(link).searchFor(millis(o.waitSeconds));
   std::vector<FleetTarget> targets;
   for (const std::string& address : o.devices) {
     const bool twice = std::any_of(targets.begin(), targets.end(),
@@ -141,13 +163,11 @@ DeviceOutcome notSent(const DeviceSurvey& survey, DeviceResult result, const std
 int runUpdate(IDeviceLink& link, const Options& o) {
   // The report's place and the online update's scratch folder are made
   // ready before any camera is touched: without them, stop here.
-  if (!o.reportFile.empty()) {
-    if (const std::string why = reportPathRefusal(o.reportFile); !why.empty()) {
-      std::cerr << "tovarin-fleet: cannot write the report " << o.reportFile << ": " << why
-                << "; no camera was touched\n";
-      return kExitUsage;
-    }
-  }
+  if (refusedOutput(o.reportFile, "report")) return kExitUsage;
+  // With the report on standard output, what people read goes to standard
+  // error, so that a script reads nothing but JSON.
+  FILE* human = o.reportFile == kStandardOutput ? stderr : stdout;
+  std::ostream& humanOut = o.reportFile == kStandardOutput ? std::cerr : std::cout;
   std::optional<WorkFolder> work;
   if (o.online) {
     std::error_code noTemp;
@@ -170,7 +190,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     return 1;
   }
   DeviceUpdateOptions deviceOptions;
-  deviceOptions.account = accountFrom(o.login);
+  deviceOptions.account = o.account;
   deviceOptions.rebootWait = millis(o.rebootWaitSeconds);
   nlohmann::ordered_json report;
 
@@ -197,7 +217,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     });
     CurlHttpClient http;
     online =
-        prepareOnlinePatches(http, texts, o.updateServer, surveys, work->path().string(), stdout);
+        prepareOnlinePatches(http, texts, o.updateServer, surveys, work->path().string(), human);
     for (auto& [hardware, p] : online) {
       auto& entry = report["online"][escapedText(hardware)];
       entry = {{"message", escapedText(p.message)}};
@@ -211,7 +231,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
   }
 
   SharedSearch search(link);
-  ProgressBoard board(stdout, liveTerminal(targets.size()), targets);
+  ProgressBoard board(human, liveTerminal(human, targets.size()), targets);
   const std::vector<DeviceOutcome> outcomes =
       runFleet(targets, {o.parallel, o.canary}, [&](std::size_t i) {
         if (patchOf[i])
@@ -231,23 +251,35 @@ int runUpdate(IDeviceLink& link, const Options& o) {
   if (work) runUninterrupted([&] { work->remove(); });
 
   const std::vector<IdentifierClash> clashes = identifierClashes(targets);
-  std::cout << "\n" << outcomesTable(outcomes) << clashLines(clashes);
+  humanOut << "\n" << outcomesTable(outcomes) << clashLines(clashes) << std::flush;
   report["devices"] = outcomesJson(outcomes);
   markClashes(report["devices"], clashes);
   report["summary"] = outcomesSummary(outcomes);
-  if (!o.reportFile.empty()) {
-    // Whole or not at all, even when Ctrl+C comes meanwhile.
-    bool written = false;
-    runUninterrupted([&] { written = replaceFileContents(o.reportFile, jsonText(report)); });
-    if (!written) {
-      std::cerr << "tovarin-fleet: cannot write the report " << o.reportFile << "\n";
-      return 1;
-    }
-  }
+  if (!o.reportFile.empty() && !writeOutput(o.reportFile, jsonText(report))) return 1;
   const bool allConfirmed =
       std::all_of(outcomes.begin(), outcomes.end(),
                   [](const DeviceOutcome& d) { return d.result == DeviceResult::Confirmed; });
   return allConfirmed ? 0 : 1;
+}
+
+const std::string kPasswordHelp =
+    "; the password from $TOVARIN_PASSWORD, --password-file or a prompt on the terminal "
+    "(USER:PASSWORD works but shows it to every user of the machine)";
+
+void addPasswordFileOption(CLI::App* command, Options& o) {
+  command->add_option("--password-file", o.passwordFile,
+                      "the --login password, the file's first line; the file must be readable "
+                      "by its owner only");
+}
+
+// The same on every command: JSON to FILE (replaced as a whole), or to
+// standard output with "-" or no FILE.
+void addJsonOption(CLI::App* command, Options& o, const std::string& what) {
+  command
+      ->add_option("--json", o.reportFile,
+                   "write " + what + " as JSON to FILE, or to standard output with - or no FILE")
+      ->expected(0, 1)
+      ->default_str(kStandardOutput);
 }
 
 }  // namespace
@@ -258,11 +290,22 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   CLI::App* search = app.add_subcommand("search", "list the cameras that answer a search");
-  search->add_option("--wait", o.waitSeconds, "seconds to keep searching (default 1)")
-      ->check(CLI::Range(0.0, 3600.0));
-  search->add_flag("--json", o.json, "print JSON instead of a table");
-  search->add_option("--login", o.login,
-                     "USER[:PASSWORD]: log in to each camera and show what it reports");
+  auto* searchWait =
+      search->add_option("--wait", o.waitSeconds, "seconds to keep searching (default 1)")
+          ->check(CLI::Range(0.0, 3600.0));
+  search
+      ->add_option("--device", o.devices,
+                   "ask only these addresses, without a search (cameras behind a router)")
+      ->excludes(searchWait);
+  addJsonOption(search, o, "the list");
+  auto* searchLogin = search->add_option(
+      "--login", o.login, "USER: log in to each camera and show what it reports" + kPasswordHelp);
+  addPasswordFileOption(search, o);
+  search
+      ->add_option("--prometheus", o.prometheusFile,
+                   "write each camera's hardware and firmware to FILE in the Prometheus text "
+                   "format (replaced as a whole)")
+      ->needs(searchLogin);
 
   CLI::App* update = app.add_subcommand("update", "update many cameras and confirm each one");
   auto* patch = update->add_option("--patch", o.patchFile, "the .patch file to send")
@@ -279,18 +322,24 @@ int main(int argc, char** argv) {
   update->add_option("--wait", o.waitSeconds, "seconds to search for --all (default 1)")
       ->check(CLI::Range(0.0, 3600.0))
       ->needs(all);
-  update->add_option("--login", o.login, "USER[:PASSWORD] tried after the default account");
+  update->add_option("--login", o.login, "USER tried after the default account" + kPasswordHelp);
+  addPasswordFileOption(update, o);
   update->add_option("--parallel", o.parallel, "cameras at a time (default 4)")
       ->check(CLI::Range(1, 256));
   update->add_option("--canary", o.canary,
                      "update the first K cameras alone; the rest only if all K were confirmed");
-  update->add_option("--json", o.reportFile, "write the report as JSON to this file");
+  addJsonOption(update, o, "the report");
   update
       ->add_option("--reboot-wait", o.rebootWaitSeconds,
                    "seconds a rebooting camera may take to come back (default 180)")
       ->check(CLI::Range(1.0, 3600.0));
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help is no error; every wrong command line ends the same way.
+    return app.exit(e) == 0 ? 0 : kExitUsage;
+  }
   if (update->parsed()) {
     if (o.patchFile.empty() && !o.online) {
       std::cerr << "tovarin-fleet update: give --patch FILE or --online\n";
@@ -307,6 +356,19 @@ int main(int argc, char** argv) {
     }
     o.updateServer = *server;
   }
+  const char* fromEnvironment = std::getenv(kPasswordVariable);
+  PasswordSources sources;
+  sources.login = o.login;
+  sources.passwordFile = o.passwordFile;
+  if (fromEnvironment) sources.environment = fromEnvironment;
+  if (::isatty(STDIN_FILENO)) sources.prompt = promptOnTerminal;
+  const AccountChoice choice = chooseAccount(sources);
+  if (!choice.error.empty()) {
+    std::cerr << "tovarin-fleet: " << choice.error << "\n";
+    return kExitUsage;
+  }
+  if (!choice.warning.empty()) std::cerr << "tovarin-fleet: " << choice.warning << "\n";
+  o.account = choice.account;
 
   initProcessLocale();
   startInterruptGuard();  // before the device library or any worker starts a thread

@@ -98,6 +98,7 @@ class FleetWorld : public ::testing::Test {
     int status = -1;
     double seconds = 0;
     std::string output;
+    std::string errors;
     Json report;
   };
 
@@ -106,7 +107,9 @@ class FleetWorld : public ::testing::Test {
   Run fleet(std::vector<std::string> args) {
     const std::string out = (dir_ / "out.txt").string(), report = (dir_ / "report.json").string();
     args.insert(args.begin(), TOVARIN_FLEET);
-    if (args[1] == "update") args.insert(args.end(), {"--json", report, "--reboot-wait", "20"});
+    const bool ownReport = std::find(args.begin(), args.end(), "--json") != args.end();
+    if (args[1] == "update" && !ownReport)
+      args.insert(args.end(), {"--json", report, "--reboot-wait", "20"});
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -115,6 +118,10 @@ class FleetWorld : public ::testing::Test {
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Never a terminal to prompt on, and what goes to standard error is kept.
+    posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, STDERR_FILENO, (dir_ / "err.txt").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     const auto start = std::chrono::steady_clock::now();
@@ -137,6 +144,9 @@ class FleetWorld : public ::testing::Test {
     std::stringstream text;
     text << std::ifstream(out).rdbuf();
     run.output = text.str();
+    std::stringstream errors;
+    errors << std::ifstream(dir_ / "err.txt").rdbuf();
+    run.errors = errors.str();
     if (fs::exists(report)) run.report = Json::parse(std::ifstream(report));
     return run;
   }
@@ -307,6 +317,98 @@ TEST_F(FleetWorld, SearchListsWhatEachCameraReports) {
   EXPECT_EQ(false, byId["RKT-A"]["update_pending"]);
   EXPECT_EQ("52HQX", byId["HQX-A"]["hardware"]);
   EXPECT_EQ(true, byId["HQX-A"]["update_pending"]);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FleetWorld, EveryWrongCommandLineExitsTwo) {
+  startLab({{"RKT-A"}});
+  const std::string patch = makePatch();
+  const std::string file = (dir_ / "pw").string();
+  std::ofstream(file) << "secret\n";
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  const std::vector<std::vector<std::string>> wrong = {
+      {"update", "--patch", (dir_ / "missing.patch").string(), "--all"},  // unreadable patch
+      {"update", "--patch", patch, "--all", "--no-such-option"},
+      {"update", "--patch", patch},  // neither --all nor --device
+      {"update", "--patch", patch, "--wait", "1"},
+      {"search", "--prometheus", (dir_ / "m.prom").string()},  // needs --login
+      {"search", "--login", "admin:secret", "--password-file", file},
+      {"no-such-command"},
+  };
+  for (const auto& args : wrong) EXPECT_EQ(2, fleet(args).status) << args.back();
+  EXPECT_EQ(2010, labVersion("RKT-A"));
+}
+
+// A camera without the default account needs the typed password: it gets
+// there from the environment or an owner-only file; a file others can read
+// is refused.
+TEST_F(FleetWorld, PasswordComesFromEnvironmentOrOwnerOnlyFile) {
+  startLab({{"LOCKED", "47RKT", 2010, "account.admin = s3cret"}});
+  const auto hardwareSeen = [](const Run& run) {
+    const Json list = Json::parse(run.output, nullptr, false);
+    return !list.is_discarded() && list.size() == 1 && list[0].value("hardware", "") == "47RKT";
+  };
+  const std::vector<std::string> search = {"search", "--json", "--login", "admin"};
+  EXPECT_FALSE(hardwareSeen(fleet(search)));
+
+  ::setenv("TOVARIN_PASSWORD", "s3cret", 1);
+  const Run fromEnvironment = fleet(search);
+  ::unsetenv("TOVARIN_PASSWORD");
+  EXPECT_TRUE(hardwareSeen(fromEnvironment)) << fromEnvironment.output;
+  EXPECT_EQ("", fromEnvironment.errors);
+
+  const std::string file = (dir_ / "pw").string();
+  std::ofstream(file) << "s3cret\n";
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  std::vector<std::string> withFile = search;
+  withFile.insert(withFile.end(), {"--password-file", file});
+  EXPECT_TRUE(hardwareSeen(fleet(withFile)));
+  fs::permissions(file, fs::perms::group_read, fs::perm_options::add);
+  const Run readable = fleet(withFile);
+  EXPECT_EQ(2, readable.status);
+  EXPECT_NE(std::string::npos, readable.errors.find("other users can read it")) << readable.errors;
+}
+
+// --json - puts nothing but the report on standard output, for scripts;
+// --json FILE on search writes the list there and the table on the screen.
+TEST_F(FleetWorld, JsonMeansAFileOrStandardOutputOnEveryCommand) {
+  startLab({{"RKT-A"}, {"RKT-B"}});
+  const Run update = fleet({"update", "--patch", makePatch(), "--device", address(0), "--json", "-",
+                            "--reboot-wait", "20"});
+  EXPECT_EQ(0, update.status) << update.errors;
+  const Json report = Json::parse(update.output, nullptr, false);
+  ASSERT_FALSE(report.is_discarded()) << update.output;
+  EXPECT_EQ("confirmed", report["devices"][0]["result"]);
+  EXPECT_NE(std::string::npos, update.errors.find("confirmed")) << "the table goes to stderr";
+
+  const std::string list = (dir_ / "list.json").string();
+  const Run search = fleet({"search", "--json", list});
+  EXPECT_EQ(0, search.status);
+  EXPECT_EQ(2u, Json::parse(std::ifstream(list)).size());
+  EXPECT_NE(std::string::npos, search.output.find("RKT-B")) << search.output;
+}
+
+TEST_F(FleetWorld, PrometheusFileHoldsEachCamerasFirmwareAndNothingElseIsLeft) {
+  startLab({{"RKT-A"}, {"HQX-A", "52HQX", 3000}, {"LOCKED", "47RKT", 2010, "account.admin = x"}});
+  const fs::path metrics = dir_ / "metrics" / "tovarin.prom";
+  fs::create_directories(metrics.parent_path());
+  std::ofstream(metrics) << "stale_metric 1\n";
+  const Run run = fleet({"search", "--login", "admin", "--prometheus", metrics.string()});
+  ASSERT_EQ(0, run.status) << run.errors;
+  std::stringstream text;
+  text << std::ifstream(metrics).rdbuf();
+  for (const std::string& line :
+       {"tovarin_camera_info{identifier=\"RKT-A\",address=\"127.0.3.1\",hardware=\"47RKT\","
+        "firmware=\"2010\"} 1\n",
+        "tovarin_camera_info{identifier=\"HQX-A\",address=\"127.0.3.2\",hardware=\"52HQX\","
+        "firmware=\"3000\"} 1\n",
+        "tovarin_camera_up{identifier=\"LOCKED\",address=\"127.0.3.3\"} 0\n"})
+    EXPECT_NE(std::string::npos, text.str().find(line)) << text.str();
+  EXPECT_EQ(std::string::npos, text.str().find("stale_metric"));
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(metrics.parent_path()), {}));
 }
 
 }  // namespace
