@@ -309,4 +309,42 @@ TEST_F(FleetWorld, SearchListsWhatEachCameraReports) {
   EXPECT_EQ(true, byId["HQX-A"]["update_pending"]);
 }
 
+// 254 cameras on a subnet behind a router: the broadcast search hears none
+// of them, --range finds every one, and a bad range is a usage error.
+TEST_F(FleetWorld, RangeSearchFindsTheCamerasBehindARouter) {
+  std::vector<Camera> cameras;
+  for (int i = 1; i <= 254; ++i)
+    cameras.push_back({"R" + std::to_string(i), "47RKT", 2010, "behind_router = 1"});
+  startLab(cameras);
+
+  const Run broadcast = fleet({"search", "--json"});
+  ASSERT_EQ(0, broadcast.status) << broadcast.output;
+  EXPECT_EQ(0u, Json::parse(broadcast.output).size());
+
+  auto listed = [](const Run& run) {
+    std::set<std::string> found;
+    for (const Json& d : Json::parse(run.output))
+      found.insert(d["address"].get<std::string>() + " " + d["identifier"].get<std::string>());
+    return found;
+  };
+  std::set<std::string> expected;
+  for (std::size_t i = 0; i < cameras.size(); ++i)
+    expected.insert(address(i) + " " + cameras[i].id);
+  const Run ranged = fleet({"search", "--json", "--range", "127.0.3.0/24"});
+  ASSERT_EQ(0, ranged.status) << ranged.output;
+  EXPECT_EQ(expected, listed(ranged));
+
+  // Two halves and an address inside one: each camera once, and without
+  // the /24 that holds them, the halves' edges .127 and .128 are not probed.
+  const Run halves = fleet({"search", "--json", "--range", "127.0.3.0/25", "--range",
+                            "127.0.3.128/25", "--range", "127.0.3.9"});
+  ASSERT_EQ(0, halves.status) << halves.output;
+  expected.erase(address(126) + " R127");
+  expected.erase(address(127) + " R128");
+  EXPECT_EQ(expected, listed(halves));
+
+  const Run bad = fleet({"search", "--range", "10.0.0.0/8"});
+  EXPECT_EQ(2, bad.status);
+}
+
 }  // namespace
