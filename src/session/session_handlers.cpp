@@ -196,7 +196,13 @@ void TMainForm::DevSearch_BtnClick() { SearchDevices(QString()); }
 void TMainForm::SearchDevices(const QString& oneOffRanges) {
   SearchRangesState& ranges = state().searchRanges;
   const std::string oneOff = oneOffRanges.toStdString();
-  CheckedRanges checked = checkSearchRanges({ranges.configured, oneOff});
+  // The session's camera is probed too: found by a one-off range, it must
+  // still be heard after its reboot.
+  const std::string& current = state().session.DeviceAddress;
+  const bool probeCurrent = current.find_first_of(",/") == std::string::npos &&
+                            addressrange::parseRange(current).has_value();
+  CheckedRanges checked =
+      checkSearchRanges({ranges.configured, oneOff, probeCurrent ? current : std::string()});
   // Shown with the result; the good entries run all the same.
   ranges.refused = std::move(checked.refused);
   startDeviceSearch(std::make_unique<FormSearchPage>(*this), state(), device(),

@@ -110,22 +110,25 @@ class RangeSearchE2eTest : public QObject {
     QVERIFY(node("QJFAR3")->font(0).italic());  // listed, did not answer
   }
 
+  // Found by a one-off range, the session's camera is still heard by the
+  // next plain search (as after its reboot); the others of that range not.
   void loginToACameraBehindTheRouter() {
-    QTreeWidgetItem* camera = node("QJCAM00007");
-    QVERIFY(camera);
-    f().DevList_TreeView->setCurrentItem(camera);
+    console("search:127.2.0.0/24");
+    QVERIFY(searchDone());
+    f().DevList_TreeView->setCurrentItem(node("QJFAR1"));
     f().DevList_TreeViewDblClick();
-    QCOMPARE(f().IPAddress_Edit->text(), QString("127.1.0.7"));
+    QCOMPARE(f().IPAddress_Edit->text(), QString("127.2.0.11"));
     QVERIFY(win_.click(f().Login_SBtn));
     QCOMPARE(f().Login_SBtn->text(), QString("ChangeDev"));
-    QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.1.0.7"));
+    QCOMPARE(f().windowTitle(), QString("Tovarin - IP: 127.2.0.11"));
+    QCOMPARE(f().TargetHarward_Val->text(), QString("52HQX"));
     QVERIFY(win_.dialogs.texts().isEmpty());
-  }
 
-  void anEmptyConsoleRangeSearchRunsNothing() {
-    console("search:");
-    QVERIFY(f().CommandHistory_Memo->toPlainText().endsWith("search: no address range given"));
-    QVERIFY(f().DevSearch_Btn->isEnabled());
+    QVERIFY(win_.click(f().DevSearch_Btn));
+    QVERIFY(searchDone());
+    QVERIFY(!node("QJFAR1")->font(0).italic());
+    QVERIFY(node("QJFAR2")->font(0).italic());
+    QCOMPARE(f().DevList_Label->text(), QString("Device List (256)"));
   }
 };
 
