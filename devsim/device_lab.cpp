@@ -304,11 +304,12 @@ void DeviceLab::answerProbe(int fd, std::size_t onlySlot) {
 
   sockaddr_in to = from;
   to.sin_port = htons(answerPort);
+  const bool broadcast = onlySlot == SIZE_MAX;
   for (std::size_t i = 0; i < slots_.size(); ++i) {
     Slot& s = slots_[i];
-    if ((onlySlot != SIZE_MAX && i != onlySlot) || !s.udp.valid() || !s.device->status().online)
-      continue;
+    if ((!broadcast && i != onlySlot) || !s.udp.valid() || !s.device->status().online) continue;
     const DeviceConfig& d = s.device->config();
+    if (broadcast && d.behindRouter) continue;  // a router does not pass broadcasts on
     wire::Writer w;
     const std::string& answered = d.answerIdentifier.empty() ? d.identifier : d.answerIdentifier;
     w.u32(nonce).fixedText(answered, wire::kIdentifierWidth);

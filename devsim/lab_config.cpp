@@ -84,7 +84,8 @@ bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& bas
       !readNumber(ini, section, "fault_slow_kbps", 0, 1 << 24, &slow, error))
     return false;
   if (!readFlag(ini, section, "fault_drop_listing", &d->faults.dropListing, error) ||
-      !readFlag(ini, section, "fault_bad_md5", &d->faults.badMd5, error))
+      !readFlag(ini, section, "fault_bad_md5", &d->faults.badMd5, error) ||
+      !readFlag(ini, section, "behind_router", &d->behindRouter, error))
     return false;
   d->version = static_cast<std::int32_t>(version);
   d->previousVersion = static_cast<std::int32_t>(previous);

@@ -38,6 +38,9 @@ struct DeviceConfig {
   std::vector<std::pair<std::string, std::string>> accounts;  // user, password
   std::string storageTemplate;  // copied to the device's "/sdcard" at start
   bool sharedStorage = false;   // one copy of the template serves every device sharing it
+  // On another subnet behind a router: broadcast probes never reach it, a
+  // probe sent to its own address does.
+  bool behindRouter = false;
   Faults faults;
 };
 

@@ -37,6 +37,8 @@ const char* kUsage =
     "                       and sharing its storage folder\n"
     "  --first ADDRESS      address of the first of those cameras; the others follow it\n"
     "                       (default 127.0.1.1)\n"
+    "  --behind-router      those cameras sit behind a router: they answer only probes\n"
+    "                       sent to their own address (a range search), no broadcast\n"
     "  --help               this text\n"
     "\n"
     "Runs until interrupted (Ctrl+C). Binds 127.x.y.z addresses only.\n";
@@ -75,7 +77,7 @@ bool splitHostPort(const std::string& text, std::string* host, int* port) {
 
 int main(int argc, char** argv) {
   std::string world = defaultWorld(), state, http = "127.0.0.1:8080";
-  bool serveHttp = true;
+  bool serveHttp = true, behindRouter = false;
   long rebootMs = -1, cameras = 0;
   std::string firstCamera = "127.0.1.1";
   for (int i = 1; i < argc; ++i) {
@@ -108,6 +110,8 @@ int main(int argc, char** argv) {
       }
     } else if (arg == "--first") {
       firstCamera = value();
+    } else if (arg == "--behind-router") {
+      behindRouter = true;
     } else {
       std::cerr << "unknown option " << arg << "\n" << kUsage;
       return 2;
@@ -124,6 +128,7 @@ int main(int argc, char** argv) {
   if (rebootMs >= 0) config.rebootSeconds = static_cast<double>(rebootMs) / 1000.0;
   if (cameras > 0) {
     devsim::DeviceConfig model = config.devices.front();
+    model.behindRouter = behindRouter;
     config.devices.clear();
     if (!devsim::addCameraFleet(&config, model, static_cast<int>(cameras), firstCamera, &error)) {
       std::cerr << "tovarin-devsim: " << error << "\n";

@@ -21,6 +21,10 @@ extern "C" {
 /* UdpSearch lists at most this many records; when it holds this many it ends
  * at once, so a list of exactly this length may be missing devices. */
 #define LORVEX_MAX_RECORDS 65536
+/* UdpSearchRanges sends its unicast probes at this pace. */
+#define LORVEX_RANGE_PROBES_PER_SECOND 4000
+/* UdpSearchRanges refuses a range list (nothing is sent). */
+#define LORVEX_RANGES_REFUSED (-2)
 
 /* One device that answered. The first 376 bytes are the record's data; the
  * link to the next record follows them. Records belong to the library and
@@ -41,6 +45,26 @@ typedef struct DeviceSearchRecord {
  * reaches LORVEX_MAX_RECORDS. Two devices answering from
  * the same address with the same identifier are listed once. */
 LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t answerPort);
+
+/* The same search for cameras beyond the local broadcast domain: sends the
+ * probe by unicast to every address of `ranges`, a comma-separated list of
+ * CIDR blocks ("10.1.0.0/24", at most /16 each) and single addresses
+ * ("10.2.0.9"), and, when withBroadcast is not 0, the broadcast probes of
+ * UdpSearch as well. A block of /30 or wider is probed without its network
+ * and broadcast addresses; an address in several ranges is probed once.
+ * The unicast probes are paced at LORVEX_RANGE_PROBES_PER_SECOND; answers
+ * are collected for the search window, or until 250 ms after the last probe
+ * when sending takes longer, into records like UdpSearch's (freeing the
+ * previous search's), with duplicates dropped the same way.
+ * Returns the number of addresses probed by unicast and sets *first to the
+ * first record, or null when nobody answered. Returns LORVEX_RANGES_REFUSED
+ * without sending anything when an entry is malformed, wider than /16 or has
+ * bits set after its prefix, or the ranges hold more than 65,536 addresses;
+ * error (errorSize bytes, always NUL-terminated) then says which entry and
+ * why, and is empty otherwise. */
+LORVEX_API int32_t UdpSearchRanges(const char* ranges, int32_t withBroadcast, int32_t probePort,
+                                   int32_t answerPort, DeviceSearchRecord** first, char* error,
+                                   int32_t errorSize);
 
 #ifdef __cplusplus
 }

@@ -1,6 +1,7 @@
 // UDP discovery: one probe datagram to the loopback broadcast address and to
-// the broadcast address of every interface that is up, then the answers that
-// arrive on the answer port during the search window.
+// the broadcast address of every interface that is up, and, for a range
+// search, one paced unicast probe to every address of the ranges; then the
+// answers that arrive on the answer port during the search window.
 #include "lorvex.h"
 
 #include <arpa/inet.h>
@@ -22,6 +23,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "address_ranges.h"
 #include "frame.h"
 #include "messages.h"
 #include "socket_io.h"
@@ -91,18 +93,60 @@ std::vector<std::uint32_t> probeTargets() {
   return {targets.begin(), targets.end()};
 }
 
-void sendProbes(int fd, std::uint16_t probePort, std::uint16_t answerPort, std::uint32_t nonce) {
+std::vector<std::uint8_t> probeDatagram(std::uint16_t answerPort, std::uint32_t nonce) {
   wire::Writer w;
   w.u16(answerPort).u16(0).u32(nonce);
-  std::vector<std::uint8_t> datagram = wire::encodeFrame(wire::MsgType::Probe, w.data());
-  for (std::uint32_t target : probeTargets()) {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = target;
-    to.sin_port = htons(probePort);
-    ::sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  }
+  return wire::encodeFrame(wire::MsgType::Probe, w.data());
 }
+
+void sendProbe(int fd, const std::vector<std::uint8_t>& datagram, std::uint32_t target,
+               std::uint16_t probePort) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = target;
+  to.sin_port = htons(probePort);
+  ::sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+void sendProbes(int fd, std::uint16_t probePort, std::uint16_t answerPort, std::uint32_t nonce) {
+  const std::vector<std::uint8_t> datagram = probeDatagram(answerPort, nonce);
+  for (std::uint32_t target : probeTargets()) sendProbe(fd, datagram, target, probePort);
+}
+
+// The unicast probes of a range search, sent at LORVEX_RANGE_PROBES_PER_SECOND
+// from the search's start, so that a large block does not flood the site.
+class PacedProbes {
+ public:
+  static constexpr long kRate = LORVEX_RANGE_PROBES_PER_SECOND;
+
+  PacedProbes(std::vector<std::uint32_t> hostOrder, Clock::time_point start)
+      : targets_(std::move(hostOrder)), start_(start) {}
+
+  // How long sending them all takes.
+  Clock::duration span() const {
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::microseconds(static_cast<long long>(targets_.size()) * 1000000 / kRate));
+  }
+  bool done() const { return sent_ == targets_.size(); }
+  // When the next probe is due.
+  Clock::time_point nextDue() const {
+    return start_ + std::chrono::duration_cast<Clock::duration>(
+                        std::chrono::microseconds(static_cast<long long>(sent_) * 1000000 / kRate));
+  }
+  // Sends every probe that is due by now.
+  void sendDue(int fd, const std::vector<std::uint8_t>& datagram, std::uint16_t probePort) {
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count();
+    const std::size_t due =
+        std::min(targets_.size(), static_cast<std::size_t>(elapsed * kRate / 1000000 + 1));
+    for (; sent_ < due; ++sent_) sendProbe(fd, datagram, htonl(targets_[sent_]), probePort);
+  }
+
+ private:
+  std::vector<std::uint32_t> targets_;
+  Clock::time_point start_;
+  std::size_t sent_ = 0;
+};
 
 // Checks one answer datagram; fills the record's fields on success.
 bool parseAnswer(const std::uint8_t* data, std::size_t size, std::uint32_t nonce,
@@ -168,35 +212,95 @@ void drain(int fd, RecordList* records, Clock::time_point until) {
   }
 }
 
-}  // namespace
-
-extern "C" LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t answerPort) {
-  std::lock_guard lock(g_mutex);
-  freeRecords();
-  if (probePort < 1 || probePort > 65535 || answerPort < 1 || answerPort > 65535) return nullptr;
-  wire::Fd fd = wire::bindUdp("0.0.0.0", static_cast<std::uint16_t>(answerPort), nullptr);
+// One search: the broadcast probes (sent twice) when asked for, the paced
+// unicast probes of `unicast` (host order), and the answers until the window
+// ends, or, when the unicast probes take longer, 250 ms after the last one.
+// Called with g_mutex held.
+DeviceSearchRecord* search(std::uint16_t probePort, std::uint16_t answerPort, bool broadcast,
+                           std::vector<std::uint32_t> unicast) {
+  wire::Fd fd = wire::bindUdp("0.0.0.0", answerPort, nullptr);
   if (!fd.valid()) return nullptr;
   enlargeReceiveBuffer(fd.get());
 
-  std::uint32_t nonce = std::random_device{}();
-  sendProbes(fd.get(), static_cast<std::uint16_t>(probePort),
-             static_cast<std::uint16_t>(answerPort), nonce);
-  const auto start = Clock::now(), windowEnd = start + searchWindow();
-  bool repeated = false;
+  const std::uint32_t nonce = std::random_device{}();
+  const std::vector<std::uint8_t> datagram = probeDatagram(answerPort, nonce);
+  const auto start = Clock::now();
+  PacedProbes paced(std::move(unicast), start);
+  if (broadcast) sendProbes(fd.get(), probePort, answerPort, nonce);
+  paced.sendDue(fd.get(), datagram, probePort);
+  const auto windowEnd =
+      start + std::max<Clock::duration>(searchWindow(), paced.span() + kRepeatProbeAfter);
+  bool repeated = !broadcast;
   RecordList records(nonce);
   // A full list ends the search early; its length then tells the caller.
   while (!records.full()) {
     auto now = Clock::now();
     if (now >= windowEnd) break;
     if (!repeated && now - start >= kRepeatProbeAfter) {
-      sendProbes(fd.get(), static_cast<std::uint16_t>(probePort),
-                 static_cast<std::uint16_t>(answerPort), nonce);
+      sendProbes(fd.get(), probePort, answerPort, nonce);
       repeated = true;
     }
+    if (!paced.done() && now >= paced.nextDue()) paced.sendDue(fd.get(), datagram, probePort);
     auto until = repeated ? windowEnd : std::min(windowEnd, start + kRepeatProbeAfter);
-    auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1;
+    if (!paced.done()) until = std::min(until, paced.nextDue());
+    auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
     pollfd p{fd.get(), POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(waitMs)) > 0) drain(fd.get(), &records, until);
+    if (::poll(&p, 1, static_cast<int>(std::max<long long>(waitMs, 0) + 1)) > 0)
+      drain(fd.get(), &records, until);
   }
   return g_first;
+}
+
+void writeError(char* error, int32_t errorSize, const std::string& text) {
+  if (!error || errorSize < 1) return;
+  const std::size_t n = std::min(text.size(), static_cast<std::size_t>(errorSize) - 1);
+  std::memset(error, 0, static_cast<std::size_t>(errorSize));
+  std::memcpy(error, text.data(), n);
+}
+
+bool validPort(int32_t port) { return port >= 1 && port <= 65535; }
+
+}  // namespace
+
+extern "C" LORVEX_API DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t answerPort) {
+  std::lock_guard lock(g_mutex);
+  freeRecords();
+  if (!validPort(probePort) || !validPort(answerPort)) return nullptr;
+  return search(static_cast<std::uint16_t>(probePort), static_cast<std::uint16_t>(answerPort), true,
+                {});
+}
+
+extern "C" LORVEX_API int32_t UdpSearchRanges(const char* ranges, int32_t withBroadcast,
+                                              int32_t probePort, int32_t answerPort,
+                                              DeviceSearchRecord** first, char* error,
+                                              int32_t errorSize) {
+  std::lock_guard lock(g_mutex);
+  freeRecords();
+  writeError(error, errorSize, "");
+  if (!first) {
+    writeError(error, errorSize, "no place for the result");
+    return LORVEX_RANGES_REFUSED;
+  }
+  *first = nullptr;
+  if (!validPort(probePort) || !validPort(answerPort)) {
+    writeError(error, errorSize, "port out of range");
+    return LORVEX_RANGES_REFUSED;
+  }
+  const addressrange::RangeList list = addressrange::parseRanges(ranges ? ranges : "");
+  if (!list.refused.empty()) {
+    writeError(error, errorSize, addressrange::refusalText(list.refused.front()));
+    return LORVEX_RANGES_REFUSED;
+  }
+  std::vector<std::uint32_t> targets = addressrange::hostAddresses(list.ranges);
+  if (targets.size() > addressrange::kMaxAddresses) {
+    writeError(error, errorSize,
+               "the ranges hold " + std::to_string(targets.size()) + " addresses, more than " +
+                   std::to_string(addressrange::kMaxAddresses));
+    return LORVEX_RANGES_REFUSED;
+  }
+  const auto probed = static_cast<int32_t>(targets.size());
+  if (targets.empty() && !withBroadcast) return 0;
+  *first = search(static_cast<std::uint16_t>(probePort), static_cast<std::uint16_t>(answerPort),
+                  withBroadcast != 0, std::move(targets));
+  return probed;
 }

@@ -194,11 +194,15 @@ TEST_F(Folders, FaultDrillKeys) {
   EXPECT_FALSE(c.httpFaults.corruptFiles || c.devices.at(0).faults.dropListing);
 }
 
-TEST(World, SampleWorldDescribesTheThreeCameras) {
+TEST(World, SampleWorldDescribesTheThreeCamerasAndThreeBehindARouter) {
   devsim::LabConfig c;
   std::string error;
   ASSERT_TRUE(devsim::loadLabConfig(TOVARIN_SOURCE_WORLD, &c, &error)) << error;
-  ASSERT_EQ(c.devices.size(), 3u);
+  ASSERT_EQ(c.devices.size(), 6u);
+  for (std::size_t i = 0; i < c.devices.size(); ++i) {
+    EXPECT_EQ(c.devices[i].behindRouter, i >= 3) << c.devices[i].identifier;
+    EXPECT_EQ(c.devices[i].address.rfind(i >= 3 ? "127.1.0." : "127.0.0.", 0), 0u);
+  }
   EXPECT_EQ(c.devices[0].identifier, "CAM0001A");
   EXPECT_EQ(c.devices[0].previousVersion, 2009);
   EXPECT_EQ(c.devices[1].accounts.size(), 2u);

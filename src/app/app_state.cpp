@@ -5,6 +5,7 @@ void AppState::reset() {
   chosenDevice = ChosenDevice{};
   searchResult = nullptr;
   deviceList.clear();
+  searchRanges = SearchRangesState{};
   messages.release();
   updateRun.active = false;
   updateRun.address.clear();

@@ -18,6 +18,7 @@
 #include "session/device_list.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
+#include "session/search_ranges.h"
 #include "settings/message_lists.h"
 
 struct UpdateRunState {
@@ -46,6 +47,7 @@ struct AppState {
   std::atomic<DeviceSearchRecord*> searchResult{nullptr};
   // The cameras of the login panel's device list, in the tree's order.
   std::vector<ListedDevice> deviceList;
+  SearchRangesState searchRanges;
   MessageLists messages;
   UpdateRunState updateRun;
   RebootCheckState rebootCheck;

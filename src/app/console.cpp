@@ -15,6 +15,8 @@ namespace {
 const QString kPlaceholder = QStringLiteral("Console");
 const QString kCloseHint = QStringLiteral("=========press ` close==========");
 const QString kAccessCode = QStringLiteral("qelvomtr");
+// "search:10.1.0.0/24,10.2.0.9": one search that adds these address ranges.
+const QString kRangeSearch = QStringLiteral("search:");
 
 QString lastLine(const QPlainTextEdit* memo) {
   const QString text = memo->toPlainText();
@@ -84,6 +86,8 @@ void TMainForm::CheckCommand(QLineEdit* edit) {
         LanguageChange_BtnClick(Command_Edit);
       }
     }
+  } else if (command.startsWith(kRangeSearch)) {
+    ConsoleRangeSearch(command.mid(kRangeSearch.size()));
   }
 }
 

@@ -100,6 +100,11 @@ class TMainForm : public QWidget {
 
   // --- Device discovery and session ---------------------------------------
   void DevSearch_BtnClick();
+  // A search of the broadcast domain and the configured address ranges,
+  // plus oneOffRanges (comma-separated) for this search only.
+  void SearchDevices(const QString& oneOffRanges);
+  // The console's "search:" command: a search with these ranges added once.
+  void ConsoleRangeSearch(const QString& ranges);
   void FillDeviceList();
   void DevList_TreeViewDblClick();
   void Login_SBtnClick();

@@ -30,6 +30,9 @@ class IDeviceLink {
   virtual void set_callback_curprogress(kestrum_curprogress_fn callback) = 0;
   virtual void set_callback_getfile2patch(kestrum_getfile2patch_fn callback) = 0;
   virtual DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t answerPort) = 0;
+  virtual int32_t UdpSearchRanges(const char* ranges, int32_t withBroadcast, int32_t probePort,
+                                  int32_t answerPort, DeviceSearchRecord** first, char* error,
+                                  int32_t errorSize) = 0;
 };
 
 constexpr int32_t kDevicePort = 9001;

@@ -43,3 +43,10 @@ void KestrumDeviceLink::set_callback_getfile2patch(kestrum_getfile2patch_fn call
 DeviceSearchRecord* KestrumDeviceLink::UdpSearch(int32_t probePort, int32_t answerPort) {
   return ::UdpSearch(probePort, answerPort);
 }
+
+int32_t KestrumDeviceLink::UdpSearchRanges(const char* ranges, int32_t withBroadcast,
+                                           int32_t probePort, int32_t answerPort,
+                                           DeviceSearchRecord** first, char* error,
+                                           int32_t errorSize) {
+  return ::UdpSearchRanges(ranges, withBroadcast, probePort, answerPort, first, error, errorSize);
+}

@@ -24,4 +24,7 @@ class KestrumDeviceLink final : public IDeviceLink {
   void set_callback_curprogress(kestrum_curprogress_fn callback) override;
   void set_callback_getfile2patch(kestrum_getfile2patch_fn callback) override;
   DeviceSearchRecord* UdpSearch(int32_t probePort, int32_t answerPort) override;
+  int32_t UdpSearchRanges(const char* ranges, int32_t withBroadcast, int32_t probePort,
+                          int32_t answerPort, DeviceSearchRecord** first, char* error,
+                          int32_t errorSize) override;
 };

@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 
+#include "address_ranges.h"
 #include "app/platform_locale.h"
 #include "devicelink/kestrum_device_link.h"
 #include "fleet/device_survey.h"
@@ -50,6 +51,7 @@ struct Options {
   bool online = false;
   std::string updateServer = defaultUpdateServer();
   bool all = false;
+  std::vector<std::string> ranges;  // searched by unicast besides the broadcast domain
   std::vector<std::string> devices;
   std::size_t parallel = 4;
   std::size_t canary = 0;
@@ -109,6 +111,41 @@ void forEachAtOnce(std::size_t count, std::size_t parallel,
   });
 }
 
+// The ranges every search of the run probes by unicast: those given with
+// --range and, so that a camera behind a router is heard again after its
+// reboot, each --device address.
+std::string searchRangesOf(const Options& o) {
+  std::string ranges;
+  auto add = [&](const std::string& entry) {
+    if (!addressrange::parseRange(entry)) return;
+    if (!ranges.empty()) ranges += ',';
+    ranges += entry;
+  };
+  for (const std::string& r : o.ranges) add(r);
+  for (const std::string& d : o.devices) add(d);
+  return ranges;
+}
+
+// False, with a message naming each, when a --range entry is refused.
+bool rangesAccepted(const Options& o) {
+  bool accepted = true;
+  for (const std::string& r : o.ranges) {
+    addressrange::Refusal reason;
+    if (addressrange::parseRange(r, &reason)) continue;
+    std::cerr << "tovarin-fleet: --range: " << addressrange::refusalText({r, reason}) << "\n";
+    accepted = false;
+  }
+  std::vector<addressrange::Range> good;
+  for (const std::string& r : o.ranges)
+    if (auto range = addressrange::parseRange(r)) good.push_back(*range);
+  if (accepted && addressrange::hostAddresses(good).size() > addressrange::kMaxAddresses) {
+    std::cerr << "tovarin-fleet: --range: more than " << addressrange::kMaxAddresses
+              << " addresses in all\n";
+    accepted = false;
+  }
+  return accepted;
+}
+
 std::vector<FleetTarget> targetsOf(IDeviceLink& link, const Options& o);
 
 int runSearch(IDeviceLink& link, const Options& o) {
@@ -137,7 +174,8 @@ int runSearch(IDeviceLink& link, const Options& o) {
 }
 
 std::vector<FleetTarget> targetsOf(IDeviceLink& link, const Options& o) {
-  if (o.all || o.devices.empty()) return SharedSearch(link).searchFor(millis(o.waitSeconds));
+  if (o.all || o.devices.empty())
+    return SharedSearch(link, searchRangesOf(o)).searchFor(millis(o.waitSeconds));
   std::vector<FleetTarget> targets;
   for (const std::string& address : o.devices) {
     const bool twice = std::any_of(targets.begin(), targets.end(),
@@ -230,7 +268,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     }
   }
 
-  SharedSearch search(link);
+  SharedSearch search(link, searchRangesOf(o));
   ProgressBoard board(human, liveTerminal(human, targets.size()), targets);
   const std::vector<DeviceOutcome> outcomes =
       runFleet(targets, {o.parallel, o.canary}, [&](std::size_t i) {
@@ -306,6 +344,9 @@ int main(int argc, char** argv) {
                    "write each camera's hardware and firmware to FILE in the Prometheus text "
                    "format (replaced as a whole)")
       ->needs(searchLogin);
+  search->add_option("--range", o.ranges,
+                     "CIDR block (at most /16) or address to search by unicast as well, for "
+                     "cameras behind a router; repeatable");
 
   CLI::App* update = app.add_subcommand("update", "update many cameras and confirm each one");
   auto* patch = update->add_option("--patch", o.patchFile, "the .patch file to send")
@@ -319,6 +360,11 @@ int main(int argc, char** argv) {
   auto* all = update->add_flag("--all", o.all, "every camera that answers a search");
   auto* device = update->add_option("--device", o.devices, "the address of a camera to update");
   all->excludes(device);
+  update
+      ->add_option("--range", o.ranges,
+                   "with --all: CIDR block (at most /16) or address to search by unicast as "
+                   "well; repeatable")
+      ->needs(all);
   update->add_option("--wait", o.waitSeconds, "seconds to search for --all (default 1)")
       ->check(CLI::Range(0.0, 3600.0))
       ->needs(all);
@@ -340,6 +386,7 @@ int main(int argc, char** argv) {
     // --help is no error; every wrong command line ends the same way.
     return app.exit(e) == 0 ? 0 : kExitUsage;
   }
+  if (!rangesAccepted(o)) return kExitUsage;
   if (update->parsed()) {
     if (o.patchFile.empty() && !o.online) {
       std::cerr << "tovarin-fleet update: give --patch FILE or --online\n";

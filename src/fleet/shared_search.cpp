@@ -14,6 +14,16 @@ std::string fieldText(const char* field, std::size_t width) {
 
 }  // namespace
 
+const DeviceSearchRecord* SharedSearch::search() {
+  if (ranges_.empty()) return link_.UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT);
+  DeviceSearchRecord* first = nullptr;
+  char error[256];
+  if (link_.UdpSearchRanges(ranges_.c_str(), 1, LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT, &first,
+                            error, sizeof error) == LORVEX_RANGES_REFUSED)
+    return link_.UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT);  // checked before: not expected
+  return first;
+}
+
 std::vector<FleetTarget> SharedSearch::answeredSince(Clock::time_point since,
                                                      Clock::time_point* startedAt) {
   std::lock_guard lock(mutex_);
@@ -23,8 +33,7 @@ std::vector<FleetTarget> SharedSearch::answeredSince(Clock::time_point since,
   if (startedAt) *startedAt = lastStart_;
   last_.clear();
   // The records stay valid only until the next search, which this lock holds off.
-  for (const DeviceSearchRecord* r = link_.UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT); r;
-       r = r->next)
+  for (const DeviceSearchRecord* r = search(); r; r = r->next)
     last_.push_back(
         {fieldText(r->address, sizeof r->address), fieldText(r->identifier, sizeof r->identifier)});
   searched_ = true;

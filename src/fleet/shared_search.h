@@ -12,12 +12,17 @@
 #include "fleet/fleet_types.h"
 
 class IDeviceLink;
+struct DeviceSearchRecord;
 
 class SharedSearch {
  public:
   using Clock = std::chrono::steady_clock;
 
-  explicit SharedSearch(IDeviceLink& link) : link_(link) {}
+  // ranges: address ranges (comma-separated CIDR blocks and addresses,
+  // already checked) probed by unicast in every search besides the
+  // broadcast domain, so that cameras behind a router are heard too.
+  explicit SharedSearch(IDeviceLink& link, std::string ranges = {})
+      : link_(link), ranges_(std::move(ranges)) {}
 
   // The cameras that answered a search started at `since` or later: the
   // newest one when it is recent enough, else a new one (about a second).
@@ -35,7 +40,10 @@ class SharedSearch {
                      Clock::time_point deadline);
 
  private:
+  const DeviceSearchRecord* search();
+
   IDeviceLink& link_;
+  const std::string ranges_;
   std::mutex mutex_;  // one search at a time; guards the fields below
   bool searched_ = false;
   Clock::time_point lastStart_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 class IDeviceLink;
 struct AppState;
@@ -20,4 +21,7 @@ class SearchPage {
 };
 
 // Starts one search on the window's thread; searches run one after another.
-void startDeviceSearch(std::unique_ptr<SearchPage> page, AppState& state, IDeviceLink& link);
+// With `ranges` (checked entries, comma-separated) the search probes their
+// addresses by unicast as well as the broadcast domain, in one window.
+void startDeviceSearch(std::unique_ptr<SearchPage> page, AppState& state, IDeviceLink& link,
+                       std::string ranges = {});

@@ -27,6 +27,7 @@
 #include "session/device_login.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
+#include "session/search_ranges.h"
 #include "session/search_worker.h"
 #include "session/session_page.h"
 #include "settings/message_lists.h"
@@ -190,8 +191,37 @@ class FormSearchPage final : public SearchPage {
 
 }  // namespace
 
-void TMainForm::DevSearch_BtnClick() {
-  startDeviceSearch(std::make_unique<FormSearchPage>(*this), state(), device());
+void TMainForm::DevSearch_BtnClick() { SearchDevices(QString()); }
+
+void TMainForm::SearchDevices(const QString& oneOffRanges) {
+  SearchRangesState& ranges = state().searchRanges;
+  const std::string oneOff = oneOffRanges.toStdString();
+  // The session's camera is probed too: found by a one-off range, it must
+  // still be heard after its reboot.
+  const std::string& current = state().session.DeviceAddress;
+  const bool probeCurrent = current.find_first_of(",/") == std::string::npos &&
+                            addressrange::parseRange(current).has_value();
+  CheckedRanges checked =
+      checkSearchRanges({ranges.configured, oneOff, probeCurrent ? current : std::string()});
+  // Shown with the result; the good entries run all the same.
+  ranges.refused = std::move(checked.refused);
+  startDeviceSearch(std::make_unique<FormSearchPage>(*this), state(), device(),
+                    std::move(checked.accepted));
+}
+
+void TMainForm::ConsoleRangeSearch(const QString& ranges) {
+  // The console answers in fixed English, as to its other commands.
+  auto answer = [this](const QString& text) { CommandHistory_Memo->appendPlainText(text); };
+  if (!DevSearch_Btn->isEnabled()) return answer("search running: try again once it has ended");
+  const CheckedRanges checked = checkSearchRanges({ranges.toStdString()});
+  for (const addressrange::Refused& refused : checked.refused)
+    answer(QString::fromStdString(addressrange::refusalText(refused)) + ", left out");
+  if (checked.accepted.empty() && checked.refused.empty())
+    return answer("search: no address range given");
+  answer(
+      "searching the local network" +
+      (checked.accepted.empty() ? QString() : " and " + QString::fromStdString(checked.accepted)));
+  SearchDevices(ranges);
 }
 
 void showSearchRunning(TMainForm* form) {
@@ -234,23 +264,55 @@ void showListedDevice(TMainForm& f, QTreeWidgetItem* node, std::size_t index) {
     node->setForeground(0, kClashColour);
   else
     node->setData(0, Qt::ForegroundRole, QVariant());
-  QString hint;
+  // Cameras on other subnets look alike by name: the address tells them apart.
+  QString hint = f.packText("DevListAddress_Hint", "Address: %1").arg(device.record.address());
   if (!device.answered)
-    hint = f.packText("DevListNoAnswer_Hint",
-                      "Did not answer the last search. Press Search once it is back.");
+    hint += "\n" + f.packText("DevListNoAnswer_Hint",
+                              "Did not answer the last search. Press Search once it is back.");
   else if (device.identifierClash)
-    hint = f.packText("DevListClash_Hint",
-                      "Another camera answers with this identifier too: %1. Check the address "
-                      "before logging in.")
-               .arg(sameIdentifierAddresses(list, index).join(", "));
+    hint += "\n" + f.packText("DevListClash_Hint",
+                              "Another camera answers with this identifier too: %1. Check the "
+                              "address before logging in.")
+                       .arg(sameIdentifierAddresses(list, index).join(", "));
   node->setToolTip(0, hint);
 }
 
-// The notice under the list: each identifier given by more than one
-// camera, then how many cameras did not answer.
+QString refusalReason(const TMainForm& f, addressrange::Refusal reason) {
+  switch (reason) {
+    case addressrange::Refusal::TooLarge:
+      return f.packText("RangeTooLarge_Text", "larger than /16");
+    case addressrange::Refusal::HostBits:
+      return f.packText("RangeHostBits_Text", "address bits set after the prefix length");
+    case addressrange::Refusal::Malformed:
+      break;
+  }
+  return f.packText("RangeMalformed_Text", "not an IPv4 address or CIDR block");
+}
+
+// The list's title with how many cameras answered the latest search. The
+// caption itself comes from the language pack, which may have just set it.
+void showDeviceListTitle(TMainForm& f) {
+  QLabel* title = f.DevList_Label;
+  if (title->text() != title->property("countedCaption").toString())
+    title->setProperty("plainCaption", title->text());
+  QString text = title->property("plainCaption").toString();
+  if (f.state().searchRanges.searched) {
+    const std::vector<ListedDevice>& list = f.state().deviceList;
+    const int answered = static_cast<int>(list.size()) - unansweredCount(list);
+    text = f.packText("DevListCount_Label", "%1 (%2)").arg(text).arg(answered);
+  }
+  title->setText(text);
+  title->setProperty("countedCaption", text);
+}
+
+// The notice under the list: the refused address ranges, each identifier
+// given by more than one camera, then how many cameras did not answer.
 void showDeviceListNotice(TMainForm& f) {
   const std::vector<ListedDevice>& list = f.state().deviceList;
   QStringList lines;
+  for (const addressrange::Refused& refused : f.state().searchRanges.refused)
+    lines << f.packText("DevListRangeRefused_Notice", "Address range %1 refused: %2.")
+                 .arg(QString::fromStdString(refused.text), refusalReason(f, refused.reason));
   std::vector<std::string_view> told;
   for (std::size_t i = 0; i < list.size(); ++i) {
     if (!list[i].identifierClash) continue;
@@ -264,7 +326,7 @@ void showDeviceListNotice(TMainForm& f) {
                  .arg(addresses.size())
                  .arg(addresses.join(", "));
   }
-  const bool clash = !lines.isEmpty();
+  const bool clash = !lines.isEmpty();  // a clash or a refused range
   if (const int missing = unansweredCount(list))
     lines << f.packText("DevListNoAnswer_Notice", "%1 camera(s) did not answer the last search.")
                  .arg(missing);
@@ -287,6 +349,7 @@ void showDeviceListMarks(TMainForm* form) {
   for (std::size_t i = 0; i < shown; ++i)
     showListedDevice(*form, form->DevList_TreeView->topLevelItem(static_cast<int>(i)), i);
   showDeviceListNotice(*form);
+  showDeviceListTitle(*form);
 }
 
 void TMainForm::FillDeviceList() {
@@ -299,6 +362,7 @@ void TMainForm::FillDeviceList() {
   QList<QTreeWidgetItem*> nodes;
   for (std::size_t i = kept; i < list.size(); ++i) nodes.append(new QTreeWidgetItem());
   DevList_TreeView->addTopLevelItems(nodes);
+  state().searchRanges.searched = true;
   showDeviceListMarks(this);
   DevSearch_Btn->setEnabled(true);
   DevSearch_Btn->setText(msgText(MsgList::DevSearch, 0));

@@ -61,6 +61,7 @@ void TMainForm::InitParamFromIni() {
   DownloadSpeedLimit_Edit->setValue(settings.speedLimitField);
   SpeedLimit = settings.speedLimit;
   device().FlowCtrl(SpeedLimit);
+  state().searchRanges.configured = readSearchRanges(folders.settings);
   // A refused write is reported; the rest of start-up goes on.
   for (const std::string& path : settings.writeErrors)
     dialogs().showError(fromLocal(unableToWriteText(path)));

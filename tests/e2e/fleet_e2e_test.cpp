@@ -319,6 +319,31 @@ TEST_F(FleetWorld, SearchListsWhatEachCameraReports) {
   EXPECT_EQ(true, byId["HQX-A"]["update_pending"]);
 }
 
+// 254 cameras on a subnet behind a router: the broadcast search hears none
+// of them, --range finds every one once, and a bad range is a usage error.
+TEST_F(FleetWorld, RangeSearchFindsTheCamerasBehindARouter) {
+  std::vector<Camera> cameras;
+  for (int i = 1; i <= 254; ++i)
+    cameras.push_back({"R" + std::to_string(i), "47RKT", 2010, "behind_router = 1"});
+  startLab(cameras);
+
+  const Run broadcast = fleet({"search", "--json"});
+  ASSERT_EQ(0, broadcast.status) << broadcast.output;
+  EXPECT_EQ(0u, Json::parse(broadcast.output).size());
+
+  const Run ranged = fleet({"search", "--json", "--range", "127.0.3.0/24"});
+  ASSERT_EQ(0, ranged.status) << ranged.output;
+  std::set<std::string> expected, found;
+  for (std::size_t i = 0; i < cameras.size(); ++i)
+    expected.insert(address(i) + " " + cameras[i].id);
+  for (const Json& d : Json::parse(ranged.output))
+    found.insert(d["address"].get<std::string>() + " " + d["identifier"].get<std::string>());
+  EXPECT_EQ(expected, found);
+
+  const Run bad = fleet({"search", "--range", "10.0.0.0/8"});
+  EXPECT_EQ(2, bad.status);
+}
+
 }  // namespace
 
 namespace {

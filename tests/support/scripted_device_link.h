@@ -68,6 +68,7 @@ class ScriptedDeviceLink final : public IDeviceLink {
   std::vector<int32_t> connectPorts;
   std::vector<LoginCall> logins;
   std::vector<SearchDirCall> searchDirs;
+  std::vector<std::string> rangeSearches;  // the ranges of each UdpSearchRanges
   std::vector<SendCall> sends;
   std::vector<MakePatchCall> makePatches;
   std::vector<int32_t> released;  // handles given to ReleaseSocket (1 or more)
@@ -201,6 +202,18 @@ class ScriptedDeviceLink final : public IDeviceLink {
   }
   void set_callback_getfile2patch(kestrum_getfile2patch_fn callback) override {
     getFile2Patch = callback;
+  }
+  // A range search lists the same records and keeps the ranges it was given.
+  int32_t UdpSearchRanges(const char* ranges, int32_t withBroadcast, int32_t probePort,
+                          int32_t answerPort, DeviceSearchRecord** first, char* error,
+                          int32_t errorSize) override {
+    {
+      std::lock_guard lock(mutex_);
+      rangeSearches.push_back(ranges ? ranges : "");
+    }
+    if (error && errorSize > 0) error[0] = 0;
+    *first = withBroadcast ? UdpSearch(probePort, answerPort) : nullptr;
+    return 0;
   }
   DeviceSearchRecord* UdpSearch(int32_t, int32_t) override {
     if (onSearch) onSearch();

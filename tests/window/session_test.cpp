@@ -169,7 +169,7 @@ class SessionTest : public QObject {
     search(fx, f);
     QVERIFY(f.DevList_TreeView->topLevelItem(0)->toolTip(0).contains("127.0.0.5"));
     QVERIFY(f.DevList_TreeView->topLevelItem(2)->toolTip(0).contains("127.0.0.2"));
-    QVERIFY(f.DevList_TreeView->topLevelItem(1)->toolTip(0).isEmpty());
+    QCOMPARE(f.DevList_TreeView->topLevelItem(1)->toolTip(0), QString("Address: 127.0.0.3"));
     QVERIFY(f.DevListNotice_Label->isVisibleTo(&f));
     QCOMPARE(f.DevListNotice_Label->text(),
              QString("2 cameras answer as QJCAM1: 127.0.0.2, 127.0.0.5."));
