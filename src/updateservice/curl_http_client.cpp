@@ -234,17 +234,18 @@ int onTick(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t
   return 0;
 }
 
-// Why the certificate was refused: OpenSSL's verdict on the chain, or,
-// when it found the chain good, libcurl's own check of the name.
+// Why the certificate was refused. libcurl checks the name itself once
+// OpenSSL has found the chain good, and says so only in its error text
+// ("no alternative certificate subject name matches target host name");
+// OpenSSL's own verdict may also name a mismatch.
 HttpFailure certificateFailure(const Transfer& t) {
+  if (std::string_view(t.errorText).find("match") != std::string_view::npos)
+    return HttpFailure::NameMismatch;
   long verdict = 0;
   t.curl->easy_getinfo(t.handle, CURLINFO_SSL_VERIFYRESULT, &verdict);
   if (verdict == kX509HostnameMismatch || verdict == kX509IpAddressMismatch)
     return HttpFailure::NameMismatch;
-  if (verdict != 0) return HttpFailure::CertificateNotTrusted;
-  return std::string_view(t.errorText).find("match") != std::string_view::npos
-             ? HttpFailure::NameMismatch
-             : HttpFailure::CertificateNotTrusted;
+  return HttpFailure::CertificateNotTrusted;
 }
 
 HttpFailure failureOfCode(CURLcode code, const Transfer& t) {
