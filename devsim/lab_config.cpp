@@ -114,7 +114,8 @@ bool readHttpFaults(const CSimpleIniA& ini, HttpFaults* f, std::string* error) {
   if (!readNumber(ini, "lab", "http_fail_status", 100, 599, &status, error) ||
       !readNumber(ini, "lab", "http_delay_ms", 0, 600000, &delayMs, error) ||
       !readNumber(ini, "lab", "http_cut_after_bytes", 0, 1ll << 40, &cut, error) ||
-      !readFlag(ini, "lab", "http_corrupt_files", &f->corruptFiles, error))
+      !readFlag(ini, "lab", "http_corrupt_files", &f->corruptFiles, error) ||
+      !readFlag(ini, "lab", "http_cut_once_at_half", &f->cutOnceAtHalf, error))
     return false;
   f->failStatus = static_cast<int>(status);
   f->delay = std::chrono::milliseconds(delayMs);

@@ -51,6 +51,7 @@ struct HttpFaults {
   std::chrono::milliseconds delay{0};  // every reply waits this long before it starts
   std::uint64_t cutAfterBytes = 0;     // >0: bodies stop after this many bytes, then a drop
   bool corruptFiles = false;           // update files (not .txt) come with one byte changed
+  bool cutOnceAtHalf = false;          // each update file's first download stops at half
 };
 
 struct LabConfig {

@@ -31,6 +31,9 @@ const char* kUsage =
     "                       temporary folder, removed at exit)\n"
     "  --http ADDRESS:PORT  update server address (default 127.0.0.1:8080)\n"
     "  --no-http            do not serve the update server\n"
+    "  --https              serve the update server over HTTPS (needs the two below)\n"
+    "  --tls-cert FILE      its certificate, PEM (scripts/make-test-ca.sh makes a test one)\n"
+    "  --tls-key FILE       its private key, PEM\n"
     "  --reboot-ms N        how long a rebooting device stays offline (overrides the world)\n"
     "  --cameras N          a large site instead of the world's devices: N cameras\n"
     "                       CAM00001, CAM00002, ... modelled on the world's first device\n"
@@ -77,7 +80,8 @@ bool splitHostPort(const std::string& text, std::string* host, int* port) {
 
 int main(int argc, char** argv) {
   std::string world = defaultWorld(), state, http = "127.0.0.1:8080";
-  bool serveHttp = true, behindRouter = false;
+  bool serveHttp = true, behindRouter = false, https = false;
+  std::string tlsCert, tlsKey;
   long rebootMs = -1, cameras = 0;
   std::string firstCamera = "127.0.1.1";
   for (int i = 1; i < argc; ++i) {
@@ -100,6 +104,12 @@ int main(int argc, char** argv) {
       http = value();
     } else if (arg == "--no-http") {
       serveHttp = false;
+    } else if (arg == "--https") {
+      https = true;
+    } else if (arg == "--tls-cert") {
+      tlsCert = value();
+    } else if (arg == "--tls-key") {
+      tlsKey = value();
     } else if (arg == "--reboot-ms") {
       rebootMs = std::strtol(value().c_str(), nullptr, 10);
     } else if (arg == "--cameras") {
@@ -116,6 +126,12 @@ int main(int argc, char** argv) {
       std::cerr << "unknown option " << arg << "\n" << kUsage;
       return 2;
     }
+  }
+
+  if (https && (tlsCert.empty() || tlsKey.empty())) {
+    std::cerr << "--https needs --tls-cert FILE and --tls-key FILE "
+                 "(scripts/make-test-ca.sh DIR makes a test pair)\n";
+    return 2;
   }
 
   devsim::LabConfig config;
@@ -174,11 +190,14 @@ int main(int argc, char** argv) {
     server->setResponseDelay(faults.delay);
     if (faults.cutAfterBytes) server->cutBodiesAfter(faults.cutAfterBytes);
     server->corruptFiles(faults.corruptFiles);
+    server->cutFilesOnceAtHalf(faults.cutOnceAtHalf);
+    if (https) server->useTls(tlsCert, tlsKey);
     if (!server->start(&error)) {
       std::cerr << "tovarin-devsim: update server: " << error << "\n";
       return 1;
     }
-    std::cout << "update server http://" << http << "/ serving " << root << "\n";
+    std::cout << "update server " << (https ? "https://" : "http://") << http << "/ serving "
+              << root << "\n";
   }
   std::cout.flush();
 

@@ -2,6 +2,7 @@
 // the main window closes.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QPushButton>
 #include <cstdio>
 
@@ -17,6 +18,11 @@
 
 namespace {
 
+bool isReadableFile(const QString& path) {
+  const QFileInfo info(path);
+  return info.isFile() && info.isReadable();
+}
+
 // The program's options; the update server's text names the built-in one.
 void addProgramOptions(QCommandLineParser& options, const QString& builtInServer) {
   options.setApplicationDescription(
@@ -25,10 +31,14 @@ void addProgramOptions(QCommandLineParser& options, const QString& builtInServer
   // Operators who run their own update server name it here; nothing of it
   // is kept in configs.ini.
   options.addOption({"update-server",
-                     QString("Update server to ask, an IPv4 address with an optional port "
-                             "(built-in: %1).")
+                     QString("Update server to ask: an IPv4 address with an optional port "
+                             "(plain HTTP), or https://HOST[:PORT] (built-in: %1).")
                          .arg(builtInServer),
                      "HOST[:PORT]"});
+  options.addOption({"ca-file",
+                     "Trust only the certificate authorities in this PEM file for an https:// "
+                     "update server (default: the system's store).",
+                     "FILE"});
   // Tells an operator (and the install test) where the program found its
   // data and keeps its settings, without showing the window.
   options.addOption(
@@ -45,7 +55,8 @@ bool printsWithoutWindow(int argc, char* argv[]) {
   if (!options.parse(arguments)) return true;
   return options.isSet("help") || options.isSet("help-all") || options.isSet("folders") ||
          (options.isSet("update-server") &&
-          !parseUpdateServer(options.value("update-server").toStdString()));
+          !parseUpdateServer(options.value("update-server").toStdString())) ||
+         (options.isSet("ca-file") && !isReadableFile(options.value("ca-file")));
 }
 
 }  // namespace
@@ -72,10 +83,19 @@ int main(int argc, char* argv[]) {
     if (!host) {
       std::fprintf(stderr,
                    "tovarin: --update-server wants an IPv4 address and an optional port, "
-                   "such as 192.168.1.10 or 192.168.1.10:8080\n");
+                   "such as 192.168.1.10 or 192.168.1.10:8080, or https://HOST[:PORT]\n");
       return 2;
     }
     program.updateServer = QString::fromStdString(*host);
+  }
+  if (options.isSet("ca-file")) {
+    const QString caFile = options.value("ca-file");
+    if (!isReadableFile(caFile)) {
+      std::fprintf(stderr, "tovarin: --ca-file %s cannot be read\n",
+                   caFile.toLocal8Bit().constData());
+      return 2;
+    }
+    program.http = CurlHttpClient(HttpLimits{}, caFile.toStdString());
   }
   TMainForm mainForm(program.services());
   if (options.isSet("folders")) {

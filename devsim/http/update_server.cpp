@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "served_path.h"
@@ -134,6 +135,7 @@ std::string contentTypeFor(const fs::path& file) {
 struct UpdateServer::Impl {
   std::string rootFolder;
   std::string address;
+  std::string certificateFile, keyFile;  // both set: HTTPS
   int requestedPort = 0;
   int boundPort = 0;
   fs::path root;  // canonical, set by start
@@ -148,6 +150,8 @@ struct UpdateServer::Impl {
   std::chrono::milliseconds delay{0};
   std::optional<std::size_t> cutAfter;
   bool corrupt = false;
+  bool cutOnceAtHalf = false;
+  std::set<std::string> cutOnce;  // files whose one cut has happened
   std::vector<std::string> log;
 
   void fitRanges(httplib::Request& request);
@@ -208,6 +212,11 @@ void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Res
     return;
   }
   corrupt = corrupt && file->extension() != ".txt";
+  if (file->extension() != ".txt" && request.ranges.empty() && size > 1) {
+    std::lock_guard lock(mutex);
+    if (cutOnceAtHalf && cutOnce.insert(request.path).second)
+      cut = std::min<std::size_t>(cut.value_or(size), static_cast<std::size_t>(size / 2));
+  }
   // The body is read chunk by chunk as the connection takes it, never whole.
   response.set_content_provider(
       static_cast<std::size_t>(size), contentTypeFor(*file),
@@ -251,8 +260,28 @@ bool UpdateServer::start(std::string* error) {
   }
 
   Impl* impl = impl_.get();
-  impl_->server = std::make_unique<BoundedServer>(
-      [impl](httplib::Request& request) { impl->fitRanges(request); });
+  if (impl_->certificateFile.empty()) {
+    impl_->server = std::make_unique<BoundedServer>(
+        [impl](httplib::Request& request) { impl->fitRanges(request); });
+  } else {
+    auto tls = std::make_unique<httplib::SSLServer>(impl_->certificateFile.c_str(),
+                                                    impl_->keyFile.c_str());
+    if (!tls->is_valid())
+      return fail("cannot use certificate " + impl_->certificateFile + " with key " +
+                  impl_->keyFile);
+    tls->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    tls->set_keep_alive_max_count(1);
+    tls->set_read_timeout(std::chrono::seconds(5));
+    tls->set_write_timeout(std::chrono::milliseconds(kWriteTimeoutMs));
+    // The library hands the parsed request to this hook before routing,
+    // where the plain server's own hook fits its ranges; the request is
+    // the library's own object, so it may be changed.
+    tls->set_pre_routing_handler([impl](const httplib::Request& request, httplib::Response&) {
+      impl->fitRanges(const_cast<httplib::Request&>(request));
+      return httplib::Server::HandlerResponse::Unhandled;
+    });
+    impl_->server = std::move(tls);
+  }
   httplib::Server& server = *impl_->server;
   server.Get(".*", [impl](const httplib::Request& request, httplib::Response& response) {
     impl->serveFile(request, response);
@@ -318,6 +347,17 @@ void UpdateServer::setResponseDelay(std::chrono::milliseconds delay) {
 void UpdateServer::cutBodiesAfter(std::optional<std::size_t> bytes) {
   std::lock_guard lock(impl_->mutex);
   impl_->cutAfter = bytes;
+}
+
+void UpdateServer::useTls(std::string certificateFile, std::string keyFile) {
+  impl_->certificateFile = std::move(certificateFile);
+  impl_->keyFile = std::move(keyFile);
+}
+
+void UpdateServer::cutFilesOnceAtHalf(bool on) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->cutOnceAtHalf = on;
+  impl_->cutOnce.clear();
 }
 
 void UpdateServer::corruptFiles(bool on) {

@@ -1,4 +1,4 @@
-// A read-only HTTP file server for the device lab: it plays the update
+// A read-only HTTP (or HTTPS) file server for the device lab: it plays the update
 // server, serving one folder (catalogues, update files, histories, messages)
 // to the program's plain GET requests. Binds only a loopback address. One
 // request per connection; a client must send its whole request within 5 s
@@ -22,6 +22,11 @@ class UpdateServer {
   UpdateServer(const UpdateServer&) = delete;
   UpdateServer& operator=(const UpdateServer&) = delete;
 
+  // Serves HTTPS with this certificate (PEM, its chain after it) and key
+  // instead of HTTP; call before start. Over HTTPS a request has the
+  // library's read timeout (5 s between reads) rather than one deadline.
+  void useTls(std::string certificateFile, std::string keyFile);
+
   // Binds and starts serving on a background thread. False, with a reason,
   // when the root folder is missing, the address is not a 127.x.x.x address
   // or the port cannot be bound.
@@ -43,6 +48,10 @@ class UpdateServer {
   // served with their first byte changed, so that their MD5 no longer
   // matches the catalogue's.
   void corruptFiles(bool on);
+  // The first whole-file request of each update file (not .txt) stops at
+  // half the file and the connection is dropped, as by a link that fails
+  // once; requests after it, and those for a range, are served in full.
+  void cutFilesOnceAtHalf(bool on);
 
   // The paths of all requests so far, in arrival order.
   std::vector<std::string> requestedPaths() const;

@@ -50,6 +50,7 @@ struct Options {
   std::string patchFile;
   bool online = false;
   std::string updateServer = defaultUpdateServer();
+  std::string caFile;
   bool all = false;
   std::vector<std::string> ranges;  // searched by unicast besides the broadcast domain
   std::vector<std::string> devices;
@@ -253,7 +254,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
     forEachAtOnce(targets.size(), o.parallel, [&](std::size_t i) {
       surveys[i] = surveyDevice(link, targets[i], deviceOptions.account);
     });
-    CurlHttpClient http;
+    CurlHttpClient http(HttpLimits{}, o.caFile);
     online =
         prepareOnlinePatches(http, texts, o.updateServer, surveys, work->path().string(), human);
     for (auto& [hardware, p] : online) {
@@ -355,7 +356,15 @@ int main(int argc, char** argv) {
       update->add_flag("--online", o.online,
                        "per hardware found, fetch and pack the update server's newest firmware");
   patch->excludes(onlineFlag);
-  update->add_option("--update-server", o.updateServer, "A.B.C.D[:PORT] (with --online)")
+  update
+      ->add_option("--update-server", o.updateServer,
+                   "A.B.C.D[:PORT] (plain HTTP) or https://HOST[:PORT] (with --online)")
+      ->needs(onlineFlag);
+  update
+      ->add_option("--ca-file", o.caFile,
+                   "PEM file of the authorities an https:// update server's certificate must "
+                   "lead to (default: the system's store)")
+      ->check(CLI::ExistingFile)
       ->needs(onlineFlag);
   auto* all = update->add_flag("--all", o.all, "every camera that answers a search");
   auto* device = update->add_option("--device", o.devices, "the address of a camera to update");
@@ -398,7 +407,8 @@ int main(int argc, char** argv) {
     }
     const auto server = parseUpdateServer(o.updateServer);
     if (!server) {
-      std::cerr << "tovarin-fleet update: --update-server wants A.B.C.D[:PORT]\n";
+      std::cerr << "tovarin-fleet update: --update-server wants A.B.C.D[:PORT] or "
+                   "https://HOST[:PORT]\n";
       return kExitUsage;
     }
     o.updateServer = *server;

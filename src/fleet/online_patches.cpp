@@ -1,7 +1,9 @@
 #include "fleet/online_patches.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "fleet/escaped_text.h"
 #include "updateservice/update_check.h"
@@ -60,9 +62,15 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(
           "cannot make " + patchFolder + ": " + (made ? made.message() : "it is already there");
       continue;
     }
-    const UpdateCheckOutcome outcome = runUpdateCheck(
-        http, texts,
-        {serverHost, hardware, std::to_string(version), updateWorkFolder(patchFolder), {}}, view);
+    const UpdateCheckOutcome outcome =
+        runUpdateCheck(http, texts,
+                       {serverHost,
+                        hardware,
+                        std::to_string(version),
+                        updateWorkFolder(patchFolder),
+                        {},
+                        [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }},
+                       view);
     OnlinePatch& p = patches[hardware];
     p.message = view.lastMessage;
     if (outcome.kind == UpdateCheckOutcome::NoUpdate) {

@@ -65,7 +65,10 @@ std::vector<std::string> defaultsOf(MsgList list) {
               "the server does not have %1",
               "An online update check is running. Stop it and close the window?",
               "(The history is longer: only its beginning is shown.)",
-              "..."};
+              "...",
+              "certificate not trusted",
+              "name does not match",
+              "no secure connection to the server"};
     case MsgList::Downloads:
       return {"Download failed",
               "%1: could not connect to the device.",

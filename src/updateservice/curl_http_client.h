@@ -1,11 +1,14 @@
 // IHttpClient on libcurl: each request gets a fresh handle, no header of our
-// own, no proxy, no redirects. Every transfer is bounded in time and size,
+// own but a resumed download's Range, no proxy, no redirects; https://
+// servers must show a certificate that verifies. Every transfer is bounded in time and size,
 // so that neither a slow nor an endless server can hold the window or the
 // fleet, or fill the disk: failures come back with their HttpFailure.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "updateservice/http_client.h"
 
@@ -29,19 +32,28 @@ struct HttpLimits {
 
 class CurlHttpClient final : public IHttpClient {
  public:
-  explicit CurlHttpClient(HttpLimits limits = {});
-  CurlHttpClient(const CurlHttpClient& other) : limits_(other.limits_) {}
+  // caFile: the authorities an https:// server's certificate must lead to,
+  // in PEM; empty: the system's store.
+  explicit CurlHttpClient(HttpLimits limits = {}, std::string caFile = {});
+  CurlHttpClient(const CurlHttpClient& other) : limits_(other.limits_), caFile_(other.caFile_) {}
   CurlHttpClient& operator=(const CurlHttpClient& other) {
     limits_ = other.limits_;
+    caFile_ = other.caFile_;
     return *this;
   }
   HttpResult getToMemory(const std::string& url, std::string* body) override;
   HttpResult getToFile(const std::string& url, const std::string& filePath,
                        IHttpProgress* progress) override;
+  HttpResult resumeToFile(const std::string& url, const std::string& filePath, std::uint64_t from,
+                          IHttpProgress* progress) override;
   void abandonRequestsInFlight() override { ++generation_; }
 
  private:
+  HttpResult fetchToFile(const std::string& url, const std::string& filePath,
+                         std::optional<std::uint64_t> from, IHttpProgress* progress);
+
   HttpLimits limits_;
+  std::string caFile_;
   // Each request remembers the generation it started in; a newer one means
   // it has been abandoned.
   std::atomic<unsigned> generation_{0};

@@ -17,6 +17,14 @@ enum class HttpFailure {
   DiskFull,   // the local disk was (nearly) full
   LocalFile,  // the local file could not be written
   Abandoned,  // given up on purpose (the window closing, say)
+  // HTTPS: the server's certificate does not lead to a trusted authority
+  // (or is otherwise invalid: expired, not yet valid, self-signed).
+  CertificateNotTrusted,
+  // HTTPS: the certificate is trusted but made out for another name.
+  NameMismatch,
+  // HTTPS: no secure connection came about for another reason (no common
+  // protocol, an unreadable CA file).
+  SecureConnection,
 };
 
 struct HttpResult {
@@ -56,6 +64,15 @@ class IHttpClient {
   // request leaves what arrived). progress may be null.
   virtual HttpResult getToFile(const std::string& url, const std::string& filePath,
                                IHttpProgress* progress) = 0;
+  // Continues a download that stopped after `from` bytes of filePath: asks
+  // for the rest with a Range request and appends it. A server that sends
+  // the whole file instead has it written from the start. progress counts
+  // the whole file. A client that cannot ask for a part fetches it all.
+  virtual HttpResult resumeToFile(const std::string& url, const std::string& filePath,
+                                  std::uint64_t from, IHttpProgress* progress) {
+    (void)from;
+    return getToFile(url, filePath, progress);
+  }
   // Makes the requests in flight fail soon (within about a second) with
   // HttpFailure::Abandoned; requests made later are not affected. Any
   // thread may call it.

@@ -10,6 +10,7 @@
 #include "updateservice/catalogue_name.h"
 #include "updateservice/http_client.h"
 #include "updateservice/packer.h"
+#include "updateservice/resumed_download.h"
 #include "updateservice/update_server_texts.h"
 #include "updateservice/update_urls.h"
 #include "updateservice/version_number.h"
@@ -142,6 +143,12 @@ class Check {
         return reasonFor(servermsg::kDiskFull);
       case HttpFailure::LocalFile:
         return reasonFor(servermsg::kCannotWrite);
+      case HttpFailure::CertificateNotTrusted:
+        return reasonFor(servermsg::kCertificateNotTrusted);
+      case HttpFailure::NameMismatch:
+        return reasonFor(servermsg::kNameMismatch);
+      case HttpFailure::SecureConnection:
+        return reasonFor(servermsg::kNoSecureConnection);
       case HttpFailure::None:
       case HttpFailure::Status:
       case HttpFailure::Abandoned:
@@ -178,13 +185,15 @@ class Check {
     return true;
   }
 
-  // Fetches one file into local and checks its MD5. On any failure the
+  // Fetches one file into local (resuming it when cut) and checks the
+  // whole file's MD5 after its last byte. On any failure the
   // operator has been told (unless the check was stopped) and the outcome
   // is returned; nullopt when the file is good.
   std::optional<UpdateCheckOutcome> download(const CatalogueFile& file, const std::string& local) {
     GaugeProgress progress(texts_, view_);
-    const HttpResult got = http_.getToFile(
-        updateFileUrl(request_.serverHost, request_.hardwareName, file.name), local, &progress);
+    const HttpResult got = downloadResuming(
+        http_, updateFileUrl(request_.serverHost, request_.hardwareName, file.name), local,
+        &progress, {request_.pause, request_.stopRequested});
     if (stopped(got)) return UpdateCheckOutcome{UpdateCheckOutcome::Stopped, {}};
     if (!got.ok) {
       const HttpFailure why = failureOf(got);

@@ -34,6 +34,9 @@ struct UpdateCheckRequest {
   // Asked between the steps; true ends the check quietly (the window is
   // closing, say). Null: never.
   std::function<bool()> stopRequested;
+  // Sleeps between the tries of a download cut partway (the program's sleep
+  // service). Null: a cut download is not resumed.
+  std::function<void(int milliseconds)> pause;
 };
 
 struct UpdateCheckOutcome {

@@ -21,5 +21,8 @@ inline constexpr int kFileMissing = 12;
 inline constexpr int kCloseDuringCheck = 13;
 inline constexpr int kHistoryCut = 14;
 inline constexpr int kMessageCut = 15;
+inline constexpr int kCertificateNotTrusted = 16;
+inline constexpr int kNameMismatch = 17;
+inline constexpr int kNoSecureConnection = 18;
 
 }  // namespace servermsg

@@ -1,5 +1,7 @@
 #include "updateservice/update_urls.h"
 
+#include "updateservice/server_address.h"
+
 namespace {
 
 bool isUnreserved(unsigned char c) {
@@ -7,7 +9,11 @@ bool isUnreserved(unsigned char c) {
          c == '.' || c == '_' || c == '~';
 }
 
-std::string baseOf(const std::string& serverHost) { return "http://" + serverHost + "/IPC/"; }
+// An https:// server comes with its scheme; a bare address is plain HTTP.
+std::string baseOf(const std::string& serverHost) {
+  const std::string root = isSecureUpdateServer(serverHost) ? serverHost : "http://" + serverHost;
+  return root + "/IPC/";
+}
 
 }  // namespace
 

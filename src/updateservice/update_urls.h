@@ -1,4 +1,5 @@
-// Addresses on the update server: "http://" + host + "/IPC/" + a path built
+// Addresses on the update server: "http://" + host (or the https:// server
+// as given) + "/IPC/" + a path built
 // from the device's hardware name and the catalogue's file names. Both come
 // from outside (the device, the server), so they are percent-encoded and can
 // never add a path segment or a query.

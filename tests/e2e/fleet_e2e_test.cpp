@@ -273,6 +273,28 @@ TEST_F(FleetWorld, OnlineUpdatePacksOnePatchPerHardwareAndConfirmsAll) {
   EXPECT_EQ(2, catalogues);
 }
 
+TEST_F(FleetWorld, OnlineUpdateOverHttpsTrustsOnlyTheGivenAuthority) {
+  startLab({{"RKT-A", "47RKT", 2010}});
+  const fs::path ca = dir_ / "ca";
+  ASSERT_EQ(0, std::system((std::string(TOVARIN_MAKE_TEST_CA) + " '" + ca.string() + "'").c_str()));
+  server_ = std::make_unique<devsim::UpdateServer>(kServed.string(), "127.0.0.1", 0);
+  server_->useTls((ca / "server.pem").string(), (ca / "server.key").string());
+  std::string error;
+  ASSERT_TRUE(server_->start(&error)) << error;
+  const std::string https = "https://127.0.0.1:" + std::to_string(server_->port());
+
+  const Run untrusted = fleet({"update", "--online", "--update-server", https, "--all"});
+  EXPECT_NE(0, untrusted.status) << untrusted.output;
+  EXPECT_NE(std::string::npos, untrusted.output.find("certificate not trusted"))
+      << untrusted.output;
+  EXPECT_EQ(2010, labVersion("RKT-A"));
+
+  const Run trusted = fleet({"update", "--online", "--update-server", https, "--ca-file",
+                             (ca / "ca.pem").string(), "--all"});
+  EXPECT_EQ(0, trusted.status) << trusted.output;
+  EXPECT_EQ(2011, labVersion("RKT-A"));
+}
+
 TEST_F(FleetWorld, OnlineUpdateWithoutATemporaryFolderTouchesNoCamera) {
   startLab({{"RKT-A", "47RKT", 2010}});
   const char* before = std::getenv("TMPDIR");

@@ -22,7 +22,10 @@ struct TestHttpServer::Impl {
   std::map<std::string, std::size_t> stalls;
   std::map<std::string, std::pair<std::chrono::milliseconds, std::size_t>> drips;
   std::map<std::string, std::size_t> endlessBodies;
+  std::map<std::string, std::size_t> cutsOnce;
+  std::map<std::string, bool> rangesIgnored;
   std::vector<std::string> log;
+  std::vector<std::string> rangeLog;
 
   // Sleeps for the time unless the server is stopping; false then.
   bool pause(std::chrono::milliseconds time) const {
@@ -38,6 +41,9 @@ struct TestHttpServer::Impl {
     std::lock_guard lock(mutex);
     // The target as sent: the library decodes request.path.
     log.push_back(request.target);
+    rangeLog.push_back(request.get_header_value("Range"));
+    // Without ranges the library answers 200 with the whole body.
+    if (rangesIgnored.count(request.path)) const_cast<httplib::Request&>(request).ranges.clear();
     if (auto f = failures.find(request.path); f != failures.end()) {
       response.status = f->second;
       response.set_content("error page\n", "text/plain");
@@ -73,6 +79,18 @@ struct TestHttpServer::Impl {
             if (std::chrono::steady_clock::now() - began > std::chrono::seconds(20)) return false;
             if (!pause(every)) return false;
             return sink.write(body.data() + offset, std::min(piece, body.size() - offset));
+          });
+      return;
+    }
+    if (auto c = cutsOnce.find(request.path); c != cutsOnce.end()) {
+      const std::string body = b->second;
+      const std::size_t sendOnly = c->second;
+      cutsOnce.erase(c);
+      response.set_content_provider(
+          body.size(), "application/octet-stream",
+          [body, sendOnly](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            if (offset >= sendOnly) return false;  // drops the connection
+            return sink.write(body.data() + offset, sendOnly - offset);
           });
       return;
     }
@@ -146,6 +164,21 @@ void TestHttpServer::drip(const std::string& path, std::chrono::milliseconds eve
 void TestHttpServer::endless(const std::string& path, std::size_t limit) {
   std::lock_guard lock(impl_->mutex);
   impl_->endlessBodies[path] = limit;
+}
+
+void TestHttpServer::cutOnceAfter(const std::string& path, std::size_t bytes) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->cutsOnce[path] = bytes;
+}
+
+void TestHttpServer::ignoreRanges(const std::string& path) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->rangesIgnored[path] = true;
+}
+
+std::vector<std::string> TestHttpServer::ranges() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->rangeLog;
 }
 
 std::vector<std::string> TestHttpServer::requests() const {

@@ -35,8 +35,16 @@ class TestHttpServer {
   // it is taken, up to `limit` bytes (so that a broken test ends).
   void endless(const std::string& path, std::size_t limit);
 
+  // The first request of path gets the whole body announced but only its
+  // first bytes, then the connection is closed; later ones are served.
+  void cutOnceAfter(const std::string& path, std::size_t bytes);
+  // Answers every request of path with the whole body, Range or not.
+  void ignoreRanges(const std::string& path);
+
   // Request paths in arrival order, as sent (still percent-encoded).
   std::vector<std::string> requests() const;
+  // Each request's Range header ("" when it had none), in arrival order.
+  std::vector<std::string> ranges() const;
 
  private:
   struct Impl;

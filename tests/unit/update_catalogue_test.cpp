@@ -128,3 +128,16 @@ TEST(ServerAddressTest, AnIPv4AddressWithAnOptionalPort) {
     EXPECT_FALSE(parseUpdateServer(bad)) << bad;
   EXPECT_TRUE(parseUpdateServer(defaultUpdateServer()));
 }
+
+TEST(ServerAddressTest, HttpsTakesAnAddressOrANameAndKeepsItsScheme) {
+  EXPECT_EQ(parseUpdateServer("https://192.168.1.10"), "https://192.168.1.10");
+  EXPECT_EQ(parseUpdateServer("HTTPS://Updates.Example.COM:8443/"),
+            "https://updates.example.com:8443");
+  EXPECT_EQ(parseUpdateServer("http://10.0.0.1:80"), "10.0.0.1:80");
+  for (const char* bad : {"https://", "https://-a.example", "https://a..b", "https://a_b.example",
+                          "https://user@host", "https://host/IPC", "https://host:0",
+                          "https://[::1]", "http://updates.example.com", "ftp://1.2.3.4"})
+    EXPECT_FALSE(parseUpdateServer(bad)) << bad;
+  EXPECT_EQ(catalogueUrl("https://updates.example.com:8443", "47RKT"),
+            "https://updates.example.com:8443/IPC/47RKT/versionlist_new.txt");
+}

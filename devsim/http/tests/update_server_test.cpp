@@ -15,6 +15,8 @@
 #include <random>
 #include <thread>
 
+#include <httplib.h>
+
 #include "served_path.h"
 #include "update_server.h"
 
@@ -170,6 +172,36 @@ TEST_F(UpdateServerTest, FaultKnobsAndRequestLog) {
   EXPECT_EQ(server_->requestedPaths(), expected);
   server_->clearRequestLog();
   EXPECT_TRUE(server_->requestedPaths().empty());
+}
+
+TEST_F(UpdateServerTest, EachFileIsCutOnceAtHalfThenServedWhole) {
+  server_->cutFilesOnceAtHalf(true);
+  EXPECT_EQ(get(server_->port(), "/47RKT/app.bin.patch").body, big_.substr(0, big_.size() / 2));
+  EXPECT_TRUE(get(server_->port(), "/47RKT/app.bin.patch").body == big_) << "only once";
+  EXPECT_EQ(get(server_->port(), "/RandomMessages.txt").body, "count=0;") << "texts are not cut";
+}
+
+TEST_F(UpdateServerTest, ServesHttpsWithItsCertificateAndFitsRanges) {
+  const fs::path ca = base_ / "ca";
+  ASSERT_EQ(std::system((std::string(TOVARIN_MAKE_TEST_CA) + " " + ca.string()).c_str()), 0);
+  devsim::UpdateServer tls(root_.string(), "127.0.0.1", 0);
+  tls.useTls((ca / "server.pem").string(), (ca / "server.key").string());
+  std::string error;
+  ASSERT_TRUE(tls.start(&error)) << error;
+
+  httplib::SSLClient client("127.0.0.1", tls.port());
+  client.set_ca_cert_path((ca / "ca.pem").string().c_str());
+  client.enable_server_certificate_verification(true);
+  client.set_connection_timeout(5);
+  const auto part = client.Get("/47RKT/app.bin.patch", {{"Range", "bytes=299990-400000"}});
+  ASSERT_TRUE(part) << httplib::to_string(part.error());
+  EXPECT_EQ(part->status, 206);
+  EXPECT_EQ(part->get_header_value("Content-Range"), "bytes 299990-299999/300000");
+  EXPECT_EQ(part->body, big_.substr(299990));
+
+  devsim::UpdateServer wrongKey(root_.string(), "127.0.0.1", 0);
+  wrongKey.useTls((ca / "server.pem").string(), (ca / "ca.key").string());
+  EXPECT_FALSE(wrongKey.start(&error));
 }
 
 TEST_F(UpdateServerTest, StartRefusesWhatItCannotServeSafely) {
