@@ -105,6 +105,7 @@ class KeyboardTest : public QObject {
   }
 
   void tabFollowsThePageFromTheFoldStripOn() {
+    QVERIFY(waitUntil([&] { return !deviceSearchRunning() && f->DevSearch_Btn->isEnabled(); }));
     unlock();
     f->PanelSpreader_Btn->setFocus(Qt::TabFocusReason);
     QList<QWidget*> walked{f->PanelSpreader_Btn};
@@ -123,6 +124,25 @@ class KeyboardTest : public QObject {
     QVERIFY(at(f->Password_Edit) < at(f->Login_SBtn));
     QVERIFY(at(f->Login_SBtn) < at(f->DevSearch_Btn));
     QVERIFY(at(f->DevSearch_Btn) < at(f->TutorShow_Btn));
+  }
+
+  void everyVisibleButtonOfEachPageIsReachedByTab() {
+    unlock();
+    f->PanelSpreader_BtnClick();
+    QVERIFY(waitUntil([&] { return !f->loginPanelOpen(); }));
+    for (int i = 0; i < f->Pages_PageControl->pageCount(); ++i) {
+      f->Pages_PageControl->setCurrentPage(f->Pages_PageControl->page(i));
+      f->Pages_PageControl->tabBar()->setFocus(Qt::TabFocusReason);
+      QSet<QWidget*> walked;
+      for (int k = 0; k < 80; ++k) {
+        QTest::keyClick(focused(), Qt::Key_Tab);
+        walked.insert(focused());
+      }
+      for (QPushButton* b : f->findChildren<QPushButton*>())
+        if (b->isVisible() && b->isEnabled())
+          QVERIFY2(walked.contains(b), qPrintable(b->objectName()));
+      QVERIFY(walked.contains(f->PanelSpreader_Btn));
+    }
   }
 
   void aFocusedButtonShowsItsRingInBothLooks() {
