@@ -2,6 +2,7 @@
 
 #include <QAbstractSpinBox>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QTreeWidget>
 #include <vector>
 
+#include "app/controls.h"
 #include "app/mainform.h"
 #include "app/screen_reader_names.h"
 #include "app/tab_order.h"
@@ -110,4 +112,27 @@ void followPageTabOrder(TMainForm& f) {
   const std::vector<int> order = readingOrder(places);
   for (std::size_t i = 0; i + 1 < order.size(); ++i)
     QWidget::setTabOrder(chain[order[i]], chain[order[i + 1]]);
+}
+
+void keepFoldedPanelOutOfTab(TMainForm& f) {
+  const bool open = f.loginPanelOpen();
+  for (QWidget* w : f.Login_Panel->findChildren<QWidget*>()) {
+    // A part that hands its focus to its control (a list's viewport) would
+    // pass the policy on to that control.
+    if (w == f.PanelSpreader_Btn || w->focusProxy()) continue;
+    if (!w->property("ownFocusPolicy").isValid())
+      w->setProperty("ownFocusPolicy", static_cast<int>(w->focusPolicy()));
+    const auto own = static_cast<Qt::FocusPolicy>(w->property("ownFocusPolicy").toInt());
+    w->setFocusPolicy(open ? own : Qt::NoFocus);
+  }
+  QWidget* focus = QApplication::focusWidget();
+  if (open || !focus || focus == f.PanelSpreader_Btn || !f.Login_Panel->isAncestorOf(focus)) return;
+  for (QWidget* next = focus->nextInFocusChain(); next && next != focus;
+       next = next->nextInFocusChain()) {
+    if (next->window() == &f && next->isVisible() && next->isEnabled() &&
+        (next->focusPolicy() & Qt::TabFocus)) {
+      next->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
 }

@@ -11,3 +11,8 @@ void connectKeyboardHandlers(TMainForm& form);
 // Tab walks the visible controls as the page reads (row by row, left to
 // right). Run again whenever the layout moves controls.
 void followPageTabOrder(TMainForm& form);
+
+// The folded login panel's controls stay "visible" to Qt though they are
+// cut off: Tab must not walk into them. A focus left inside moves on to the
+// page.
+void keepFoldedPanelOutOfTab(TMainForm& form);

@@ -326,6 +326,7 @@ void TMainForm::showPagesOnlyWhenUncovered() {
   // While the open login panel covers the whole window the pages behind it
   // cannot be seen; leaving them unpainted halves the cost of the first paint.
   Pages_PageControl->setVisible(!panelOpen_);
+  keepFoldedPanelOutOfTab(*this);
 }
 
 void TMainForm::PanelSpreader_BtnClick() {
