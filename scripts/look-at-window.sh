@@ -117,7 +117,8 @@ answer_dialog() {  # answer_dialog STEP SECONDS
   sleep 0.8
 }
 console() {  # console COMMAND: shows the console, runs COMMAND, stays shown
-  xdotool key grave
+  # Ctrl+` opens it wherever the focus is (a backtick in a field is text).
+  xdotool key ctrl+grave
   sleep 0.4
   xdotool key ctrl+a BackSpace
   xdotool type --delay 40 "$1"

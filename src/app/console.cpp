@@ -24,6 +24,22 @@ QString lastLine(const QPlainTextEdit* memo) {
   return text.section('\n', -1);
 }
 
+const QString kHiddenCode = QStringLiteral("********");
+
+// Ctrl+` : the console's key where the backtick itself is typed as text.
+bool isConsoleShortcut(const QKeyEvent& key) {
+  return key.key() == Qt::Key_QuoteLeft && (key.modifiers() & Qt::ControlModifier);
+}
+
+// A field that takes typed text: an editable line or text box other than
+// the console's own line (there the backtick closes the console).
+bool takesTypedText(const QWidget* focus, const QLineEdit* console) {
+  if (!focus || focus == console) return false;
+  if (auto* line = qobject_cast<const QLineEdit*>(focus)) return !line->isReadOnly();
+  if (auto* box = qobject_cast<const QPlainTextEdit*>(focus)) return !box->isReadOnly();
+  return false;
+}
+
 }  // namespace
 
 void TMainForm::FormKeyPress(QChar key) {
@@ -61,7 +77,10 @@ void TMainForm::Command_EditExit() {
 
 void TMainForm::Command_EditKeyPress(QChar key) {
   if (Command_Edit->text().isEmpty() || key != QChar('\r')) return;
-  CommandHistory_Memo->appendPlainText(Command_Edit->text());
+  // The access code grants what it grants to whoever reads it: the history
+  // keeps only that it was typed.
+  const bool isCode = Command_Edit->text() == kAccessCode;
+  CommandHistory_Memo->appendPlainText(isCode ? kHiddenCode : Command_Edit->text());
   CheckCommand(Command_Edit);
   Command_Edit->clear();
 }
@@ -105,8 +124,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       if (!focus || !isAncestorOf(focus)) focus = focusWidget();
       const bool atTarget = focus ? widget == focus : widget == this;
       if (!atTarget) break;
+      // Escape closes an open console; the chosen shortcut opens and closes
+      // it from anywhere, a text field included.
+      if ((key->key() == Qt::Key_Escape && Command_Edit->isVisible()) || isConsoleShortcut(*key)) {
+        FormKeyPress(QChar('`'));
+        return true;
+      }
       const QString text = key->text();
-      if (!text.isEmpty()) FormKeyPress(text.at(0));
+      // A backtick typed into a text field belongs to the field (a password
+      // may hold one).
+      if (!text.isEmpty() && !(text.at(0) == QChar('`') && takesTypedText(focus, Command_Edit)))
+        FormKeyPress(text.at(0));
       if (widget == Command_Edit && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
         Command_EditKeyPress(QChar('\r'));
         return true;

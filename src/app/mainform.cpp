@@ -15,6 +15,7 @@
 #include "app/app_state.h"
 #include "app/control_builders.h"
 #include "app/controls.h"
+#include "app/keyboard.h"
 #include "app/worker_thread.h"
 #include "devicelink/device_link.h"
 #include "devicelink/progress_callbacks.h"
@@ -158,6 +159,7 @@ void TMainForm::connectHandlers() {
   connectUpdateServiceHandlers(*this);
   connectRemoteFilesHandlers(*this);
   connectPatchMakerHandlers(*this);
+  connectKeyboardHandlers(*this);
 }
 
 void TMainForm::FormCreate() {
@@ -236,6 +238,7 @@ void TMainForm::ResetComponentPos() {
   RectMap rects = collectRects();
   resetComponentPos(layoutFrame(), rects);
   applyRects(rects);
+  followPageTabOrder(*this);
 }
 
 LayoutFrame TMainForm::layoutFrame() const {
@@ -323,6 +326,7 @@ void TMainForm::showPagesOnlyWhenUncovered() {
   // While the open login panel covers the whole window the pages behind it
   // cannot be seen; leaving them unpainted halves the cost of the first paint.
   Pages_PageControl->setVisible(!panelOpen_);
+  keepFoldedPanelOutOfTab(*this);
 }
 
 void TMainForm::PanelSpreader_BtnClick() {

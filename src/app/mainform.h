@@ -97,6 +97,7 @@ class TMainForm : public QWidget {
   bool loginPanelOpen() const { return panelOpen_; }
   // Hook for the tutorial window, created hidden after the main window.
   void setTutorForm(TTutor_Form* tutor) { tutorForm_ = tutor; }
+  TTutor_Form* tutorForm() const { return tutorForm_; }
 
   // --- Device discovery and session ---------------------------------------
   void DevSearch_BtnClick();
@@ -330,6 +331,9 @@ class TMainForm : public QWidget {
   QtTranslations QtTexts;
   int SelectedLanguageIndex = 0;
   std::string ConfiguredLanguageName;
+  // The tutorial's pictures in the active pack's language ("" the first
+  // set, drawn with Chinese notes).
+  QString TutorialPictureSet;
   // The active pack's "Texts" section, as shown.
   std::map<std::string, QString> PackTexts;
   // Web messages.

@@ -1,20 +1,41 @@
 #include "app/real_services.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStringList>
 #include <QThread>
 #include <chrono>
 
+void QtDialogs::keepTitleWhole(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  // Title bars use a larger, bold type than the box's text.
+  QFont titleFont = box.font();
+  titleFont.setBold(true);
+  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+  const int width =
+      QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarButtonsRoom;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 void QtDialogs::showMessage(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent_);
+  keepTitleWhole(box);
   box.exec();
 }
 
-void QtDialogs::showError(const QString& text) { QMessageBox::critical(parent_, "Error", text); }
+void QtDialogs::showError(const QString& text) {
+  QMessageBox box(QMessageBox::Critical, "Error", text, QMessageBox::Ok, parent_);
+  keepTitleWhole(box);
+  box.exec();
+}
 
 bool QtDialogs::askYesNo(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent_);
+  keepTitleWhole(box);
   return box.exec() == QMessageBox::Yes;
 }
 

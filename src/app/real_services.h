@@ -5,6 +5,7 @@
 
 #include "app/services.h"
 
+class QMessageBox;
 class QWidget;
 
 class QtDialogs final : public IDialogs {
@@ -15,6 +16,12 @@ class QtDialogs final : public IDialogs {
   bool askYesNo(const QString& title, const QString& text) override;
   QString openFile(const QString& filter, const QString& initialFolder) override;
   QString browseFolder(const QString& title, const QString& startFolder) override;
+
+  // Room for the window manager's buttons beside a box's title.
+  static constexpr int kTitleBarButtonsRoom = 140;
+  // Widens a box so that the window manager has room for its whole title:
+  // a box as narrow as a short text gets its title cut to "T...".
+  static void keepTitleWhole(QMessageBox& box);
 
   // "Name(*.a)|*.a|Other(*.b)|*.b" -> "Name(*.a) (*.a);;Other(*.b) (*.b)".
   static QString toQtFilter(const QString& filter);

@@ -27,11 +27,10 @@
 #include "firmware/patch_choice.h"
 #include "firmware/reboot_check_thread.h"
 #include "session/discovery.h"
+#include "settings/box_texts.h"
 
 namespace {
 
-const QString kAskingTitle = QStringLiteral("Asking");
-const QString kWarningTitle = QStringLiteral("Warning");
 const QString kPatchFilter = QStringLiteral("PatchFile(*.patch)|*.patch");
 constexpr int kPatchImage = 2;  // TovarinImages_ImageList: the document picture
 
@@ -106,16 +105,19 @@ void TMainForm::FirmwareUpdate_BtnClick(QWidget* sender) {
     // whatever the area already holds.
     Patch2Send_LVClick();
     if (Patch2Send_LV->count() != 1) return;
-    if (dialogs().askYesNo(kAskingTitle, msgText(MsgList::FWHints, fwmsg::kHintAskUpdate)))
+    if (dialogs().askYesNo(msgText(MsgList::Boxes, boxmsg::kAskingTitle),
+                           msgText(MsgList::FWHints, fwmsg::kHintAskUpdate)))
       startFirmwareUpdateRun(*this, UpdateOrigin::Operator);
   } else if (sender == CheckForUpdate_Btn) {
     // The online update has just packed its patch: no question.
     if (Patch2Send_LV->count() == 1) startFirmwareUpdateRun(*this, UpdateOrigin::Automatic);
   } else if (sender == FirmwareBacktrack_Btn) {
-    if (dialogs().askYesNo(kWarningTitle, msgText(MsgList::FWHints, fwmsg::kHintAskBacktrack)))
+    if (dialogs().askYesNo(msgText(MsgList::Boxes, boxmsg::kWarningTitle),
+                           msgText(MsgList::FWHints, fwmsg::kHintAskBacktrack)))
       requestBacktrack(*this);
   } else if (sender == DeviceReboot_Btn) {
-    if (dialogs().askYesNo(kAskingTitle, msgText(MsgList::FWHints, fwmsg::kHintAskReboot)))
+    if (dialogs().askYesNo(msgText(MsgList::Boxes, boxmsg::kAskingTitle),
+                           msgText(MsgList::FWHints, fwmsg::kHintAskReboot)))
       RebootDevice();
   }
   // UpdateCancel_Btn is never shown: the operator cannot cancel a run.
@@ -439,10 +441,10 @@ bool confirmCloseDuringUpdate(TMainForm& f) {
   if (waitingToClose) return false;
   if (f.state().updateRun.active) {
     // Closing mid-run would cut the device off while it takes the patch.
-    const QString text =
-        QStringLiteral("\"%1\"\n\nAn update is running. Close the window once it has ended?")
-            .arg(f.FUwarningLabel_Label->text());
-    if (!f.dialogs().askYesNo(QStringLiteral("Warning"), text)) return false;
+    const QString text = QStringLiteral("\"%1\"\n\n%2")
+                             .arg(f.FUwarningLabel_Label->text(),
+                                  f.msgText(MsgList::Boxes, boxmsg::kCloseDuringUpdate));
+    if (!f.dialogs().askYesNo(f.msgText(MsgList::Boxes, boxmsg::kWarningTitle), text)) return false;
   }
   // Until the run's end hook has released its connection; the run's window
   // changes are carried out meanwhile, and the window keeps painting (the

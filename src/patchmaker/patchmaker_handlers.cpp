@@ -25,6 +25,7 @@
 #include "patchmaker/patchmaker_page.h"
 #include "patchmaker/patchmaker_texts.h"
 #include "patchmaker/version_fields.h"
+#include "settings/box_texts.h"
 #include "settings/message_lists.h"
 
 namespace {
@@ -289,7 +290,7 @@ void TMainForm::MUPresult_ListviewClick() {
 
 void TMainForm::MUPGetmd5_BtnClick() {
   if (MUPresult_Listview->count() != 1) {
-    MUPmd5out_Edit->setText(QStringLiteral("Need a File"));
+    MUPmd5out_Edit->setText(msgText(MsgList::Boxes, boxmsg::kNeedAFile));
     return;
   }
   const QString path = listitem::subItem(MUPresult_Listview->item(0));

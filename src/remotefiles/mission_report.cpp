@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "settings/box_texts.h"
 #include "settings/message_lists.h"
 
 namespace remotefiles {
@@ -68,8 +69,10 @@ NoticeBox MissionNotices::takeNext(const MessageLists& texts) {
   if (first.end == MissionEnd::Failed) {
     box.title = msgText(texts, MsgList::Downloads, kFailedBoxTitle);
   } else {
-    box.title = first.end == MissionEnd::Checked ? "file md5" : "file";
-    lines << "download ok";
+    box.title =
+        msgText(texts, MsgList::Boxes,
+                first.end == MissionEnd::Checked ? boxmsg::kFileMd5Title : boxmsg::kFileTitle);
+    lines << msgText(texts, MsgList::Boxes, boxmsg::kDownloadOk);
   }
   for (auto it = pending_.begin(); it != pending_.end();) {
     if (!sameKind(*it, first)) {

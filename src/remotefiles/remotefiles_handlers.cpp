@@ -22,6 +22,7 @@
 #include "remotefiles/remote_paths.h"
 #include "remotefiles/search_thread.h"
 #include "remotefiles/transfer_rate.h"
+#include "settings/box_texts.h"
 #include "settings/message_lists.h"
 
 using namespace remotefiles;
@@ -112,7 +113,8 @@ bool startDownloadMission(TMainForm& form, const std::string& caption) {
     }
   }
   if (!slot) {
-    form.dialogs().showMessage(kMessageBoxTitle, "Download missions reach limit!");
+    form.dialogs().showMessage(kMessageBoxTitle,
+                               form.msgText(MsgList::Boxes, boxmsg::kMissionLimit));
     return false;
   }
   auto* mission =
@@ -142,9 +144,8 @@ void startListing(TMainForm& f, const std::string& relativePath, int32_t code) {
 }
 
 void refuseLongPath(TMainForm& f) {
-  f.dialogs().showMessage(kMessageBoxTitle,
-                          QStringLiteral("The path is too long for the device (at most %1 bytes).")
-                              .arg(kMaxRemotePathLength));
+  f.dialogs().showMessage(
+      kMessageBoxTitle, f.msgText(MsgList::Boxes, boxmsg::kPathTooLong).arg(kMaxRemotePathLength));
 }
 
 // onAskForData: a directory is listed, a file is downloaded.
@@ -253,14 +254,17 @@ void addListingEntry(TMainForm& f, const std::string& name, const std::string& p
 
 void repaintFileList(TMainForm& f) { f.FileList_LV->viewport()->repaint(); }
 
-void showListingSendError(TMainForm& f) { f.dialogs().showMessage(kMessageBoxTitle, "send error"); }
+void showListingSendError(TMainForm& f) {
+  f.dialogs().showMessage(kMessageBoxTitle, f.msgText(MsgList::Boxes, boxmsg::kSendError));
+}
 
 std::string missionDownloadFolder(TMainForm& f) {
   return f.DownloadSavePath_Edit->text().toLocal8Bit().toStdString();
 }
 
 bool askMissionOverwrite(TMainForm& f) {
-  return f.dialogs().askYesNo("Download Warning", "File Exist, do you want to overwrite it?");
+  return f.dialogs().askYesNo(f.msgText(MsgList::Boxes, boxmsg::kDownloadWarningTitle),
+                              f.msgText(MsgList::Boxes, boxmsg::kOverwriteQuestion));
 }
 
 void reportMissionEnd(TMainForm& f, const MissionResult& result) {
@@ -280,7 +284,7 @@ void reportMissionEnd(TMainForm& f, const MissionResult& result) {
 void refuseMissionTarget(TMainForm& f, const std::string& remotePath) {
   f.dialogs().showMessage(
       kMessageBoxTitle,
-      QStringLiteral("Not downloaded: \"%1\" is not a plain file name.").arg(shown(remotePath)));
+      f.msgText(MsgList::Boxes, boxmsg::kNotPlainFileName).arg(shown(remotePath)));
 }
 
 void connectRemoteFilesHandlers(TMainForm& f) {

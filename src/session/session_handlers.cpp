@@ -30,12 +30,10 @@
 #include "session/search_ranges.h"
 #include "session/search_worker.h"
 #include "session/session_page.h"
+#include "settings/box_texts.h"
 #include "settings/message_lists.h"
 
 namespace {
-
-const QString kRunStillActive =
-    QStringLiteral("An update is running. Change the device once it has ended.");
 
 // A login that failed without the device refusing the account: the step
 // and what happened.
@@ -55,7 +53,7 @@ void TMainForm::Login_SBtnClick() {
   // The run reports to the page and reboots its device at the end: another
   // device must not take the session meanwhile.
   if (updateRunActive()) {
-    dialogs().showMessage(kMessageBoxTitle, kRunStillActive);
+    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::Boxes, boxmsg::kRunStillActive));
     return;
   }
 
@@ -78,7 +76,7 @@ void TMainForm::Login_SBtnClick() {
 
   // 2-4. The address, the default account, a fresh session connection.
   if (IPAddress_Edit->text().isEmpty()) {
-    dialogs().showMessage(kMessageBoxTitle, "IPaddress error");
+    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::Boxes, boxmsg::kAddressError));
     return finish();
   }
   session.DeviceAddress = IPAddress_Edit->text().toStdString();
@@ -100,7 +98,7 @@ void TMainForm::Login_SBtnClick() {
     ++session.ConnectFailures;
     dialogs().showMessage(kMessageBoxTitle,
                           msgText(MsgList::FWTipLabel, session.ConnectFailures == 1 ? 5 : 11));
-    setWindowTitle("Tovarin - No Connect");
+    setWindowTitle(msgText(MsgList::Boxes, boxmsg::kNoConnectCaption));
     session.CommandConnection = -1;
     return finish();
   }
@@ -119,12 +117,12 @@ void TMainForm::Login_SBtnClick() {
   // 11. Refused: the connection stays open until the next press. No device
   // is logged in now: the caption says so, the page's buttons stay off.
   if (result != 0) {
-    setWindowTitle("Tovarin - No Connect");
+    setWindowTitle(msgText(MsgList::Boxes, boxmsg::kNoConnectCaption));
     FirmwareBacktrack_Btn->hide();
     if (result == KESTRUM_LOGIN_NO_SUCH_USER)
-      dialogs().showMessage(kMessageBoxTitle, "User not exists!");
+      dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::Boxes, boxmsg::kNoSuchUser));
     else if (result == KESTRUM_LOGIN_WRONG_PASSWORD)
-      dialogs().showMessage(kMessageBoxTitle, "Password error");
+      dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::Boxes, boxmsg::kPasswordError));
     else
       dialogs().showMessage(kMessageBoxTitle, loginFailureMessage(*this, result));
     return finish();

@@ -32,6 +32,10 @@ std::optional<std::string> LanguagePack::hint(std::string_view componentName) co
   return lookup("Hints", componentName);
 }
 
+std::optional<std::string> LanguagePack::accessibleName(std::string_view componentName) const {
+  return lookup("Names", componentName);
+}
+
 std::optional<std::string> LanguagePack::qtLocale() const { return lookup("Language", "qt"); }
 
 std::vector<std::pair<std::string, std::string>> LanguagePack::texts() const {

@@ -33,6 +33,9 @@ class LanguagePack {
   // "Hints": the tooltip of any named control, for controls whose hint the
   // "HintsandText" section cannot reach (lists, trees, the other edits).
   std::optional<std::string> hint(std::string_view componentName) const;
+  // "Names": what a screen reader calls the control, for controls whose
+  // caption does not name them (fields, lists, panels).
+  std::optional<std::string> accessibleName(std::string_view componentName) const;
   // "Language" key "qt": the locale of Qt's own texts for this pack, such as
   // "zh_CN"; nullopt leaves Qt's built-in English.
   std::optional<std::string> qtLocale() const;

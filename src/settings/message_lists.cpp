@@ -87,6 +87,28 @@ std::vector<std::string> defaultsOf(MsgList list) {
               "%1% at %2 KB/s",
               "Starting...",
               "Downloads"};
+    case MsgList::Boxes:
+      // Fixed texts of boxes, questions and titles (settings/box_texts.h
+      // names the indices).
+      return {"IPaddress error",
+              "Password error",
+              "User not exists!",
+              "download ok",
+              "file",
+              "file md5",
+              "File Exist, do you want to overwrite it?",
+              "Download Warning",
+              "Download missions reach limit!",
+              "Need a File",
+              "Asking",
+              "Warning",
+              "An update is running. Close the window once it has ended?",
+              "send error",
+              "An update is running. Change the device once it has ended.",
+              "The path is too long for the device (at most %1 bytes).",
+              "Not downloaded: \"%1\" is not a plain file name.",
+              "Folder path too long: %1",
+              "Tovarin - No Connect"};
   }
   return {};
 }
@@ -144,6 +166,8 @@ const char* MessageLists::nameOf(MsgList list) {
       return "UpdateServer_strlist";
     case MsgList::Downloads:
       return "Downloads_strlist";
+    case MsgList::Boxes:
+      return "Boxes_strlist";
   }
   return "";
 }
@@ -153,7 +177,7 @@ const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
       MsgList::LoginButton,         MsgList::FWTipLabel,   MsgList::FWHints,
       MsgList::UpdateProgressGauge, MsgList::FlieListMenu, MsgList::SampleMessages,
       MsgList::DevSearch,           MsgList::PatchMaker,   MsgList::UpdateServer,
-      MsgList::Downloads};
+      MsgList::Downloads,           MsgList::Boxes};
   return order;
 }
 

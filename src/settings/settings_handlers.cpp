@@ -16,9 +16,11 @@
 #include "app/control_builders.h"
 #include "app/controls.h"
 #include "app/mainform.h"
+#include "app/screen_reader_names.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_page.h"
 #include "session/session_page.h"
+#include "settings/box_texts.h"
 #include "settings/help_text.h"
 #include "settings/language_index.h"
 #include "settings/language_pack.h"
@@ -27,6 +29,7 @@
 #include "settings/program_folders.h"
 #include "settings/settings_file.h"
 #include "settings/settings_page.h"
+#include "tutorial/tutor_form.h"
 
 namespace fs = std::filesystem;
 
@@ -87,12 +90,13 @@ void TMainForm::DownloadSavePathBrows_BtnClick(QWidget* sender) {
   const QString current = edit->text();
   const QString start =
       !current.isEmpty() && QFileInfo(current).isDir() ? current : QDir::homePath();
-  const QString folder = dialogs().browseFolder(QString::fromUtf8("请选择目录"), start);
+  const QString folder = dialogs().browseFolder(
+      packText("ChooseFolder_Title", QString::fromUtf8("请选择目录")), start);
   if (folder.isEmpty()) return;
   // Taken whole: a cut path names another folder, or none.
   const QString chosen = folder;
   if (!pathFitsPlatform(chosen.toStdString())) {
-    dialogs().showError(QStringLiteral("Folder path too long: ") + chosen);
+    dialogs().showError(msgText(MsgList::Boxes, boxmsg::kFolderPathTooLong).arg(chosen));
     return;
   }
   edit->setText(chosen);
@@ -153,7 +157,11 @@ void TMainForm::ApplyLanguagePack() {
   hooks.afterFWTipLabel = [this] {
     showFirmwareTip(this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
   };
+  // The caption names no device yet: it follows the language.
+  const QString noConnectBefore = msgText(MsgList::Boxes, boxmsg::kNoConnectCaption);
   applyStringList(*pack, state().messages, hooks);
+  if (windowTitle() == noConnectBefore)
+    setWindowTitle(msgText(MsgList::Boxes, boxmsg::kNoConnectCaption));
   // A pack without a text shows the English one, whatever the pack before had.
   PackTexts.clear();
   for (const auto& [key, value] : pack->texts()) PackTexts[key] = fromLocal(value);
@@ -186,6 +194,8 @@ void TMainForm::ApplyLanguagePack() {
   LoadHelpText(ManuallyUpdateHelp_Memo);
   LoadHelpText(AutoUpdateHelp_Memo);
   showDeviceListMarks(this);
+  nameControlsForScreenReaders(*this, &*pack);
+  showTutorialLanguage(*this, fromLocal(pack->qtLocale().value_or("")));
 }
 
 void TMainForm::LoadHelpText(QPlainTextEdit* memo) {

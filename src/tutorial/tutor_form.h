@@ -30,6 +30,9 @@ class TTutor_Form : public QWidget {
   void StepCtrlBtn_MouseEnter(QPushButton* sender);
   void StepCtrlBtn_MouseLeave(QPushButton* sender);
   void Skip_BtnClick();
+  // The main window's language changed: an open tutorial shows its step in
+  // the new language's pictures.
+  void showPictureLanguage();
   // Pressing on the picture drags the whole window (it has no caption bar).
   void Tutor_ImageMouseDown(const QPoint& globalPos);
   void Tutor_ImageMouseMove(const QPoint& globalPos);
@@ -58,6 +61,9 @@ class TTutor_Form : public QWidget {
   bool dragging_ = false;
   QPoint dragOffset_;
 };
+
+// Picks the tutorial's pictures for a language pack's locale.
+void showTutorialLanguage(TMainForm& form, const QString& packLocale);
 
 // Blending of a control over what lies beneath it, 0..255.
 void setAlpha(QWidget* control, int alpha);

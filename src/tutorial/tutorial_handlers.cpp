@@ -44,8 +44,16 @@ void TTutor_Form::FormShow() {
 }
 
 void TTutor_Form::loadPicture(int step) {
-  // Resource names are upper case; the step's name compares without case.
-  Tutor_Image->setPixmap(QPixmap(":/tutorial/" + tutorPictureName(step).toUpper() + ".png"));
+  Tutor_Image->setPixmap(QPixmap(tutorPicturePath(mainForm_.TutorialPictureSet, step)));
+}
+
+void TTutor_Form::showPictureLanguage() {
+  if (isVisible()) loadPicture(steps_.step());
+}
+
+void showTutorialLanguage(TMainForm& form, const QString& packLocale) {
+  form.TutorialPictureSet = tutorPictureSet(packLocale);
+  if (TTutor_Form* tutor = form.tutorForm()) tutor->showPictureLanguage();
 }
 
 void TTutor_Form::showCaptions() {

@@ -33,6 +33,16 @@ bool TutorSteps::back() {
 
 QString tutorPictureName(int step) { return QStringLiteral("step%1").arg(step); }
 
+QString tutorPictureSet(const QString& packLocale) {
+  return packLocale == "en" || packLocale.startsWith("en_") ? QStringLiteral("en") : QString();
+}
+
+QString tutorPicturePath(const QString& set, int step) {
+  // Resource names are upper case; the step's name compares without case.
+  const QString folder = set.isEmpty() ? QString() : set + "/";
+  return ":/tutorial/" + folder + tutorPictureName(step).toUpper() + ".png";
+}
+
 int tutorLeft(int screenWidth, int mainLeft, int mainWidth) {
   if (screenWidth - kTutorSideOffset < mainLeft + mainWidth) return mainLeft - kTutorSideOffset;
   return mainLeft + kTutorSideOffset;

@@ -41,6 +41,13 @@ class TutorSteps {
 // regard to case).
 QString tutorPictureName(int step);
 
+// The set of pictures for a language pack's locale ("en", "zh_CN"): "en"
+// for English notes, "" for the first set (Chinese notes), which also
+// serves every language without a set of its own.
+QString tutorPictureSet(const QString& packLocale);
+// The resource of a step's picture in a set.
+QString tutorPicturePath(const QString& set, int step);
+
 // Left edge of the tutorial: beside the main window, on its right when at
 // least this much screen width is free there, otherwise on its left.
 inline constexpr int kTutorSideOffset = 450;

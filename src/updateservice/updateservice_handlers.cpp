@@ -26,6 +26,7 @@
 #include "app/worker_thread.h"
 #include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
+#include "settings/box_texts.h"
 #include "settings/message_lists.h"
 #include "updateservice/browser_launch.h"
 #include "updateservice/http_client.h"
@@ -245,7 +246,7 @@ void TMainForm::CheckForUpdate_BtnClick() {
 bool confirmCloseDuringCheck(TMainForm& f) {
   if (!f.UpdateCheckActive) return true;
   if (f.UpdateCheckStopping) return false;  // a second close while the first one waits
-  if (!f.dialogs().askYesNo(QStringLiteral("Warning"),
+  if (!f.dialogs().askYesNo(f.msgText(MsgList::Boxes, boxmsg::kWarningTitle),
                             f.msgText(MsgList::UpdateServer, servermsg::kCloseDuringCheck)))
     return false;
   stopUpdateCheck(f);

@@ -53,7 +53,8 @@ bool OperatorSession::play(const QString& step) {
   };
   const QString value = step.section(':', 1);
   if (step.startsWith("console:")) {
-    QTest::keyClick(keyTarget(), '`');
+    // Ctrl+` opens the console wherever the focus is, a text field included.
+    QTest::keyClick(keyTarget(), Qt::Key_QuoteLeft, Qt::ControlModifier);
     form.Command_Edit->setText(value);
     QTest::keyClick(form.Command_Edit, Qt::Key_Return);
     QTest::keyClick(keyTarget(), '`');

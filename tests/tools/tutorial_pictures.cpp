@@ -1,12 +1,13 @@
 // tovarin-tutorial-pictures: draws the tutorial's six pictures from the real
 // window, so that they follow the window when it changes.
 //
-//   tovarin-tutorial-pictures OUT_FOLDER
+//   tovarin-tutorial-pictures OUT_FOLDER [english]
 //
 // Run it with the device lab up (scripts/tutorial-pictures.sh does both in a
 // private network namespace): it searches, picks the lab's first camera,
 // logs in, grabs the window at each stage and writes STEP1.png .. STEP6.png
-// with red notes and arrows pointing at the controls.
+// with red notes and arrows pointing at the controls: Chinese notes over
+// the Chinese window, or with "english" English notes over the English one.
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
@@ -22,6 +23,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "app/mainform.h"
 #include "app/platform_locale.h"
@@ -32,6 +34,12 @@
 #include "updateservice/server_address.h"
 
 namespace {
+
+// The notes' language, chosen on the command line.
+bool gEnglish = false;
+QString pick(const char* chinese, const char* english) {
+  return gEnglish ? QString::fromUtf8(english) : QString::fromUtf8(chinese);
+}
 
 const QColor kRed(0xd0, 0x10, 0x10);
 const QSize kTitleSize(660, 540);
@@ -155,31 +163,36 @@ bool saveTitlePage(TMainForm& form, const QString& file) {
   p.drawLine(140, 250, 510, 250);
 
   p.setPen(Qt::white);
-  p.setFont(cjkFont(64));
-  p.drawText(QRect(0, 130, 650, 110), Qt::AlignCenter, QString::fromUtf8("使用说明"));
+  p.setFont(cjkFont(gEnglish ? 56 : 64));
+  p.drawText(QRect(0, 130, 650, 110), Qt::AlignCenter, pick("使用说明", "Instructions"));
   p.setFont(cjkFont(24, false));
   p.drawText(QRect(0, 258, 650, 40), Qt::AlignCenter, "Instruction Manual");
   p.setFont(cjkFont(18, false));
-  p.drawText(QRect(0, 310, 650, 30), Qt::AlignCenter,
-             QString::fromUtf8("Tovarin 网络摄像机固件升级工具"));
+  p.drawText(
+      QRect(0, 310, 650, 30), Qt::AlignCenter,
+      pick("Tovarin 网络摄像机固件升级工具", "Tovarin, the firmware update tool for IP cameras"));
   p.setFont(cjkFont(15, false));
   p.setPen(QColor(255, 255, 255, 210));
   p.drawText(QRect(0, 440, 650, 30), Qt::AlignCenter,
-             QString::fromUtf8("点击右侧“下一步”开始阅读，点击顶部“跳过说明”关闭"));
+             pick("点击右侧“下一步”开始阅读，点击顶部“跳过说明”关闭",
+                  "Press NextStep on the right to begin, Skip at the top to close"));
   return image.save(file);
 }
 
-QString quoted(const QString& caption) { return QString::fromUtf8("“%1”").arg(caption); }
+QString quoted(const QString& caption) {
+  return gEnglish ? QString("\"%1\"").arg(caption) : QString::fromUtf8("“%1”").arg(caption);
+}
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
   initProcessLocale();
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tovarin-tutorial-pictures OUT_FOLDER\n");
+  if (argc < 2 || argc > 3 || (argc == 3 && std::string(argv[2]) != "english")) {
+    std::fprintf(stderr, "usage: tovarin-tutorial-pictures OUT_FOLDER [english]\n");
     return 2;
   }
+  gEnglish = argc == 3;
   if (QFontDatabase::families().filter("Noto Sans CJK SC").isEmpty())
     std::fprintf(stderr, "warning: Noto Sans CJK SC not found, notes may not be readable\n");
   const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -192,16 +205,17 @@ int main(int argc, char* argv[]) {
   bool ok = true;
 
   // 2: the window as it opens, once its first search has ended. The
-  // pictures are annotated in Chinese, so the window shows that pack
-  // whatever language this build folder was left in.
+  // window shows the language of the notes, whatever language this build
+  // folder was left in.
   session.show();
-  session.play("console:language:chinese");
+  session.play(gEnglish ? "console:language:english" : "console:language:chinese");
   QTest::qWaitFor([] { return !deviceSearchRunning(); }, 10000);
   QTest::qWait(200);
   {
     StepPicture picture(f);
     picture.point(StepPicture::inWindow(70, 330, 360, 58),
-                  QString::fromUtf8("第一步：点击%1按钮，\n搜索局域网内的设备")
+                  pick("第一步：点击%1按钮，\n搜索局域网内的设备",
+                       "Step 1: press %1\nto find the cameras on the network")
                       .arg(quoted(f.DevSearch_Btn->text())),
                   picture.place(f.DevSearch_Btn));
     ok &= picture.save(path(2));
@@ -215,7 +229,8 @@ int main(int argc, char* argv[]) {
     QRect item = first ? f.DevList_TreeView->visualItemRect(first) : QRect();
     item.translate(f.DevList_TreeView->viewport()->mapTo(&f, QPoint(0, 0)) + kWindowOrigin);
     picture.point(StepPicture::inWindow(70, 60, 330, 58),
-                  QString::fromUtf8("第二步：双击列表中的设备，添加设备信息"),
+                  pick("第二步：双击列表中的设备，添加设备信息",
+                       "Step 2: double-click a camera (or press Enter on it) to take it in"),
                   item.adjusted(-2, -2, 2, 2));
     ok &= picture.save(path(3));
   }
@@ -227,11 +242,12 @@ int main(int argc, char* argv[]) {
     StepPicture picture(f);
     const QRect fields = picture.place(f.DeviceID_Label).united(picture.place(f.Password_Edit));
     picture.point(StepPicture::inWindow(70, 70, 300, 34),
-                  QString::fromUtf8("设备信息已自动填入登录栏"), fields);
-    picture.point(
-        StepPicture::inWindow(70, 350, 360, 58),
-        QString::fromUtf8("第三步：点击%1按钮，\n登录并连接设备").arg(quoted(f.Login_SBtn->text())),
-        picture.place(f.Login_SBtn));
+                  pick("设备信息已自动填入登录栏", "The login fields are filled in"), fields);
+    picture.point(StepPicture::inWindow(70, 350, 360, 58),
+                  pick("第三步：点击%1按钮，\n登录并连接设备",
+                       "Step 3: press %1 (or Enter)\nto log in to the camera")
+                      .arg(quoted(f.Login_SBtn->text())),
+                  picture.place(f.Login_SBtn));
     ok &= picture.save(path(4));
   }
 
@@ -243,10 +259,10 @@ int main(int argc, char* argv[]) {
     StepPicture picture(f);
     // Short notes in the page's header, beside the values they explain.
     picture.point(StepPicture::inWindow(172, 31, 176, 30),
-                  QString::fromUtf8("固件类型（硬件型号）"), picture.place(f.TargetHarward_Val),
-                  15);
-    picture.point(StepPicture::inWindow(495, 31, 140, 30), QString::fromUtf8("当前固件版本"),
-                  picture.place(f.TargetVersion_Val), 15);
+                  pick("固件类型（硬件型号）", "Hardware type"), picture.place(f.TargetHarward_Val),
+                  gEnglish ? 13 : 15);
+    picture.point(StepPicture::inWindow(495, 31, 140, 30), pick("当前固件版本", "Current version"),
+                  picture.place(f.TargetVersion_Val), gEnglish ? 13 : 15);
     // The history's first column holds the patch versions.
     const QWidget* view = f.PatchMessage_Memo->viewport();
     const int lines = std::clamp(f.PatchMessage_Memo->blockCount(), 1, 8);
@@ -254,26 +270,34 @@ int main(int argc, char* argv[]) {
     const QRect history(view->mapTo(&f, QPoint(0, 0)) + kWindowOrigin + QPoint(2, 2),
                         QSize(44, lines * lineHeight + 4));
     picture.point(StepPicture::inWindow(400, 90 + lines * lineHeight, 180, 58),
-                  QString::fromUtf8("更新历史：\n左列为补丁版本号"), history);
+                  pick("更新历史：\n左列为补丁版本号", "Update history:\npatch versions at left"),
+                  history, gEnglish ? 13 : 16);
     picture.point(StepPicture::inWindow(340, 318, 290, 58),
-                  QString::fromUtf8("注意：升级过程中切勿关闭设备电源，\n也不要关闭本程序！"),
-                  picture.place(f.FUwarningLabel_Label));
+                  pick("注意：升级过程中切勿关闭设备电源，\n也不要关闭本程序！",
+                       "Never switch the camera off or\nclose this program while it updates!"),
+                  picture.place(f.FUwarningLabel_Label), gEnglish ? 13 : 16);
     ok &= picture.save(path(5));
   }
   {
     StepPicture picture(f);
     picture.ring(picture.place(f.Patch2Send_LV));
     picture.point(StepPicture::inWindow(345, 110, 240, 110),
-                  QString::fromUtf8("手动升级：需先从链接网页下载\n"
-                                    "该硬件型号对应的补丁包，\n"
-                                    "点击方框选择补丁，\n再点击%1")
+                  pick("手动升级：需先从链接网页下载\n"
+                       "该硬件型号对应的补丁包，\n"
+                       "点击方框选择补丁，\n再点击%1",
+                       "Manual update: download the\n"
+                       "patch for this hardware from\n"
+                       "the linked page, click the box\n"
+                       "to pick it, then press %1")
                       .arg(quoted(f.FirmwareUpdate_Btn->text())),
-                  picture.place(f.FirmwareUpdate_Btn), 15);
+                  picture.place(f.FirmwareUpdate_Btn), gEnglish ? 13 : 15);
     if (!f.WebMessageURL_Label->text().isEmpty())
       picture.ring(picture.place(f.WebMessageURL_Label));
-    picture.point(StepPicture::inWindow(345, 250, 240, 80),
-                  QString::fromUtf8("自动升级：全部步骤自动完成，\n需要电脑连接互联网，推荐使用"),
-                  picture.place(f.CheckForUpdate_Btn), 15);
+    picture.point(
+        StepPicture::inWindow(345, 250, 240, 80),
+        pick("自动升级：全部步骤自动完成，\n需要电脑连接互联网，推荐使用",
+             "Automatic update: does every\nstep by itself; needs the\nInternet. Recommended."),
+        picture.place(f.CheckForUpdate_Btn), gEnglish ? 13 : 15);
     ok &= picture.save(path(6));
   }
   ok &= saveTitlePage(f, path(1));

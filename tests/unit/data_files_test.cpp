@@ -4,6 +4,7 @@
 #include <set>
 #include <sstream>
 
+#include "settings/accessible_names.h"
 #include "settings/help_text.h"
 #include "settings/ini_file.h"
 #include "settings/language_index.h"
@@ -168,6 +169,12 @@ TEST(DataFilesTest, PacksAreCompleteValidAndAlike) {
       keys.insert("Hints/" + key);
     }
     for (const auto& [key, value] : pack->texts()) keys.insert("Texts/" + key);
+    // Every control named for screen readers is named in each pack.
+    for (const std::string& name : namedForScreenReaders()) {
+      EXPECT_TRUE(pack->accessibleName(name).has_value()) << name;
+      keys.insert("Names/" + name);
+    }
+    EXPECT_EQ(ini.keysOf("Names").size(), namedForScreenReaders().size()) << "names beyond";
     EXPECT_EQ(pack->texts().size(), ini.keysOf("Texts").size()) << "empty or not UTF-8";
     EXPECT_TRUE(pack->qtLocale().has_value());
     keySets.push_back(keys);

@@ -110,3 +110,13 @@ TEST(TutorialPlacement, StaysOnANarrowScreen) {
   EXPECT_EQ(tutorPosition({1920, 0, 1024, 768}, 1024, {2111, 129, 642, 510}, tutor),
             QPoint(1920, 129));
 }
+
+TEST(TutorialSteps, EnglishPacksGetTheEnglishPicturesAndOthersTheFirstSet) {
+  EXPECT_EQ(tutorPictureSet("en"), "en");
+  EXPECT_EQ(tutorPictureSet("en_GB"), "en");
+  EXPECT_EQ(tutorPictureSet("zh_CN"), "");
+  EXPECT_EQ(tutorPictureSet(""), "");
+  EXPECT_EQ(tutorPictureSet("eno"), "");
+  EXPECT_EQ(tutorPicturePath("", 3), ":/tutorial/STEP3.png");
+  EXPECT_EQ(tutorPicturePath("en", 1), ":/tutorial/en/STEP1.png");
+}
