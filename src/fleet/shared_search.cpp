@@ -55,3 +55,37 @@ bool SharedSearch::waitForAnswer(const std::string& address, Clock::time_point s
     since = started + std::chrono::microseconds(1);
   }
 }
+
+namespace {
+
+std::optional<FleetTarget> cameraAmong(const std::vector<FleetTarget>& answers,
+                                       const FleetTarget& camera) {
+  if (camera.identifier.empty()) {
+    for (const FleetTarget& t : answers)
+      if (t.address == camera.address) return t;
+    return std::nullopt;
+  }
+  std::optional<FleetTarget> elsewhere;
+  int sameIdentifier = 0;
+  for (const FleetTarget& t : answers) {
+    if (t.identifier != camera.identifier) continue;
+    if (t.address == camera.address) return t;
+    ++sameIdentifier;
+    elsewhere = t;
+  }
+  if (sameIdentifier == 1) return elsewhere;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<FleetTarget> SharedSearch::waitForCamera(const FleetTarget& camera,
+                                                       Clock::time_point since,
+                                                       Clock::time_point deadline) {
+  for (;;) {
+    Clock::time_point started;
+    if (auto found = cameraAmong(answeredSince(since, &started), camera)) return found;
+    if (Clock::now() >= deadline) return std::nullopt;
+    since = started + std::chrono::microseconds(1);
+  }
+}

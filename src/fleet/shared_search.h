@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,14 @@ class SharedSearch {
   // false when none has by `deadline`.
   bool waitForAnswer(const std::string& address, Clock::time_point since,
                      Clock::time_point deadline);
+
+  // The same for a camera that may come back at another address: heard at
+  // its address with its identifier, or else at the one other address that
+  // answers with its identifier (two such addresses are no answer). Without
+  // an identifier only its address counts. Where it was heard, or nothing
+  // by the deadline.
+  std::optional<FleetTarget> waitForCamera(const FleetTarget& camera, Clock::time_point since,
+                                           Clock::time_point deadline);
 
  private:
   IDeviceLink& link_;
