@@ -266,12 +266,15 @@ void DeviceLab::acceptOn(std::size_t index) {
   if (!fd.valid()) return;
   const std::uint32_t client = peer.sin_addr.s_addr;
   if (!slots_[index].device->status().online) return;  // going down to reboot
-  if (!mayAccept(index, client)) {
+  Slot& slot = slots_[index];
+  const bool flaky = slot.resetSoFar < slot.device->config().faults.resetConnections;
+  if (flaky) ++slot.resetSoFar;
+  if (flaky || !mayAccept(index, client)) {
     // Reset at once, as a camera at its limit does: the client is not left
     // waiting for an answer that never comes.
     const linger reset{1, 0};
     ::setsockopt(fd.get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-    ++refused_;
+    if (!flaky) ++refused_;
     return;
   }
   wire::setNoDelay(fd.get());

@@ -51,7 +51,8 @@ class DeviceLab {
   using Clock = std::chrono::steady_clock;
   struct Slot {
     std::unique_ptr<Device> device;
-    std::string address;  // where it listens now; moves with fault_return_address
+    std::string address;           // where it listens now; moves with fault_return_address
+    std::uint32_t resetSoFar = 0;  // connections reset by fault_reset_connections
     wire::Fd listener;
     wire::Fd udp;
     bool rebooting = false;

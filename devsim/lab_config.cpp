@@ -83,9 +83,12 @@ bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& bas
       !readNumber(ini, section, "fault_drop_after_bytes", 0, 1ll << 40, &drop, error) ||
       !readNumber(ini, section, "fault_slow_kbps", 0, 1 << 24, &slow, error))
     return false;
+  long long resets = 0;
   if (!readFlag(ini, section, "fault_drop_listing", &d->faults.dropListing, error) ||
-      !readFlag(ini, section, "fault_bad_md5", &d->faults.badMd5, error))
+      !readFlag(ini, section, "fault_bad_md5", &d->faults.badMd5, error) ||
+      !readNumber(ini, section, "fault_reset_connections", 0, 1000000, &resets, error))
     return false;
+  d->faults.resetConnections = static_cast<std::uint32_t>(resets);
   d->version = static_cast<std::int32_t>(version);
   d->previousVersion = static_cast<std::int32_t>(previous);
   d->pendingVersion = static_cast<std::int32_t>(pending);

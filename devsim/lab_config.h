@@ -24,6 +24,8 @@ struct Faults {
   // Not empty: after its next reboot the device comes back at this address
   // (a camera that took another address from DHCP while it restarted).
   std::string returnAddress;
+  std::uint32_t resetConnections =
+      0;  // >0: resets its first N connections at once (a flaky network)
 };
 
 struct DeviceConfig {
