@@ -122,7 +122,7 @@ class DeviceRun {
       stage(Stage::Rebooting);
       // The camera is found again by its identifier should it come back at
       // another address: learn it now when the operator named an address.
-      if (out.target.identifier.empty()) identifier_ = identifierAt(address_);
+      learnIdentity();
       const Clock::time_point rebootAsked = Clock::now();
       RebootTry reboot;
       const int rebootTries = retrying([&] {
@@ -220,11 +220,17 @@ class DeviceRun {
     return t;
   }
 
-  // The identifier a search hears at address; empty when none does.
-  std::string identifierAt(const std::string& address) {
-    for (const FleetTarget& t : search_.answeredSince(SharedSearch::Clock::time_point{}))
-      if (t.address == address) return t.identifier;
-    return {};
+  // From the latest search (one is made when none was): the identifier heard
+  // at this camera's address when the operator gave only the address, and
+  // the other addresses answering with it, which are never taken for it.
+  void learnIdentity() {
+    const std::vector<FleetTarget> heard = search_.answeredSince(SharedSearch::Clock::time_point{});
+    if (identifier_.empty())
+      for (const FleetTarget& t : heard)
+        if (t.address == address_) identifier_ = t.identifier;
+    for (const FleetTarget& t : heard)
+      if (!identifier_.empty() && t.identifier == identifier_ && t.address != address_)
+        twins_.push_back(t.address);
   }
 
   // Waits until the camera answers a search sent after the reboot and takes
@@ -236,8 +242,9 @@ class DeviceRun {
       std::int64_t nowMs() override { return toMs(Clock::now()); }
       bool answeredSearch(std::int64_t sinceMs, std::int64_t deadlineMs) override {
         run_.stage(Stage::WaitingForDevice);
-        const std::optional<FleetTarget> found = run_.search_.waitForCamera(
-            {out_.target.address, run_.identifier_}, fromMs(sinceMs), fromMs(deadlineMs));
+        const std::optional<FleetTarget> found =
+            run_.search_.waitForCamera({out_.target.address, run_.identifier_}, fromMs(sinceMs),
+                                       fromMs(deadlineMs), run_.twins_);
         if (!found) return false;
         // Back at another address: confirmed there, and the report says so.
         run_.address_ = found->address;
@@ -285,8 +292,9 @@ class DeviceRun {
   const DeviceUpdateOptions& options_;
   IFleetProgress& progress_;
   std::size_t index_;
-  std::string address_;     // where the camera is reached now
-  std::string identifier_;  // how it is found again after its reboot
+  std::string address_;             // where the camera is reached now
+  std::string identifier_;          // how it is found again after its reboot
+  std::vector<std::string> twins_;  // other cameras' addresses answering with it
   bool updatePending_ = false;
 };
 

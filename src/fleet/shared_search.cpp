@@ -59,7 +59,8 @@ bool SharedSearch::waitForAnswer(const std::string& address, Clock::time_point s
 namespace {
 
 std::optional<FleetTarget> cameraAmong(const std::vector<FleetTarget>& answers,
-                                       const FleetTarget& camera) {
+                                       const FleetTarget& camera,
+                                       const std::vector<std::string>& others) {
   if (camera.identifier.empty()) {
     for (const FleetTarget& t : answers)
       if (t.address == camera.address) return t;
@@ -70,6 +71,8 @@ std::optional<FleetTarget> cameraAmong(const std::vector<FleetTarget>& answers,
   for (const FleetTarget& t : answers) {
     if (t.identifier != camera.identifier) continue;
     if (t.address == camera.address) return t;
+    // Another camera giving the same identifier, as it did before.
+    if (std::find(others.begin(), others.end(), t.address) != others.end()) continue;
     ++sameIdentifier;
     elsewhere = t;
   }
@@ -81,10 +84,11 @@ std::optional<FleetTarget> cameraAmong(const std::vector<FleetTarget>& answers,
 
 std::optional<FleetTarget> SharedSearch::waitForCamera(const FleetTarget& camera,
                                                        Clock::time_point since,
-                                                       Clock::time_point deadline) {
+                                                       Clock::time_point deadline,
+                                                       const std::vector<std::string>& others) {
   for (;;) {
     Clock::time_point started;
-    if (auto found = cameraAmong(answeredSince(since, &started), camera)) return found;
+    if (auto found = cameraAmong(answeredSince(since, &started), camera, others)) return found;
     if (Clock::now() >= deadline) return std::nullopt;
     since = started + std::chrono::microseconds(1);
   }

@@ -38,10 +38,12 @@ class SharedSearch {
   // The same for a camera that may come back at another address: heard at
   // its address with its identifier, or else at the one other address that
   // answers with its identifier (two such addresses are no answer). Without
-  // an identifier only its address counts. Where it was heard, or nothing
-  // by the deadline.
+  // an identifier only its address counts, and so do the addresses in
+  // others (other cameras that answered with the same identifier before).
+  // Where it was heard, or nothing by the deadline.
   std::optional<FleetTarget> waitForCamera(const FleetTarget& camera, Clock::time_point since,
-                                           Clock::time_point deadline);
+                                           Clock::time_point deadline,
+                                           const std::vector<std::string>& others = {});
 
  private:
   IDeviceLink& link_;

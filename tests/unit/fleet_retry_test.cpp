@@ -174,6 +174,10 @@ TEST(SharedSearch, CameraIsFoundByIdentifierOnlyWhereItIsUnambiguous) {
   EXPECT_EQ("127.0.0.6", find({"127.0.0.5", "CAM9"}));
   link.searchRecords.push_back(ScriptedDeviceLink::record("127.0.0.7", "CAM9"));
   EXPECT_EQ("-", find({"127.0.0.9", "CAM9"}));
+  // A camera that gave the same identifier before the reboot is not it.
+  const auto found =
+      search.waitForCamera({"127.0.0.9", "CAM9"}, SharedSearch::Clock::now(), now, {"127.0.0.7"});
+  EXPECT_EQ("127.0.0.6", found ? found->address : "-");
   EXPECT_EQ("127.0.0.7", find({"127.0.0.7", "CAM9"}));
 }
 
