@@ -16,19 +16,27 @@ std::string fieldText(const char* field, std::size_t width) {
 
 std::vector<FleetTarget> SharedSearch::answeredSince(Clock::time_point since,
                                                      Clock::time_point* startedAt) {
-  std::lock_guard lock(mutex_);
-  if (startedAt) *startedAt = lastStart_;
-  if (searched_ && lastStart_ >= since) return last_;
-  lastStart_ = Clock::now();
-  if (startedAt) *startedAt = lastStart_;
-  last_.clear();
+  const auto recent = [&] {
+    std::lock_guard lock(resultMutex_);
+    if (startedAt) *startedAt = lastStart_;
+    return searched_ && lastStart_ >= since ? std::optional(last_) : std::nullopt;
+  };
+  if (auto answers = recent()) return *answers;
+  std::lock_guard searching(searchMutex_);
+  if (auto answers = recent()) return *answers;  // another thread's search came first
+  const Clock::time_point start = Clock::now();
+  std::vector<FleetTarget> found;
   // The records stay valid only until the next search, which this lock holds off.
   for (const DeviceSearchRecord* r = link_.UdpSearch(LORVEX_PROBE_PORT, LORVEX_ANSWER_PORT); r;
        r = r->next)
-    last_.push_back(
+    found.push_back(
         {fieldText(r->address, sizeof r->address), fieldText(r->identifier, sizeof r->identifier)});
+  std::lock_guard lock(resultMutex_);
+  if (startedAt) *startedAt = start;
+  lastStart_ = start;
+  last_ = found;
   searched_ = true;
-  return last_;
+  return found;
 }
 
 std::vector<FleetTarget> SharedSearch::searchFor(std::chrono::milliseconds wait) {

@@ -47,7 +47,10 @@ class SharedSearch {
 
  private:
   IDeviceLink& link_;
-  std::mutex mutex_;  // one search at a time; guards the fields below
+  // One search at a time. The newest result has a lock of its own, so that
+  // a thread content with it does not wait for a search under way.
+  std::mutex searchMutex_;
+  std::mutex resultMutex_;  // guards the fields below
   bool searched_ = false;
   Clock::time_point lastStart_;
   std::vector<FleetTarget> last_;
