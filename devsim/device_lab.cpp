@@ -28,11 +28,11 @@ namespace devsim {
 namespace fs = std::filesystem;
 
 namespace {
-constexpr std::size_t kMaxLiveConnections = 512;
-// One client address may hold this many connections across the whole lab, so
-// that no single client can lock every camera out (the program needs about a
-// dozen per camera at most: a session, nine downloads, an update, a reboot).
-constexpr std::size_t kMaxConnectionsPerClient = 32;
+// Each camera limits its own connections (LabConfig); this whole-lab guard
+// only keeps the lab's descriptors and threads bounded. A rollout to 1,000
+// cameras at 64 at a time holds about 130 at once; 4,096 stays far above
+// that and, with two sockets per camera, within a 20,000 descriptor limit.
+constexpr std::size_t kMaxLiveConnections = 4096;
 constexpr auto kTick = std::chrono::milliseconds(50);
 
 // One state folder name per device, all different: the identifier when it is
@@ -138,6 +138,7 @@ bool DeviceLab::prepareFolders(std::string* error) {
     }
     Slot slot;
     slot.device = std::make_unique<Device>(d, folder, sdcard);
+    slot.address = d.address;
     slots_.push_back(std::move(slot));
   }
   return true;
@@ -165,7 +166,7 @@ bool DeviceLab::refuseTakenFolders(const std::vector<std::string>& names,
 }
 
 bool DeviceLab::openSockets(Slot& slot, std::string* error) {
-  const std::string& address = slot.device->config().address;
+  const std::string& address = slot.address;
   slot.listener = wire::listenTcp(address, config_.tcpPort, error);
   if (!slot.listener.valid()) return false;
   slot.udp = wire::bindUdp(address, config_.probePort, error);
@@ -264,13 +265,18 @@ void DeviceLab::acceptOn(std::size_t index) {
                         &peerLength, SOCK_CLOEXEC));
   if (!fd.valid()) return;
   const std::uint32_t client = peer.sin_addr.s_addr;
-  const auto fromClient = static_cast<std::size_t>(
-      std::count_if(live_.begin(), live_.end(), [&](const Live& l) { return l.client == client; }));
-  // Closed at once when too many are open (in all or from this client), or
-  // when the device is going down to reboot.
-  if (live_.size() >= kMaxLiveConnections || fromClient >= kMaxConnectionsPerClient ||
-      !slots_[index].device->status().online)
+  if (!slots_[index].device->status().online) return;  // going down to reboot
+  Slot& slot = slots_[index];
+  const bool flaky = slot.resetSoFar < slot.device->config().faults.resetConnections;
+  if (flaky) ++slot.resetSoFar;
+  if (flaky || !mayAccept(index, client)) {
+    // Reset at once, as a camera at its limit does: the client is not left
+    // waiting for an answer that never comes.
+    const linger reset{1, 0};
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    if (!flaky) ++refused_;
     return;
+  }
   wire::setNoDelay(fd.get());
   Live l{index, client, std::move(fd), {}, std::make_shared<std::atomic<bool>>(false)};
   Device* device = slots_[index].device.get();
@@ -286,6 +292,18 @@ void DeviceLab::acceptOn(std::size_t index) {
     *done = true;
   });
   live_.push_back(std::move(l));
+}
+
+bool DeviceLab::mayAccept(std::size_t index, std::uint32_t client) const {
+  if (live_.size() >= kMaxLiveConnections) return false;
+  std::size_t onCamera = 0, fromClient = 0;
+  for (const Live& l : live_) {
+    // A connection whose thread has ended holds nothing any more.
+    if (l.slot != index || l.done->load()) continue;
+    ++onCamera;
+    if (l.client == client) ++fromClient;
+  }
+  return onCamera < config_.maxConnectionsPerCamera && fromClient < config_.maxConnectionsPerClient;
 }
 
 void DeviceLab::answerProbe(int fd, std::size_t onlySlot) {
@@ -355,7 +373,11 @@ void DeviceLab::loop() {
     for (auto& s : slots_) {
       if (!s.rebooting || Clock::now() < s.backAt) continue;
       std::string error;
-      if (!s.rebootApplied) s.device->completeReboot();
+      if (!s.rebootApplied) {
+        s.device->completeReboot();
+        const std::string& moved = s.device->config().faults.returnAddress;
+        if (!moved.empty()) s.address = moved;
+      }
       s.rebootApplied = true;
       if (openSockets(s, &error)) s.rebooting = false;  // else tried again next tick
     }

@@ -44,11 +44,15 @@ class DeviceLab {
   Device* device(const std::string& identifier);
   // Waits until the device answers again after a reboot.
   bool waitOnline(const std::string& identifier, std::chrono::milliseconds timeout);
+  // Connections refused so far because a camera was at one of its limits.
+  std::size_t refusedConnections() const { return refused_.load(); }
 
  private:
   using Clock = std::chrono::steady_clock;
   struct Slot {
     std::unique_ptr<Device> device;
+    std::string address;           // where it listens now; moves with fault_return_address
+    std::uint32_t resetSoFar = 0;  // connections reset by fault_reset_connections
     wire::Fd listener;
     wire::Fd udp;
     bool rebooting = false;
@@ -69,6 +73,7 @@ class DeviceLab {
   bool openSockets(Slot& slot, std::string* error);
   void loop();
   void acceptOn(std::size_t slot);
+  bool mayAccept(std::size_t slot, std::uint32_t client) const;
   void answerProbe(int fd, std::size_t onlySlot);
   void rebootLater(std::size_t slot);
   void takeOffline(std::size_t slot);
@@ -82,6 +87,7 @@ class DeviceLab {
   wire::Fd broadcastUdp_;
   wire::Fd wakeRead_, wakeWrite_;
   std::atomic<bool> stopping_{false};
+  std::atomic<std::size_t> refused_{0};
   std::thread loopThread_;
   std::vector<Live> live_;  // only the loop thread touches it
   std::mutex rebootMutex_;

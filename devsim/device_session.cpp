@@ -31,7 +31,7 @@ using wire::MsgType;
 // idle connections must not pile up and lock other clients out. A
 // connection that logged in is an operator's session (the file page browses
 // over it after minutes of reading), so it gets the long limit (30 min); the
-// per-address cap still bounds how many one client can hold.
+// camera's per-client cap still bounds how many one client can hold.
 constexpr auto kFirstFrameLimit = std::chrono::seconds(5);
 constexpr int kTransferTimeoutMs = 30000;
 constexpr std::size_t kBufferSize = 256 * 1024;

@@ -83,14 +83,23 @@ bool readDevice(const CSimpleIniA& ini, const char* section, const fs::path& bas
       !readNumber(ini, section, "fault_drop_after_bytes", 0, 1ll << 40, &drop, error) ||
       !readNumber(ini, section, "fault_slow_kbps", 0, 1 << 24, &slow, error))
     return false;
+  long long resets = 0;
   if (!readFlag(ini, section, "fault_drop_listing", &d->faults.dropListing, error) ||
       !readFlag(ini, section, "fault_bad_md5", &d->faults.badMd5, error) ||
-      !readFlag(ini, section, "behind_router", &d->behindRouter, error))
+      !readFlag(ini, section, "behind_router", &d->behindRouter, error) ||
+      !readNumber(ini, section, "fault_reset_connections", 0, 1000000, &resets, error))
     return false;
+  d->faults.resetConnections = static_cast<std::uint32_t>(resets);
   d->version = static_cast<std::int32_t>(version);
   d->previousVersion = static_cast<std::int32_t>(previous);
   d->pendingVersion = static_cast<std::int32_t>(pending);
   d->updatePending = updatePending || pending != 0;
+  d->faults.returnAddress = ini.GetValue(section, "fault_return_address", "");
+  if (!d->faults.returnAddress.empty() &&
+      (!wire::parseIpv4(d->faults.returnAddress, &addr) || !wire::isLoopback(addr))) {
+    *error = std::string("[") + section + "] fault_return_address: must be a 127.x.y.z address";
+    return false;
+  }
   d->faults.dropAfterBytes = static_cast<std::uint64_t>(drop);
   d->faults.slowKbps = static_cast<std::uint32_t>(slow);
 
@@ -165,10 +174,16 @@ bool loadLabConfig(const std::string& path, LabConfig* config, std::string* erro
   fs::path base = fs::absolute(fs::path(path)).parent_path();
   LabConfig c;
   long long tcp = c.tcpPort, probe = c.probePort, rebootMs = 2000;
+  long long perCamera = static_cast<long long>(c.maxConnectionsPerCamera);
+  long long perClient = static_cast<long long>(c.maxConnectionsPerClient);
   if (!readNumber(ini, "lab", "tcp_port", 1, 65535, &tcp, error) ||
       !readNumber(ini, "lab", "probe_port", 1, 65535, &probe, error) ||
-      !readNumber(ini, "lab", "reboot_ms", 0, 600000, &rebootMs, error))
+      !readNumber(ini, "lab", "reboot_ms", 0, 600000, &rebootMs, error) ||
+      !readNumber(ini, "lab", "max_connections_per_camera", 1, 256, &perCamera, error) ||
+      !readNumber(ini, "lab", "max_connections_per_client", 1, 256, &perClient, error))
     return false;
+  c.maxConnectionsPerCamera = static_cast<std::size_t>(perCamera);
+  c.maxConnectionsPerClient = static_cast<std::size_t>(perClient);
   c.tcpPort = static_cast<std::uint16_t>(tcp);
   c.probePort = static_cast<std::uint16_t>(probe);
   c.rebootSeconds = static_cast<double>(rebootMs) / 1000.0;
@@ -186,6 +201,10 @@ bool loadLabConfig(const std::string& path, LabConfig* config, std::string* erro
     for (const auto& other : c.devices) {
       if (other.address == d.address) {
         *error = "two devices at " + d.address;
+        return false;
+      }
+      if (other.address == d.faults.returnAddress || other.faults.returnAddress == d.address) {
+        *error = "a device returns from its reboot at another device's address";
         return false;
       }
     }

@@ -21,6 +21,11 @@ struct Faults {
   std::uint32_t slowKbps = 0;        // >0: send file bytes at most this fast (KB/s)
   bool keepVersion = false;          // reboots but comes back with the version it had
   bool badMd5 = false;               // code 5 sends a digest that does not match the file
+  // Not empty: after its next reboot the device comes back at this address
+  // (a camera that took another address from DHCP while it restarted).
+  std::string returnAddress;
+  std::uint32_t resetConnections =
+      0;  // >0: resets its first N connections at once (a flaky network)
 };
 
 struct DeviceConfig {
@@ -66,6 +71,11 @@ struct LabConfig {
   // Quiet time after which a connection is closed: before and after login.
   std::chrono::milliseconds idleLimit{120000};
   std::chrono::milliseconds loggedInIdleLimit{30 * 60 * 1000};
+  // Connections one camera serves at once, in all and from one client
+  // address, as a real camera limits them. The program needs about a dozen
+  // per camera at most (a session, nine downloads, an update, a reboot).
+  std::size_t maxConnectionsPerCamera = 16;
+  std::size_t maxConnectionsPerClient = 12;
 };
 
 // Reads a world file. Relative folders in it are taken from the file's own

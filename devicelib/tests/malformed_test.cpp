@@ -191,14 +191,14 @@ TEST_F(LabTest, RogueClientsDoNotHurtTheLab) {
   EXPECT_EQ(readFile(local("a.txt")), "hello");
 }
 
-// A TCP connection to the lab camera at 127.0.0.2:9001 from a chosen loopback
-// source address.
-wire::Fd connectFrom(const char* source) {
+// A TCP connection to a lab camera (127.0.0.2:9001 unless told) from a chosen
+// loopback source address.
+wire::Fd connectFrom(const char* source, const char* camera = "127.0.0.2") {
   wire::Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in from{}, to{};
   from.sin_family = to.sin_family = AF_INET;
   ::inet_pton(AF_INET, source, &from.sin_addr);
-  ::inet_pton(AF_INET, "127.0.0.2", &to.sin_addr);
+  ::inet_pton(AF_INET, camera, &to.sin_addr);
   to.sin_port = htons(9001);
   if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
       ::connect(fd.get(), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
@@ -213,20 +213,40 @@ bool closedWithin(int fd, std::chrono::milliseconds limit) {
   return wire::recvSome(fd, &byte, 1, &got, static_cast<int>(limit.count())) == wire::Io::Closed;
 }
 
-// One client address may hold 32 connections; silent ones are dropped after
-// 5 s, and other clients are served all along.
-TEST_F(LabTest, OneClientCannotHoldEveryConnection) {
+// Each camera limits its connections, from one client and in all, as a real
+// one does; one client may still hold many across the site. Silent ones are
+// dropped after 5 s, and other clients are served all along.
+TEST_F(LabTest, EachCameraLimitsItsOwnConnections) {
   writeFile(templateOf("CAM0001A") / "a.txt", "hello");
-  startLab({camera("CAM0001A", "127.0.0.2", "47RKT", 2010)});
-  std::vector<wire::Fd> held;
-  for (int i = 0; i < 32; ++i) held.push_back(connectFrom("127.0.0.7"));
+  startLab({camera("CAM0001A", "127.0.0.2", "47RKT", 2010),
+            camera("CAM0002B", "127.0.0.3", "47RKT", 2010),
+            camera("CAM0003C", "127.0.0.4", "47RKT", 2010)});
+  const devsim::LabConfig defaults;
+  const std::size_t perClient = defaults.maxConnectionsPerClient;
+  const std::size_t perCamera = defaults.maxConnectionsPerCamera;
+  ASSERT_LT(perClient, perCamera);
+  std::vector<wire::Fd> held, elsewhere;
+  for (std::size_t i = 0; i < perClient; ++i) held.push_back(connectFrom("127.0.0.7"));
+  // Well past a whole-site cap of 32: the other cameras take this client too.
+  for (const char* other : {"127.0.0.3", "127.0.0.4"})
+    for (std::size_t i = 0; i < perClient; ++i)
+      elsewhere.push_back(connectFrom("127.0.0.7", other));
   ASSERT_TRUE(held.back().valid());
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // all accepted
-  wire::Fd extra = connectFrom("127.0.0.7");
-  EXPECT_TRUE(closedWithin(extra.get(), std::chrono::milliseconds(1000)));
+  EXPECT_TRUE(closedWithin(connectFrom("127.0.0.7").get(), std::chrono::milliseconds(1000)));
+  for (auto& fd : elsewhere) EXPECT_FALSE(closedWithin(fd.get(), std::chrono::milliseconds(20)));
 
+  // Another client gets what the camera has left, and no more.
+  std::vector<wire::Fd> second;
+  second.push_back(connectFrom("127.0.0.8"));
+  second.push_back(connectFrom("127.0.0.8"));
   Download other = download("127.0.0.2", "a.txt", 4, local("a.txt").string());
   EXPECT_GE(other.recvFile, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // its connections end
+  while (held.size() + second.size() < perCamera) second.push_back(connectFrom("127.0.0.8"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(closedWithin(connectFrom("127.0.0.9").get(), std::chrono::milliseconds(1000)));
+  EXPECT_GE(lab_->refusedConnections(), 2u);
 
   const auto start = Clock::now();
   const auto until = start + std::chrono::milliseconds(6000);  // the lab allows 5 s of silence
@@ -234,6 +254,7 @@ TEST_F(LabTest, OneClientCannotHoldEveryConnection) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
     EXPECT_TRUE(closedWithin(fd.get(), std::max(left, std::chrono::milliseconds(0))));
   }
+  second.clear();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the lab reaps them
   wire::Fd again = connectFrom("127.0.0.7");
   EXPECT_FALSE(closedWithin(again.get(), std::chrono::milliseconds(300)));

@@ -194,6 +194,32 @@ TEST_F(Folders, FaultDrillKeys) {
   EXPECT_FALSE(c.httpFaults.corruptFiles || c.devices.at(0).faults.dropListing);
 }
 
+// The connection limits and the faults that move or reset a camera: a
+// return address must be loopback and no other device's.
+TEST_F(Folders, ConnectionLimitAndMovingCameraKeys) {
+  fs::path ini = root_ / "lab.ini";
+  write(ini,
+        "[lab]\nmax_connections_per_camera = 3\nmax_connections_per_client = 2\n"
+        "[device CAM1]\naddress = 127.0.0.2\nfault_return_address = 127.0.0.9\n"
+        "fault_reset_connections = 4\n");
+  devsim::LabConfig c;
+  std::string error;
+  ASSERT_TRUE(devsim::loadLabConfig(ini.string(), &c, &error)) << error;
+  EXPECT_EQ(c.maxConnectionsPerCamera, 3u);
+  EXPECT_EQ(c.maxConnectionsPerClient, 2u);
+  EXPECT_EQ(c.devices.at(0).faults.returnAddress, "127.0.0.9");
+  EXPECT_EQ(c.devices.at(0).faults.resetConnections, 4u);
+
+  for (const char* bad :
+       {"[lab]\nmax_connections_per_camera = 0\n[device CAM1]\naddress = 127.0.0.2\n",
+        "[device CAM1]\naddress = 127.0.0.2\nfault_return_address = 10.0.0.9\n",
+        "[device CAM1]\naddress = 127.0.0.2\nfault_return_address = 127.0.0.3\n"
+        "[device CAM2]\naddress = 127.0.0.3\n"}) {
+    write(ini, bad);
+    EXPECT_FALSE(devsim::loadLabConfig(ini.string(), &c, &error)) << bad;
+  }
+}
+
 TEST(World, SampleWorldDescribesTheThreeCamerasAndThreeBehindARouter) {
   devsim::LabConfig c;
   std::string error;

@@ -7,10 +7,8 @@
 std::string loginFailureText(int32_t result) {
   if (result == KESTRUM_LOGIN_NO_SUCH_USER) return "login refused: no such user";
   if (result == KESTRUM_LOGIN_WRONG_PASSWORD) return "login refused: wrong password";
-  // A stalled camera: the first attempt runs out of time, the second may
-  // find the connection closed.
-  if (result == -1 || result == -3)
-    return "camera did not answer the login (code " + std::to_string(result) + ")";
+  if (result == -1) return "connection lost at the login";
+  if (result == -3) return "no answer to the login";
   return "login failed (code " + std::to_string(result) + ")";
 }
 
@@ -24,14 +22,22 @@ DeviceSurvey surveyDevice(IDeviceLink& link, const FleetTarget& target,
   session.CommandConnection = link.ConnectServer(target.address.c_str(), kDevicePort);
   if (session.CommandConnection < 1) {
     survey.error = "no connection to port " + std::to_string(kDevicePort);
+    survey.transient = true;
     return survey;
   }
   char hardwareName[17] = {};
+  int32_t defaultResult = 0;
   survey.loginResult = loginDefaultThenTyped(link, session, account.user, account.password,
-                                             hardwareName, &survey.version);
+                                             hardwareName, &survey.version, &defaultResult);
   link.ReleaseSocket(&session.CommandConnection);
   if (survey.loginResult != 0) {
-    survey.error = loginFailureText(survey.loginResult);
+    const auto lost = [](int32_t r) { return r == -1 || r == -3; };
+    // A default login that never got its answer tells nothing of the account:
+    // the typed one's refusal then says nothing either, and it is this
+    // connection that failed.
+    const int32_t shown = lost(defaultResult) ? defaultResult : survey.loginResult;
+    survey.transient = lost(shown);
+    survey.error = loginFailureText(shown);
     return survey;
   }
   survey.loggedIn = true;

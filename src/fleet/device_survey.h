@@ -18,6 +18,9 @@ struct DeviceSurvey {
   bool backtrackAvailable = false;
   std::int32_t loginResult = -1;  // LoginServer's last result; -1 also when no connection
   std::string error;              // why the login failed
+  // The failure may pass: no connection, a connection lost or a login
+  // without an answer. A refusal of the account is not.
+  bool transient = false;
 };
 
 // The reason a login failed, from LoginServer's result.

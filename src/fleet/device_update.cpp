@@ -1,11 +1,13 @@
 #include "fleet/device_update.h"
 
 #include <exception>
+#include <functional>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "app/file_helpers.h"
 #include "app/platform_locale.h"
-#include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
 #include "fleet/device_survey.h"
 #include "fleet/shared_search.h"
@@ -16,28 +18,71 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int32_t kConnectionLost = -1;
+constexpr int32_t kNoAnswer = -3;
+
 // The camera that the calling thread is sending to, for the progress callback.
 struct SendingCamera {
   IFleetProgress* progress = nullptr;
   std::size_t index = 0;
   bool unpacking = false;
+  int32_t lastValue = -1;  // -1: the camera has not accepted the patch
 };
 thread_local SendingCamera tSending;
 
 void onProgress(int32_t value, uint16_t channel) {
   if (channel != KESTRUM_CHANNEL_SEND_PATCH || !tSending.progress) return;
   if (value == KESTRUM_SEND_UNPACK_STAGE) tSending.unpacking = true;
+  tSending.lastValue = value;
   tSending.progress->stageChanged(tSending.index,
                                   tSending.unpacking ? Stage::Unpacking : Stage::Uploading, value);
 }
 
-std::string sendFailure(int32_t result) {
+// One upload try: the library's result and how far it got.
+struct SendTry {
+  bool connected = false;
+  int32_t result = 0;
+  int32_t lastValue = -1;  // the last progress value; -1: never accepted
+  bool unpacking = false;
+
+  bool accepted() const { return lastValue >= 0; }
+  // Only an upload the camera never accepted may be sent again.
+  bool transient() const {
+    return !accepted() && (!connected || result == kConnectionLost || result == kNoAnswer);
+  }
+};
+
+std::string sendFailure(const SendTry& t) {
+  const int32_t result = t.result;
+  if (!t.connected)
+    return "no connection to port " + std::to_string(kDevicePort) + " for the upload";
   if (result == KESTRUM_SEND_HARDWARE_MISMATCH) return "camera refused the patch as not its own";
   if (result == KESTRUM_SEND_BUSY) return "camera busy";
-  if (result == -1) return "connection lost during the update (code -1)";
-  if (result == -3) return "camera stopped answering during the update (code -3)";
+  if (result == kConnectionLost || result == kNoAnswer) {
+    const std::string what =
+        result == kConnectionLost ? "connection lost" : "camera stopped answering";
+    if (!t.accepted()) return what + " before the upload started";
+    if (t.unpacking) return what + " while the camera unpacked the patch";
+    // Channel 91 counts the upload from 0 to one below the unpack stage.
+    const int percent = t.lastValue * 100 / (KESTRUM_SEND_UNPACK_STAGE - 1);
+    return what + " during the upload at " + std::to_string(percent) + " %";
+  }
   if (result < 0) return "update failed (code " + std::to_string(result) + ")";
   return "no outcome known from the camera (code " + std::to_string(result) + ")";
+}
+
+// One reboot request: whether the camera answered it, and how it failed.
+struct RebootTry {
+  bool connected = false;
+  int32_t result = 0;
+  bool transient() const { return !connected || result == kConnectionLost || result == kNoAnswer; }
+};
+
+std::string rebootFailure(const RebootTry& t) {
+  if (!t.connected) return "no connection for the reboot request";
+  if (t.result == kConnectionLost) return "connection lost at the reboot request";
+  if (t.result == kNoAnswer) return "no answer to the reboot request";
+  return "reboot request refused (code " + std::to_string(t.result) + ")";
 }
 
 // One camera's run; each step either goes on or ends the outcome with its reason.
@@ -54,6 +99,7 @@ class DeviceRun {
 
   void run(DeviceOutcome& out) {
     address_ = out.target.address;
+    identifier_ = out.target.identifier;
     if (!logIn(out, &out.versionBefore)) return;
     if (out.hardware.substr(0, patchformat::kHardwareNameWidth) != patch_.hardware)
       return fail(out, "patch is for " + patch_.hardware + ", camera is " + out.hardware +
@@ -63,15 +109,38 @@ class DeviceRun {
     if (updatePending_)
       return fail(out, "an update is already pending; reboot the camera first; nothing sent");
 
-    const int32_t result = send();
-    if (result < KESTRUM_SEND_DELIVERED) return fail(out, sendFailure(result));
+    SendTry sent;
+    const int sendTries = retrying([&] {
+      sent = send();
+      return sent.transient() ? TryOutcome::Transient : TryOutcome::Done;
+    });
+    const int32_t result = sent.result;
+    if (!sent.connected || result < KESTRUM_SEND_DELIVERED)
+      return fail(out, withTries(sendFailure(sent), sendTries));
     if (result == KESTRUM_SEND_DELIVERED) {
       // The update completes at the reboot; only a search sent after it counts.
       stage(Stage::Rebooting);
+      // The camera is found again by its identifier should it come back at
+      // another address: learn it now when the operator named an address.
+      learnIdentity();
       const Clock::time_point rebootAsked = Clock::now();
-      if (!sendDeviceCommand(link_, out.target.address, KESTRUM_REQ_REBOOT))
-        return fail(out, "reboot request refused or unanswered");
-      if (!awaitReturn(out, rebootAsked)) return;
+      RebootTry reboot;
+      const int rebootTries = retrying([&] {
+        reboot = requestReboot();
+        return reboot.transient() ? TryOutcome::Transient : TryOutcome::Done;
+      });
+      const bool rebootAnswered = reboot.connected && reboot.result == 0;
+      if (!rebootAnswered && !reboot.transient())
+        return fail(out, withTries(rebootFailure(reboot), rebootTries));
+      // An unanswered request may still have reached the camera: its version
+      // after the wait tells.
+      if (!awaitReturn(out, rebootAsked)) {
+        if (!rebootAnswered)
+          out.reason = withTries(rebootFailure(reboot), rebootTries) + "; then " + out.reason;
+        return;
+      }
+      if (!rebootAnswered && out.versionAfter != patch_.version)
+        return fail(out, withTries(rebootFailure(reboot), rebootTries));
     } else {
       if (!logIn(out, &out.versionAfter, nullptr, Stage::Confirming)) return;
     }
@@ -94,15 +163,29 @@ class DeviceRun {
     out.reason = std::move(note);
   }
 
+  int retrying(const std::function<TryOutcome()>& attempt) {
+    const RetrySleep sleep = options_.sleep ? options_.sleep : [](std::chrono::milliseconds pause) {
+      std::this_thread::sleep_for(pause);
+    };
+    return runWithRetries(options_.retry, sleep, [&](int) { return attempt(); });
+  }
+
   // Connects and logs in as the window does; the connection is released
-  // afterwards, as every later step opens its own.
+  // afterwards, as every later step opens its own. Only the wait after a
+  // reboot, which asks again until its own deadline, logs in just once.
   bool logIn(DeviceOutcome& out, int32_t* version, int32_t* result = nullptr,
-             Stage shown = Stage::LoggingIn) {
+             Stage shown = Stage::LoggingIn, bool once = false) {
     stage(shown);
-    const DeviceSurvey survey = surveyDevice(link_, out.target, options_.account);
+    DeviceSurvey survey;
+    const FleetTarget here{address_, out.target.identifier};
+    const auto attempt = [&] {
+      survey = surveyDevice(link_, here, options_.account);
+      return survey.transient ? TryOutcome::Transient : TryOutcome::Done;
+    };
+    const int tries = once ? (attempt(), 1) : retrying(attempt);
     if (result) *result = survey.loginResult;
     if (!survey.loggedIn) {
-      fail(out, survey.error);
+      fail(out, withTries(survey.error, tries));
       return false;
     }
     out.hardware = survey.hardware;
@@ -111,16 +194,43 @@ class DeviceRun {
     return true;
   }
 
-  int32_t send() {
+  SendTry send() {
+    SendTry t;
     int32_t connection = link_.ConnectServer(address_.c_str(), kDevicePort);
-    if (connection < 1) return -1;
+    if (connection < 1) return t;
+    t.connected = true;
     stage(Stage::Uploading, 0);
-    tSending = {&progress_, index_, false};
-    const int32_t result =
-        link_.SendUpdatePatch(patch_.path.c_str(), patch_.md5.c_str(), &connection);
+    tSending = {&progress_, index_, false, -1};
+    t.result = link_.SendUpdatePatch(patch_.path.c_str(), patch_.md5.c_str(), &connection);
+    t.lastValue = tSending.lastValue;
+    t.unpacking = tSending.unpacking;
     tSending = {};
     link_.ReleaseSocket(&connection);
-    return result;
+    return t;
+  }
+
+  RebootTry requestReboot() {
+    RebootTry t;
+    int32_t connection = link_.ConnectServer(address_.c_str(), kDevicePort);
+    if (connection < 1) return t;
+    t.connected = true;
+    uint16_t transferId = 6;
+    t.result = link_.SearchDir(nullptr, KESTRUM_REQ_REBOOT, &transferId, &connection);
+    link_.ReleaseSocket(&connection);
+    return t;
+  }
+
+  // From the latest search (one is made when none was): the identifier heard
+  // at this camera's address when the operator gave only the address, and
+  // the other addresses answering with it, which are never taken for it.
+  void learnIdentity() {
+    const std::vector<FleetTarget> heard = search_.answeredSince(SharedSearch::Clock::time_point{});
+    if (identifier_.empty())
+      for (const FleetTarget& t : heard)
+        if (t.address == address_) identifier_ = t.identifier;
+    for (const FleetTarget& t : heard)
+      if (!identifier_.empty() && t.identifier == identifier_ && t.address != address_)
+        twins_.push_back(t.address);
   }
 
   // Waits until the camera answers a search sent after the reboot and takes
@@ -132,11 +242,18 @@ class DeviceRun {
       std::int64_t nowMs() override { return toMs(Clock::now()); }
       bool answeredSearch(std::int64_t sinceMs, std::int64_t deadlineMs) override {
         run_.stage(Stage::WaitingForDevice);
-        return run_.search_.waitForAnswer(out_.target.address, fromMs(sinceMs), fromMs(deadlineMs));
+        const std::optional<FleetTarget> found =
+            run_.search_.waitForCamera({out_.target.address, run_.identifier_}, fromMs(sinceMs),
+                                       fromMs(deadlineMs), run_.twins_);
+        if (!found) return false;
+        // Back at another address: confirmed there, and the report says so.
+        run_.address_ = found->address;
+        out_.addressAfter = found->address == out_.target.address ? "" : found->address;
+        return true;
       }
       std::int32_t logIn() override {
         int32_t result = 0;
-        run_.logIn(out_, &out_.versionAfter, &result, Stage::Confirming);
+        run_.logIn(out_, &out_.versionAfter, &result, Stage::Confirming, true);
         return result;
       }
 
@@ -160,8 +277,10 @@ class DeviceRun {
     return true;
   }
 
+  // Rounded up: a search started earlier in the same millisecond must not
+  // count as one sent after the reboot.
   static std::int64_t toMs(Clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    return std::chrono::ceil<std::chrono::milliseconds>(t.time_since_epoch()).count();
   }
   static Clock::time_point fromMs(std::int64_t ms) {
     return Clock::time_point(std::chrono::milliseconds(ms));
@@ -173,7 +292,9 @@ class DeviceRun {
   const DeviceUpdateOptions& options_;
   IFleetProgress& progress_;
   std::size_t index_;
-  std::string address_;
+  std::string address_;             // where the camera is reached now
+  std::string identifier_;          // how it is found again after its reboot
+  std::vector<std::string> twins_;  // other cameras' addresses answering with it
   bool updatePending_ = false;
 };
 

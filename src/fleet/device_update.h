@@ -11,6 +11,7 @@
 #include <string>
 
 #include "fleet/fleet_types.h"
+#include "fleet/retry_policy.h"
 
 class IDeviceLink;
 class SharedSearch;
@@ -31,6 +32,10 @@ struct DeviceUpdateOptions {
   FleetAccount account;
   // How long a rebooting camera may take to answer a search and a login.
   std::chrono::milliseconds rebootWait{std::chrono::minutes(3)};
+  // Transient failures before the camera accepted the patch, and of the
+  // reboot request, are tried again; the pauses go through sleep.
+  RetryPolicy retry;
+  RetrySleep sleep;  // empty: the thread sleeps
 };
 
 DeviceOutcome updateOneDevice(IDeviceLink& link, SharedSearch& search, const PatchToSend& patch,

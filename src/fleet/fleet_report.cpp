@@ -41,6 +41,12 @@ std::string versionText(std::int32_t version) {
   return version < 0 ? "-" : std::to_string(version);
 }
 
+// Where the camera was last reached: its address unless it came back from
+// its reboot at another.
+std::string addressAfter(const DeviceOutcome& o) {
+  return o.addressAfter.empty() ? o.target.address : o.addressAfter;
+}
+
 std::string resultKey(DeviceResult result) {
   std::string key = resultName(result);
   std::replace(key.begin(), key.end(), ' ', '_');
@@ -54,6 +60,7 @@ nlohmann::ordered_json outcomesJson(const std::vector<DeviceOutcome>& outcomes) 
   for (const DeviceOutcome& o : outcomes)
     list.push_back({{"identifier", escapedText(o.target.identifier)},
                     {"address", escapedText(o.target.address)},
+                    {"address_after", escapedText(addressAfter(o))},
                     {"hardware", escapedText(o.hardware)},
                     {"version_before", versionOrNull(o.versionBefore)},
                     {"version_after", versionOrNull(o.versionAfter)},
@@ -73,9 +80,11 @@ nlohmann::ordered_json outcomesSummary(const std::vector<DeviceOutcome>& outcome
 std::string outcomesTable(const std::vector<DeviceOutcome>& outcomes) {
   std::vector<Row> rows{{"CAMERA", "ADDRESS", "HARDWARE", "BEFORE", "AFTER", "RESULT", "REASON"}};
   for (const DeviceOutcome& o : outcomes)
-    rows.push_back({o.target.identifier.empty() ? "-" : o.target.identifier, o.target.address,
-                    o.hardware.empty() ? "-" : o.hardware, versionText(o.versionBefore),
-                    versionText(o.versionAfter), resultName(o.result), o.reason});
+    rows.push_back(
+        {o.target.identifier.empty() ? "-" : o.target.identifier,
+         o.addressAfter.empty() ? o.target.address : o.target.address + " -> " + o.addressAfter,
+         o.hardware.empty() ? "-" : o.hardware, versionText(o.versionBefore),
+         versionText(o.versionAfter), resultName(o.result), o.reason});
   const nlohmann::ordered_json s = outcomesSummary(outcomes);
   return table(rows) + std::to_string(s["confirmed"].get<int>()) + " confirmed, " +
          std::to_string(s["failed"].get<int>()) + " failed, " +

@@ -26,6 +26,7 @@ enum class DeviceResult {
 
 struct DeviceOutcome {
   FleetTarget target;
+  std::string addressAfter;         // not empty: came back from its reboot at this address
   std::string hardware;             // as the camera reported it; empty before login
   std::int32_t versionBefore = -1;  // -1: never read
   std::int32_t versionAfter = -1;   // -1: never read

@@ -26,18 +26,26 @@ const DeviceSearchRecord* SharedSearch::search() {
 
 std::vector<FleetTarget> SharedSearch::answeredSince(Clock::time_point since,
                                                      Clock::time_point* startedAt) {
-  std::lock_guard lock(mutex_);
-  if (startedAt) *startedAt = lastStart_;
-  if (searched_ && lastStart_ >= since) return last_;
-  lastStart_ = Clock::now();
-  if (startedAt) *startedAt = lastStart_;
-  last_.clear();
+  const auto recent = [&] {
+    std::lock_guard lock(resultMutex_);
+    if (startedAt) *startedAt = lastStart_;
+    return searched_ && lastStart_ >= since ? std::optional(last_) : std::nullopt;
+  };
+  if (auto answers = recent()) return *answers;
+  std::lock_guard searching(searchMutex_);
+  if (auto answers = recent()) return *answers;  // another thread's search came first
+  const Clock::time_point start = Clock::now();
+  std::vector<FleetTarget> found;
   // The records stay valid only until the next search, which this lock holds off.
   for (const DeviceSearchRecord* r = search(); r; r = r->next)
-    last_.push_back(
+    found.push_back(
         {fieldText(r->address, sizeof r->address), fieldText(r->identifier, sizeof r->identifier)});
+  std::lock_guard lock(resultMutex_);
+  if (startedAt) *startedAt = start;
+  lastStart_ = start;
+  last_ = found;
   searched_ = true;
-  return last_;
+  return found;
 }
 
 std::vector<FleetTarget> SharedSearch::searchFor(std::chrono::milliseconds wait) {
@@ -61,6 +69,44 @@ bool SharedSearch::waitForAnswer(const std::string& address, Clock::time_point s
       if (t.address == address) return true;
     if (Clock::now() >= deadline) return false;
     // Only a search started after the one that missed it can bring news.
+    since = started + std::chrono::microseconds(1);
+  }
+}
+
+namespace {
+
+std::optional<FleetTarget> cameraAmong(const std::vector<FleetTarget>& answers,
+                                       const FleetTarget& camera,
+                                       const std::vector<std::string>& others) {
+  if (camera.identifier.empty()) {
+    for (const FleetTarget& t : answers)
+      if (t.address == camera.address) return t;
+    return std::nullopt;
+  }
+  std::optional<FleetTarget> elsewhere;
+  int sameIdentifier = 0;
+  for (const FleetTarget& t : answers) {
+    if (t.identifier != camera.identifier) continue;
+    if (t.address == camera.address) return t;
+    // Another camera giving the same identifier, as it did before.
+    if (std::find(others.begin(), others.end(), t.address) != others.end()) continue;
+    ++sameIdentifier;
+    elsewhere = t;
+  }
+  if (sameIdentifier == 1) return elsewhere;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<FleetTarget> SharedSearch::waitForCamera(const FleetTarget& camera,
+                                                       Clock::time_point since,
+                                                       Clock::time_point deadline,
+                                                       const std::vector<std::string>& others) {
+  for (;;) {
+    Clock::time_point started;
+    if (auto found = cameraAmong(answeredSince(since, &started), camera, others)) return found;
+    if (Clock::now() >= deadline) return std::nullopt;
     since = started + std::chrono::microseconds(1);
   }
 }

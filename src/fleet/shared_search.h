@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,12 +40,25 @@ class SharedSearch {
   bool waitForAnswer(const std::string& address, Clock::time_point since,
                      Clock::time_point deadline);
 
+  // The same for a camera that may come back at another address: heard at
+  // its address with its identifier, or else at the one other address that
+  // answers with its identifier (two such addresses are no answer). Without
+  // an identifier only its address counts, and so do the addresses in
+  // others (other cameras that answered with the same identifier before).
+  // Where it was heard, or nothing by the deadline.
+  std::optional<FleetTarget> waitForCamera(const FleetTarget& camera, Clock::time_point since,
+                                           Clock::time_point deadline,
+                                           const std::vector<std::string>& others = {});
+
  private:
   const DeviceSearchRecord* search();
 
   IDeviceLink& link_;
   const std::string ranges_;
-  std::mutex mutex_;  // one search at a time; guards the fields below
+  // One search at a time. The newest result has a lock of its own, so that
+  // a thread content with it does not wait for a search under way.
+  std::mutex searchMutex_;
+  std::mutex resultMutex_;  // guards the fields below
   bool searched_ = false;
   Clock::time_point lastStart_;
   std::vector<FleetTarget> last_;

@@ -18,12 +18,13 @@ std::string hardwareNameText(const char (&buffer)[17]) {
 
 int32_t loginDefaultThenTyped(IDeviceLink& link, DeviceSessionRecord& session,
                               const std::string& typedUser, const std::string& typedPassword,
-                              char (&hardwareName)[17], int32_t* version) {
+                              char (&hardwareName)[17], int32_t* version, int32_t* defaultResult) {
   setCredentialField(session.UserName, "admin");
   setCredentialField(session.Password, "");
   int32_t result =
       link.LoginServer(hardwareName, version, &session.UpdatePending, &session.BacktrackAvailable,
                        session.UserName, session.Password, &session.CommandConnection);
+  if (defaultResult) *defaultResult = result;
   // A device that let the first attempt run out of time would only do the
   // same to the second: the caller hears of it after one deadline, not two.
   if (result == 0 || result == kLoginNoAnswer) return result;

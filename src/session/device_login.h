@@ -18,7 +18,9 @@ std::string hardwareNameText(const char (&buffer)[17]);
 // refuses (any result but a timeout, -3), reconnects (whatever ConnectServer returns) and tries
 // typedUser and typedPassword. Writes the credentials tried into the session, the device's flags
 // into UpdatePending and BacktrackAvailable, and the hardware name and version into the outs.
-// Returns LoginServer's last result (0 logged in, 8 no such user, 9 wrong password, other failure).
+// Returns LoginServer's last result (0 logged in, 8 no such user, 9 wrong password, other failure);
+// defaultResult, when given, receives the default account's result.
 int32_t loginDefaultThenTyped(IDeviceLink& link, DeviceSessionRecord& session,
                               const std::string& typedUser, const std::string& typedPassword,
-                              char (&hardwareName)[17], int32_t* version);
+                              char (&hardwareName)[17], int32_t* version,
+                              int32_t* defaultResult = nullptr);

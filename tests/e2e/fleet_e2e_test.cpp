@@ -62,9 +62,10 @@ class FleetWorld : public ::testing::Test {
 
   static std::string address(std::size_t i) { return "127.0.3." + std::to_string(i + 1); }
 
-  void startLab(const std::vector<Camera>& cameras) {
+  // labKeys: further [lab] keys, one per line.
+  void startLab(const std::vector<Camera>& cameras, const std::string& labKeys = "") {
     std::ofstream ini(dir_ / "lab.ini");
-    ini << "[lab]\nreboot_ms = 400\n";
+    ini << "[lab]\nreboot_ms = 400\n" << labKeys;
     for (std::size_t i = 0; i < cameras.size(); ++i) {
       const Camera& c = cameras[i];
       ini << "[device " << c.id << "]\naddress = " << address(i) << "\nhardware = " << c.hardware
@@ -201,8 +202,8 @@ TEST_F(FleetWorld, RolloutConfirmsEveryGoodCameraAndNamesEachFailure) {
   }
   const std::map<std::string, std::string> expected = {
       {"BUSY", "camera busy"},
-      {"DROP", "connection lost during the update"},
-      {"STALL", "camera did not answer the login"},
+      {"DROP", "connection lost during the upload at "},
+      {"STALL", "no answer to the login (3 tries)"},
       {"KEEP", "came back with version 2010, patch carries 2011"},
       {"OTHER1", "patch is for 47RKT, camera is 52HQX; nothing sent"},
       {"OTHER2", "patch is for 47RKT, camera is 52HQX; nothing sent"},
@@ -456,6 +457,54 @@ TEST_F(FleetWorld, PrometheusFileHoldsEachCamerasFirmwareAndNothingElseIsLeft) {
     EXPECT_NE(std::string::npos, text.str().find(line)) << text.str();
   EXPECT_EQ(std::string::npos, text.str().find("stale_metric"));
   EXPECT_EQ(1, std::distance(fs::directory_iterator(metrics.parent_path()), {}));
+}
+
+// A site whose cameras each serve one connection at a time, some behind a
+// network that resets their first connections: every camera that can be
+// reached within the tries is confirmed; only the one that never can is
+// reported, with what happened and how often it was tried.
+TEST_F(FleetWorld, TransientFailuresAreRiddenOverAndOnlyTrueOnesReported) {
+  std::vector<Camera> cameras;
+  for (int i = 1; i <= 40; ++i) cameras.push_back({"CAM" + std::to_string(i)});
+  // A login try that loses its connection tries the typed account on a
+  // second one: four resets spoil two tries, the third gets through.
+  for (int i : {3, 9, 17, 25, 33}) cameras[i].extra = "fault_reset_connections = 4";
+  cameras.push_back({"GONE", "47RKT", 2010, "fault_reset_connections = 1000"});
+  startLab(cameras, "max_connections_per_camera = 1\nmax_connections_per_client = 1\n");
+  const Run run = fleet({"update", "--patch", makePatch(), "--all", "--parallel", "16"});
+
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_LT(run.seconds, kRunBoundSeconds);
+  ASSERT_EQ(41u, run.report["devices"].size()) << run.output;
+  for (int i = 1; i <= 40; ++i) {
+    const std::string id = "CAM" + std::to_string(i);
+    EXPECT_EQ("confirmed", row(run, id)["result"]) << id << ": " << row(run, id)["reason"];
+    EXPECT_EQ(2011, labVersion(id)) << id;
+  }
+  EXPECT_EQ("failed", row(run, "GONE")["result"]);
+  EXPECT_EQ("connection lost at the login (3 tries)", row(run, "GONE")["reason"]);
+  RecordProperty("refused_at_the_limit", static_cast<int>(lab_->refusedConnections()));
+}
+
+// A camera that takes another address while it reboots is found again by its
+// identifier and confirmed there, also when the operator named it by its old
+// address; the report gives both addresses.
+TEST_F(FleetWorld, CameraBackAtAnotherAddressIsConfirmedThere) {
+  const std::string moved = "127.0.3.200";
+  startLab({{"GOOD1"}, {"MOVER", "47RKT", 2010, "fault_return_address = " + moved}});
+  const std::string before = address(index_["MOVER"]);
+  const Run run =
+      fleet({"update", "--patch", makePatch(), "--device", address(index_["GOOD1"]), before});
+
+  EXPECT_EQ(0, run.status) << run.output;
+  const Json r = row(run, before);
+  EXPECT_EQ("confirmed", r["result"]) << r["reason"];
+  EXPECT_EQ(before, r["address"]);
+  EXPECT_EQ(moved, r["address_after"]);
+  const std::string stayed = address(index_["GOOD1"]);
+  EXPECT_EQ(stayed, row(run, stayed)["address_after"]);
+  EXPECT_NE(std::string::npos, run.output.find(before + " -> " + moved)) << run.output;
+  EXPECT_EQ(2011, labVersion("MOVER"));
 }
 
 }  // namespace
