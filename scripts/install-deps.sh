@@ -18,6 +18,7 @@ packages=(
   clang-14 libclang-rt-14-dev  # libFuzzer harnesses (scripts/fuzz.sh)
   minisign  # reference signer the signature tests check against
   ansible-core  # the Ansible integration's test runs real playbooks
+  libsodium-dev  # Ed25519 and BLAKE2b for firmware signatures
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "fleet/device_update.h"
 
 #include <exception>
+#include <filesystem>
 #include <utility>
 
 #include "app/file_helpers.h"
@@ -63,6 +64,9 @@ class DeviceRun {
     if (updatePending_)
       return fail(out, "an update is already pending; reboot the camera first; nothing sent");
 
+    // What goes to the camera, for the report.
+    out.sha256 = patch_.sha256;
+    out.signer = patch_.signer;
     const int32_t result = send();
     if (result < KESTRUM_SEND_DELIVERED) return fail(out, sendFailure(result));
     if (result == KESTRUM_SEND_DELIVERED) {
@@ -189,9 +193,32 @@ bool loadPatchToSend(const std::string& path, PatchToSend* patch, std::string* e
     *error = e.what();
     return false;
   }
+  std::string bytes;
+  if (!readFileBytes(path, &bytes)) {
+    *error = "cannot read the patch";
+    return false;
+  }
+  patch->sha256 = sha256Hex(bytes);
   patch->path = path;
   patch->hardware = header.hardwareName;
   patch->version = header.version;
+  return true;
+}
+
+bool loadCheckedPatch(const std::string& path, const TrustedKeys& trusted,
+                      const MessageLists& texts, PatchToSend* patch,
+                      std::unique_ptr<PrivateCopy>* copy, std::string* error) {
+  if (!trusted.any()) return loadPatchToSend(path, patch, error);
+  SignedFile checked;
+  if (!readSignedFile(trusted.keys, path, &checked, error)) return false;
+  if (!checked.good()) {
+    *error =
+        signatureRefusal(texts, std::filesystem::path(path).filename().string(), checked.verdict);
+    return false;
+  }
+  *copy = PrivateCopy::write(checked.bytes, path, error);
+  if (!*copy || !loadPatchToSend((*copy)->path(), patch, error)) return false;
+  patch->signer = checked.signer;
   return true;
 }
 

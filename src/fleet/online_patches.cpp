@@ -36,7 +36,8 @@ class LoggedCheckView final : public IUpdateCheckView {
 
 std::map<std::string, OnlinePatch> prepareOnlinePatches(
     IHttpClient& http, const MessageLists& texts, const std::string& serverHost,
-    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log) {
+    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log,
+    const std::vector<minisign::PublicKey>& trustedKeys) {
   std::map<std::string, std::int32_t> lowest;
   for (const DeviceSurvey& s : surveys) {
     if (!s.loggedIn) continue;
@@ -60,9 +61,14 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(
           "cannot make " + patchFolder + ": " + (made ? made.message() : "it is already there");
       continue;
     }
-    const UpdateCheckOutcome outcome = runUpdateCheck(
-        http, texts,
-        {serverHost, hardware, std::to_string(version), updateWorkFolder(patchFolder), {}}, view);
+    const UpdateCheckOutcome outcome = runUpdateCheck(http, texts,
+                                                      {serverHost,
+                                                       hardware,
+                                                       std::to_string(version),
+                                                       updateWorkFolder(patchFolder),
+                                                       {},
+                                                       trustedKeys},
+                                                      view);
     OnlinePatch& p = patches[hardware];
     p.message = view.lastMessage;
     if (outcome.kind == UpdateCheckOutcome::NoUpdate) {
@@ -71,6 +77,7 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(
       std::string error;
       if (loadPatchToSend(outcome.patchPath, &p.patch, &error)) {
         p.kind = OnlinePatch::Ready;
+        p.patch.signer = outcome.signer;
       } else {
         p.message = "packed patch unusable: " + error;
       }

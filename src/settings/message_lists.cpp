@@ -84,6 +84,14 @@ std::vector<std::string> defaultsOf(MsgList list) {
               "%1% at %2 KB/s",
               "Starting...",
               "Downloads"};
+    case MsgList::Signing:
+      return {"Updates are not verified: no trusted signing key is installed",
+              "catalogue not signed by a trusted key",
+              "catalogue: signature does not match",
+              "%1 not signed by a trusted key",
+              "%1: signature does not match",
+              "Signed by %1",
+              "Refused: %1"};
   }
   return {};
 }
@@ -141,6 +149,8 @@ const char* MessageLists::nameOf(MsgList list) {
       return "UpdateServer_strlist";
     case MsgList::Downloads:
       return "Downloads_strlist";
+    case MsgList::Signing:
+      return "Signing_strlist";
   }
   return "";
 }
@@ -150,7 +160,7 @@ const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
       MsgList::LoginButton,         MsgList::FWTipLabel,   MsgList::FWHints,
       MsgList::UpdateProgressGauge, MsgList::FlieListMenu, MsgList::SampleMessages,
       MsgList::DevSearch,           MsgList::PatchMaker,   MsgList::UpdateServer,
-      MsgList::Downloads};
+      MsgList::Downloads,           MsgList::Signing};
   return order;
 }
 

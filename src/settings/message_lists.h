@@ -21,9 +21,10 @@ enum class MsgList {
   PatchMaker,
   UpdateServer,
   Downloads,
+  Signing,
 };
 
-constexpr int kMsgListCount = 10;
+constexpr int kMsgListCount = 11;
 
 class MessageLists {
  public:

@@ -230,7 +230,8 @@ void TMainForm::CheckForUpdate_BtnClick() {
                              TargetHarward_Val->text().toStdString(),
                              TargetVersion_Val->text().toStdString(),
                              updateWorkFolder(PatchSavePath_Edit->text().toStdString()),
-                             {}};
+                             {},
+                             state().trustedKeys.keys};
   // No second check, run, reboot or backtrack while this one lasts (the
   // page takes the device buttons).
   UpdateCheckActive = true;
