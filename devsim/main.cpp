@@ -15,6 +15,7 @@
 #include "camera_fleet.h"
 #include "device_lab.h"
 #include "lab_config.h"
+#include "lab_signatures.h"
 #include "update_server.h"
 
 namespace {
@@ -31,6 +32,8 @@ const char* kUsage =
     "                       temporary folder, removed at exit)\n"
     "  --http ADDRESS:PORT  update server address (default 127.0.0.1:8080)\n"
     "  --no-http            do not serve the update server\n"
+    "  --signatures MODE    the update server's signatures: lab (the world's key),\n"
+    "                       none, or other_key (a key nobody trusts)\n"
     "  --reboot-ms N        how long a rebooting device stays offline (overrides the world)\n"
     "  --cameras N          a large site instead of the world's devices: N cameras\n"
     "                       CAM00001, CAM00002, ... modelled on the world's first device\n"
@@ -74,7 +77,7 @@ bool splitHostPort(const std::string& text, std::string* host, int* port) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string world = defaultWorld(), state, http = "127.0.0.1:8080";
+  std::string world = defaultWorld(), state, http = "127.0.0.1:8080", signatures;
   bool serveHttp = true;
   long rebootMs = -1, cameras = 0;
   std::string firstCamera = "127.0.1.1";
@@ -96,6 +99,12 @@ int main(int argc, char** argv) {
       state = value();
     } else if (arg == "--http") {
       http = value();
+    } else if (arg == "--signatures") {
+      signatures = value();
+      if (signatures != "lab" && signatures != "none" && signatures != "other_key") {
+        std::cerr << "--signatures wants lab, none or other_key\n" << kUsage;
+        return 2;
+      }
     } else if (arg == "--no-http") {
       serveHttp = false;
     } else if (arg == "--reboot-ms") {
@@ -169,6 +178,13 @@ int main(int argc, char** argv) {
     server->setResponseDelay(faults.delay);
     if (faults.cutAfterBytes) server->cutBodiesAfter(faults.cutAfterBytes);
     server->corruptFiles(faults.corruptFiles);
+    devsim::UpdateServer::Signer signer;
+    if (!devsim::labSigner(signatures.empty() ? config.signatures : signatures, config.signingKey,
+                           &signer, &error)) {
+      std::cerr << "tovarin-devsim: signing key: " << error << "\n";
+      return 1;
+    }
+    server->signFilesWith(signer);
     if (!server->start(&error)) {
       std::cerr << "tovarin-devsim: update server: " << error << "\n";
       return 1;
