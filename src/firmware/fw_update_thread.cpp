@@ -67,13 +67,14 @@ void TFWUpdateThread::sendPatch() {
   if (origin_ == UpdateOrigin::Operator && state_.trustedKeys.any() && !path.empty()) {
     SignedFile patch;
     std::string error;
-    if (readSignedFile(state_.trustedKeys.keys, path, &patch, &error) && !patch.good()) {
+    checkedCopy = PrivateCopy::checked(state_.trustedKeys.keys, path, &patch, &error);
+    if (!checkedCopy && error.empty()) {
       const std::string name = std::filesystem::path(path).filename().string();
       showFailure(fwmsg::kTipUpdateFailed,
                   QString::fromStdString(signatureRefusal(state_.messages, name, patch.verdict)));
       return;
     }
-    if (!error.empty() || !(checkedCopy = PrivateCopy::write(patch.bytes, path, &error))) {
+    if (!checkedCopy) {
       showFailure(fwmsg::kTipUpdateFailed, text(MsgList::FWTipLabel, fwmsg::kWhyUnreadableFile));
       return;
     }

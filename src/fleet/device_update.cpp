@@ -193,12 +193,11 @@ bool loadPatchToSend(const std::string& path, PatchToSend* patch, std::string* e
     *error = e.what();
     return false;
   }
-  std::string bytes;
-  if (!readFileBytes(path, &bytes)) {
+  patch->sha256 = fileSha256Hex(path);
+  if (patch->sha256.empty()) {
     *error = "cannot read the patch";
     return false;
   }
-  patch->sha256 = sha256Hex(bytes);
   patch->path = path;
   patch->hardware = header.hardwareName;
   patch->version = header.version;
@@ -210,13 +209,11 @@ bool loadCheckedPatch(const std::string& path, const TrustedKeys& trusted,
                       std::unique_ptr<PrivateCopy>* copy, std::string* error) {
   if (!trusted.any()) return loadPatchToSend(path, patch, error);
   SignedFile checked;
-  if (!readSignedFile(trusted.keys, path, &checked, error)) return false;
-  if (!checked.good()) {
+  error->clear();
+  *copy = PrivateCopy::checked(trusted.keys, path, &checked, error);
+  if (!*copy && error->empty())
     *error =
         signatureRefusal(texts, std::filesystem::path(path).filename().string(), checked.verdict);
-    return false;
-  }
-  *copy = PrivateCopy::write(checked.bytes, path, error);
   if (!*copy || !loadPatchToSend((*copy)->path(), patch, error)) return false;
   patch->signer = checked.signer;
   return true;

@@ -41,12 +41,39 @@ std::vector<std::uint8_t> globalMessage(const Signature& s) {
 
 }  // namespace
 
+MessageDigest::MessageDigest() {
+  static_assert(sizeof(crypto_generichash_state) <= sizeof(state_));
+  needSodium();
+  crypto_generichash_init(reinterpret_cast<crypto_generichash_state*>(state_), nullptr, 0, 64);
+}
+
+void MessageDigest::update(const void* bytes, std::size_t size) {
+  crypto_generichash_update(reinterpret_cast<crypto_generichash_state*>(state_),
+                            static_cast<const unsigned char*>(bytes), size);
+}
+
+std::array<std::uint8_t, 64> MessageDigest::final() {
+  std::array<std::uint8_t, 64> digest{};
+  crypto_generichash_final(reinterpret_cast<crypto_generichash_state*>(state_), digest.data(),
+                           digest.size());
+  return digest;
+}
+
 Verdict verify(const std::vector<PublicKey>& trusted, std::string_view message,
                std::string_view signatureText) {
   needSodium();
-  Verdict verdict;
   const auto sig = parseSignature(signatureText);
-  if (!sig) return verdict;
+  if (!sig) return Verdict{};
+  std::array<std::uint8_t, 64> digest{};
+  if (sig->prehashed) digest = blake2b512(message);
+  return verifyParsed(trusted, *sig, digest.data(), message);
+}
+
+Verdict verifyParsed(const std::vector<PublicKey>& trusted, const Signature& signature,
+                     const std::uint8_t* digest64, std::string_view message) {
+  needSodium();
+  Verdict verdict;
+  const Signature* sig = &signature;
   const auto key = std::find_if(trusted.begin(), trusted.end(),
                                 [&](const PublicKey& k) { return k.id == sig->id; });
   if (key == trusted.end()) {
@@ -56,8 +83,7 @@ Verdict verify(const std::vector<PublicKey>& trusted, std::string_view message,
   verdict.kind = Verdict::Mismatch;
   bool fits;
   if (sig->prehashed) {
-    const auto digest = blake2b512(message);
-    fits = ed25519Verify(sig->signature, digest.data(), digest.size(), key->key);
+    fits = ed25519Verify(sig->signature, digest64, 64, key->key);
   } else {
     fits = ed25519Verify(sig->signature, reinterpret_cast<const std::uint8_t*>(message.data()),
                          message.size(), key->key);

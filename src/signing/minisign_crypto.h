@@ -4,6 +4,8 @@
 // signature over the first one and the trusted comment.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,24 @@ struct Verdict {
 // over message.
 Verdict verify(const std::vector<PublicKey>& trusted, std::string_view message,
                std::string_view signatureText);
+
+// The same for a signature already parsed, whose message is known only by
+// its BLAKE2b-512 digest (prehashed signatures) or given whole (legacy
+// ones: message). A prehashed signature ignores message, a legacy one the
+// digest.
+Verdict verifyParsed(const std::vector<PublicKey>& trusted, const Signature& signature,
+                     const std::uint8_t* digest64, std::string_view message);
+
+// BLAKE2b-512 of a message given piece by piece, as prehashed signatures sign it.
+class MessageDigest {
+ public:
+  MessageDigest();
+  void update(const void* bytes, std::size_t size);
+  std::array<std::uint8_t, 64> final();
+
+ private:
+  alignas(64) unsigned char state_[384];
+};
 
 struct KeyPair {
   PublicKey publicKey;

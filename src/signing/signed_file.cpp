@@ -2,11 +2,10 @@
 
 #include <openssl/evp.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "settings/message_lists.h"
 #include "signing/signing_texts.h"
@@ -17,45 +16,75 @@ namespace {
 
 // A signature file is four short lines.
 constexpr std::uintmax_t kMaxSignatureFile = 16384;
-
-bool readWhole(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) return false;
-  *bytes = std::move(all).str();
-  return true;
-}
+constexpr std::size_t kChunk = 1 << 20;
 
 std::string replaced(std::string text, const std::string& name) {
   if (const std::size_t at = text.find("%1"); at != std::string::npos) text.replace(at, 2, name);
   return text;
 }
 
-}  // namespace
-
-bool readFileBytes(const std::string& path, std::string* bytes) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec) && readWhole(path, bytes);
+std::string hexOf(const unsigned char* bytes, std::size_t size) {
+  static const char* hex = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = 0; i < size; ++i) {
+    text += hex[bytes[i] >> 4];
+    text += hex[bytes[i] & 15];
+  }
+  return text;
 }
+
+}  // namespace
 
 std::string signaturePathOf(const std::string& path) { return path + ".minisig"; }
 
-bool readSignedFile(const std::vector<minisign::PublicKey>& trusted, const std::string& path,
-                    SignedFile* out, std::string* error) {
+bool checkFileSignature(const std::vector<minisign::PublicKey>& trusted, const std::string& path,
+                        const std::string& signatureText, SignedFile* out, std::string* error,
+                        std::ostream* copy) {
+  *out = SignedFile{};
   std::error_code ec;
-  if (!fs::is_regular_file(path, ec) || !readWhole(path, &out->bytes)) {
+  std::ifstream in(path, std::ios::binary);
+  if (!fs::is_regular_file(path, ec) || !in) {
     *error = "cannot read " + path;
     return false;
   }
+  const auto signature = minisign::parseSignature(signatureText);
+  // Legacy signatures sign the message itself: it is kept whole, as minisign does.
+  const bool keepWhole = signature && !signature->prehashed;
+  std::string whole;
+  minisign::MessageDigest digest;
+  std::vector<char> chunk(kChunk);
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (got == 0) break;
+    digest.update(chunk.data(), got);
+    if (keepWhole) whole.append(chunk.data(), got);
+    if (copy && !copy->write(chunk.data(), static_cast<std::streamsize>(got))) {
+      *error = "cannot write the copy of " + path;
+      return false;
+    }
+  }
+  if (in.bad()) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  if (!signature) return true;  // unsigned
+  const auto hash = digest.final();
+  out->verdict = minisign::verifyParsed(trusted, *signature, hash.data(), whole);
+  if (out->good()) out->signer = out->verdict.signer->comment;
+  return true;
+}
+
+bool readSignedFile(const std::vector<minisign::PublicKey>& trusted, const std::string& path,
+                    SignedFile* out, std::string* error, std::ostream* copy) {
   std::string signature;
   const std::string sigPath = signaturePathOf(path);
-  if (fs::file_size(sigPath, ec) > kMaxSignatureFile || ec || !readWhole(sigPath, &signature))
-    signature.clear();
-  out->verdict = minisign::verify(trusted, out->bytes, signature);
-  out->signer = out->good() ? out->verdict.signer->comment : std::string();
-  return true;
+  std::error_code ec;
+  if (fs::file_size(sigPath, ec) <= kMaxSignatureFile && !ec) {
+    std::ifstream in(sigPath, std::ios::binary);
+    signature.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return checkFileSignature(trusted, path, signature, out, error, copy);
 }
 
 std::string signatureRefusal(const MessageLists& texts, const std::string& what,
@@ -69,36 +98,42 @@ std::string signatureRefusal(const MessageLists& texts, const std::string& what,
       what);
 }
 
-std::string sha256Hex(const std::string& bytes) {
+std::string fileSha256Hex(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  EVP_DigestInit_ex(context, EVP_sha256(), nullptr);
+  std::vector<char> chunk(kChunk);
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    EVP_DigestUpdate(context, chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr);
-  static const char* hex = "0123456789abcdef";
-  std::string text;
-  for (unsigned int i = 0; i < size; ++i) {
-    text += hex[digest[i] >> 4];
-    text += hex[digest[i] & 15];
-  }
-  return text;
+  EVP_DigestFinal_ex(context, digest, &size);
+  EVP_MD_CTX_free(context);
+  return in.bad() ? std::string() : hexOf(digest, size);
 }
 
-std::unique_ptr<PrivateCopy> PrivateCopy::write(const std::string& bytes, const std::string& name,
-                                                std::string* error) {
+std::unique_ptr<PrivateCopy> PrivateCopy::checked(const std::vector<minisign::PublicKey>& trusted,
+                                                  const std::string& path, SignedFile* verdict,
+                                                  std::string* error) {
   std::error_code ec;
   std::string pattern = (fs::temp_directory_path(ec) / "tovarin-send-XXXXXX").string();
   if (ec || !::mkdtemp(pattern.data())) {  // mode 0700: nobody else may swap the file
     *error = "cannot make a private folder for the patch";
     return nullptr;
   }
-  const std::string path = (fs::path(pattern) / fs::path(name).filename()).string();
-  std::unique_ptr<PrivateCopy> copy(new PrivateCopy(pattern, path));
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  const std::string copyPath = (fs::path(pattern) / fs::path(path).filename()).string();
+  std::unique_ptr<PrivateCopy> copy(new PrivateCopy(pattern, copyPath));
+  std::ofstream out(copyPath, std::ios::binary | std::ios::trunc);
+  if (!readSignedFile(trusted, path, verdict, error, &out)) return nullptr;
   out.close();
   if (!out) {
     *error = "cannot write the patch's private copy";
     return nullptr;
   }
+  if (!verdict->good()) return nullptr;
   return copy;
 }
 

@@ -121,9 +121,24 @@ class Check {
   std::optional<std::string> signatureRefused(const std::string& url, std::string_view bytes,
                                               const std::string& what) {
     if (request_.trustedKeys.empty()) return std::nullopt;
+    return refusal(minisign::verify(request_.trustedKeys, bytes, signatureAt(url)), what);
+  }
+  // The same for a file downloaded from url into local.
+  std::optional<std::string> fileSignatureRefused(const std::string& url, const std::string& local,
+                                                  const std::string& what, bool* unreadable) {
+    SignedFile checked;
+    std::string error;
+    *unreadable =
+        !checkFileSignature(request_.trustedKeys, local, signatureAt(url), &checked, &error);
+    return refusal(checked.verdict, what);
+  }
+  // The signature beside url on the server; empty when there is none.
+  std::string signatureAt(const std::string& url) {
     std::string signature;
     if (!http_.getToMemory(signaturePathOf(url), &signature).ok) signature.clear();
-    const minisign::Verdict verdict = minisign::verify(request_.trustedKeys, bytes, signature);
+    return signature;
+  }
+  std::optional<std::string> refusal(const minisign::Verdict& verdict, const std::string& what) {
     if (verdict.kind == minisign::Verdict::Good) {
       if (what.empty()) signer_ = verdict.signer->comment;
       return std::nullopt;
@@ -219,11 +234,12 @@ class Check {
     std::string digest;
     try {
       if (!request_.trustedKeys.empty()) {
-        std::string bytes;
-        if (!readFileBytes(local, &bytes)) return failed(reasonFor(servermsg::kCannotReadBack));
         const std::string url =
             updateFileUrl(request_.serverHost, request_.hardwareName, file.name);
-        if (const auto refused = signatureRefused(url, bytes, file.name)) return failed(*refused);
+        bool unreadable = false;
+        const auto refused = fileSignatureRefused(url, local, file.name, &unreadable);
+        if (unreadable) return failed(reasonFor(servermsg::kCannotReadBack));
+        if (refused) return failed(*refused);
       }
       digest = FileMd5Hex(local);
     } catch (const std::exception&) {
