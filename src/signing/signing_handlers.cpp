@@ -17,8 +17,13 @@ QString fromLocal(const std::string& text) { return QString::fromStdString(text)
 
 void loadSigningKeys(TMainForm& f) {
   f.state().trustedKeys = loadTrustedKeys(trustedKeyFolders(f.programFolders()));
-  if (!f.state().trustedKeys.any())
-    showFirmwareTipAs(&f, f.msgText(MsgList::Signing, signmsg::kNotVerified), true);
+}
+
+void showUnverifiedTipOnce(TMainForm& f) {
+  TrustedKeys& trusted = f.state().trustedKeys;
+  if (trusted.any() || trusted.unverifiedTipShown) return;
+  trusted.unverifiedTipShown = true;
+  showFirmwareTipAs(&f, f.msgText(MsgList::Signing, signmsg::kNotVerified), true);
 }
 
 std::optional<QString> checkChosenPatch(TMainForm& f, const QString& path) {

@@ -7,9 +7,12 @@
 
 class TMainForm;
 
-// Reads the trusted keys into the state; with none, the tip label says once
-// that updates are not verified.
+// Reads the trusted keys into the state.
 void loadSigningKeys(TMainForm& form);
+
+// With no trusted key, the tip label says that updates are not verified:
+// once per start, when the first login shows the firmware page.
+void showUnverifiedTipOnce(TMainForm& form);
 
 // Checks a patch the operator chose. nullopt: refused (the area is emptied
 // and the tip says why). Otherwise "Signed by ..." for the tip, or empty

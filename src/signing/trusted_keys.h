@@ -16,6 +16,8 @@ struct TrustedKeys {
   std::vector<std::filesystem::path> files;       // one per key, same order
   std::vector<std::filesystem::path> unreadable;  // .pub files that are no key
   bool any() const { return !keys.empty(); }
+  // Without keys the window says so once per start, at the first login.
+  bool unverifiedTipShown = false;
 };
 
 // Where the keys are looked for: trusted-keys/ beside the settings when the
