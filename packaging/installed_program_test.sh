@@ -22,7 +22,7 @@ expect_line() {  # expect_line TEXT LINE
 # The build tree's bin/ is laid out as an installed copy: the same programs,
 # no tests, benchmarks or tools (those live in tests/bin and bench/bin).
 programs=$(cd "$build/bin" && find . -maxdepth 1 -type f -perm -u+x ! -name '*.so' -printf '%f\n' | sort | xargs)
-[ "$programs" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch" ] ||
+[ "$programs" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch tovarin-sign" ] ||
   fail "the build's bin/ holds: $programs"
 
 prefix=$work/prefix
@@ -30,7 +30,7 @@ prefix=$work/prefix
 
 # The operator's programs only: no tests, benchmarks or screenshot tools.
 bins=$(cd "$prefix/bin" && echo *)
-[ "$bins" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch" ] || fail "bin/ holds: $bins"
+[ "$bins" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch tovarin-sign" ] || fail "bin/ holds: $bins"
 for f in lib/tovarin/libkestrum.so lib/tovarin/liblorvex.so share/tovarin/language/language.ext \
   share/tovarin/help/auto.help share/applications/tovarin.desktop \
   share/icons/hicolor/scalable/apps/tovarin.svg share/tovarin-devsim/world/lab.ini; do

@@ -1,4 +1,5 @@
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
 
 #include "app/app_state.h"
@@ -23,6 +24,9 @@ void showUnverifiedTipOnce(TMainForm& f) {
   TrustedKeys& trusted = f.state().trustedKeys;
   if (trusted.any() || trusted.unverifiedTipShown) return;
   trusted.unverifiedTipShown = true;
+  // A login that has something to say of its device (an update pending)
+  // keeps its tip.
+  if (f.FirmwareWpdateTip_Label->text() != f.msgText(MsgList::FWTipLabel, 0)) return;
   showFirmwareTipAs(&f, f.msgText(MsgList::Signing, signmsg::kNotVerified), true);
 }
 

@@ -11,7 +11,7 @@ class TMainForm;
 void loadSigningKeys(TMainForm& form);
 
 // With no trusted key, the tip label says that updates are not verified:
-// once per start, when the first login shows the firmware page.
+// once per start, at the first login (unless its tip tells of the device).
 void showUnverifiedTipOnce(TMainForm& form);
 
 // Checks a patch the operator chose. nullopt: refused (the area is emptied
