@@ -190,6 +190,13 @@ bool loadLabConfig(const std::string& path, LabConfig* config, std::string* erro
   if (const char* root = ini.GetValue("lab", "http_root", nullptr))
     c.httpRoot = resolve(base, root);
   if (!readHttpFaults(ini, &c.httpFaults, error)) return false;
+  if (const char* key = ini.GetValue("lab", "signing_key", nullptr))
+    c.signingKey = resolve(base, key);
+  c.signatures = ini.GetValue("lab", "http_signatures", "lab");
+  if (c.signatures != "lab" && c.signatures != "none" && c.signatures != "other_key") {
+    *error = "http_signatures must be lab, none or other_key, not " + c.signatures;
+    return false;
+  }
 
   CSimpleIniA::TNamesDepend sections;
   ini.GetAllSections(sections);

@@ -67,6 +67,11 @@ struct LabConfig {
   std::string stateDir;  // empty: a fresh temporary folder, removed at stop
   std::string httpRoot;  // the update server's files; empty when none
   HttpFaults httpFaults;
+  // The update server signs what it serves with this minisign key (empty:
+  // it serves no signatures). signatures: "lab" (with that key), "none"
+  // (no signature anywhere) or "other_key" (by a key nobody trusts).
+  std::string signingKey;
+  std::string signatures = "lab";
   std::uint64_t maxPatchBytes = 2ull << 30;
   // Quiet time after which a connection is closed: before and after login.
   std::chrono::milliseconds idleLimit{120000};

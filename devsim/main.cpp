@@ -15,6 +15,7 @@
 #include "camera_fleet.h"
 #include "device_lab.h"
 #include "lab_config.h"
+#include "lab_signatures.h"
 #include "update_server.h"
 
 namespace {
@@ -34,6 +35,8 @@ const char* kUsage =
     "  --https              serve the update server over HTTPS (needs the two below)\n"
     "  --tls-cert FILE      its certificate, PEM (scripts/make-test-ca.sh makes a test one)\n"
     "  --tls-key FILE       its private key, PEM\n"
+    "  --signatures MODE    the update server's signatures: lab (the world's key),\n"
+    "                       none, or other_key (a key nobody trusts)\n"
     "  --reboot-ms N        how long a rebooting device stays offline (overrides the world)\n"
     "  --cameras N          a large site instead of the world's devices: N cameras\n"
     "                       CAM00001, CAM00002, ... modelled on the world's first device\n"
@@ -79,7 +82,7 @@ bool splitHostPort(const std::string& text, std::string* host, int* port) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string world = defaultWorld(), state, http = "127.0.0.1:8080";
+  std::string world = defaultWorld(), state, http = "127.0.0.1:8080", signatures;
   bool serveHttp = true, behindRouter = false, https = false;
   std::string tlsCert, tlsKey;
   long rebootMs = -1, cameras = 0;
@@ -102,6 +105,12 @@ int main(int argc, char** argv) {
       state = value();
     } else if (arg == "--http") {
       http = value();
+    } else if (arg == "--signatures") {
+      signatures = value();
+      if (signatures != "lab" && signatures != "none" && signatures != "other_key") {
+        std::cerr << "--signatures wants lab, none or other_key\n" << kUsage;
+        return 2;
+      }
     } else if (arg == "--no-http") {
       serveHttp = false;
     } else if (arg == "--https") {
@@ -192,6 +201,13 @@ int main(int argc, char** argv) {
     server->corruptFiles(faults.corruptFiles);
     server->cutFilesOnceAtHalf(faults.cutOnceAtHalf);
     if (https) server->useTls(tlsCert, tlsKey);
+    devsim::UpdateServer::Signer signer;
+    if (!devsim::labSigner(signatures.empty() ? config.signatures : signatures, config.signingKey,
+                           &signer, &error)) {
+      std::cerr << "tovarin-devsim: signing key: " << error << "\n";
+      return 1;
+    }
+    server->signFilesWith(signer);
     if (!server->start(&error)) {
       std::cerr << "tovarin-devsim: update server: " << error << "\n";
       return 1;

@@ -22,7 +22,7 @@ expect_line() {  # expect_line TEXT LINE
 # The build tree's bin/ is laid out as an installed copy: the same programs,
 # no tests, benchmarks or tools (those live in tests/bin and bench/bin).
 programs=$(cd "$build/bin" && find . -maxdepth 1 -type f -perm -u+x ! -name '*.so' -printf '%f\n' | sort | xargs)
-[ "$programs" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch" ] ||
+[ "$programs" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch tovarin-sign" ] ||
   fail "the build's bin/ holds: $programs"
 
 prefix=$work/prefix
@@ -30,7 +30,7 @@ prefix=$work/prefix
 
 # The operator's programs only: no tests, benchmarks or screenshot tools.
 bins=$(cd "$prefix/bin" && echo *)
-[ "$bins" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch" ] || fail "bin/ holds: $bins"
+[ "$bins" = "tovarin tovarin-devsim tovarin-fleet tovarin-mkpatch tovarin-sign" ] || fail "bin/ holds: $bins"
 for f in lib/tovarin/libkestrum.so lib/tovarin/liblorvex.so share/tovarin/language/language.ext \
   share/tovarin/help/auto.help share/applications/tovarin.desktop \
   share/icons/hicolor/scalable/apps/tovarin.svg share/tovarin-devsim/world/lab.ini; do
@@ -38,6 +38,8 @@ for f in lib/tovarin/libkestrum.so lib/tovarin/liblorvex.so share/tovarin/langua
 done
 # The fleet program finds its device libraries from the installed folder.
 "$prefix/bin/tovarin-fleet" --help >/dev/null || fail "the installed tovarin-fleet does not start"
+"$prefix/bin/tovarin-sign" keygen -p "$work/k.pub" -s "$work/k.key" >/dev/null ||
+  fail "the installed tovarin-sign does not make a key"
 before=$(cd "$prefix" && find . | sort)
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
@@ -53,6 +55,10 @@ expect_line "$report" "current language: 简体中文"
 expect_line "$report" "help texts: loaded"
 expect_line "$report" "settings: $config/configs.ini"
 expect_line "$report" "download folder: $XDG_DATA_HOME/Tovarin/download"
+# Signing keys: the system's folder and the user's; none trusted by default.
+expect_line "$report" "trusted keys folder: /etc/tovarin/trusted-keys"
+expect_line "$report" "trusted keys folder: $config/trusted-keys"
+expect_line "$report" "trusted keys: none (updates are not verified)"
 grep -qxF "downloadsavepath=$XDG_DATA_HOME/Tovarin/download" "$config/configs.ini" ||
   fail "configs.ini: $(cat "$config/configs.ini")"
 [ -d "$XDG_DATA_HOME/Tovarin/patch" ] || fail "default patch folder not made"

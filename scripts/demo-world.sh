@@ -8,7 +8,15 @@ tools="${TOVARIN_TOOLS:-$root/build/tests/bin}"  # tovarin-screenshot
 source "$root/scripts/lab.sh"
 
 log="$(mktemp)"
-trap 'kill ${LAB_PID:-} 2>/dev/null; wait ${LAB_PID:-} 2>/dev/null || true; rm -f "$log"' EXIT
+# The demonstration trusts the lab's test key (it signs the sample world),
+# for this run only: the key goes again at the end.
+lab_key="$bin/trusted-keys/tovarin-lab.pub"
+placed_key=""
+if [ ! -e "$lab_key" ]; then
+  mkdir -p "$bin/trusted-keys" && cp "$bin/world/lab-key/tovarin-lab.pub" "$lab_key" && placed_key=1
+fi
+trap 'kill ${LAB_PID:-} 2>/dev/null; wait ${LAB_PID:-} 2>/dev/null || true; rm -f "$log"
+      [ -n "$placed_key" ] && rm -f "$lab_key"; rmdir "$bin/trusted-keys" 2>/dev/null || true' EXIT
 start_lab "$log" --world "$bin/world/lab.ini" || exit 1
 
 cat <<TXT
@@ -17,7 +25,8 @@ Device lab running: CAM0001A 127.0.0.2 (47RKT 2010), CAM0002B 127.0.0.3
 Patches to try: $bin/world/patches/47RKT2011.patch, $bin/world/patches/52HQX3002.patch
 Online update: the lab's update server (127.0.0.1:8080) offers 47RKT firmware
 2011. Log in to CAM0001A and press CheckForUpdate: the new files download, are
-checked, packed and sent; the camera reboots into 2011.
+checked, packed and sent; the camera reboots into 2011. Everything the lab
+serves is signed with its test key, which this demonstration trusts.
 Console (backtick key): qelvomtr unlocks the hidden pages.
 TXT
 

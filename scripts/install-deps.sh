@@ -19,6 +19,7 @@ packages=(
   minisign  # reference signer the signature tests check against
   ansible-core  # the Ansible integration's test runs real playbooks
   openssl  # the HTTPS tests make a throwaway certificate authority (scripts/make-test-ca.sh)
+  libsodium-dev  # Ed25519 and BLAKE2b for firmware signatures
 )
 
 missing=()

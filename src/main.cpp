@@ -13,6 +13,7 @@
 #include "app/skin.h"
 #include "app/ui_thread.h"
 #include "settings/settings_page.h"
+#include "signing/signing_page.h"
 #include "tutorial/tutor_form.h"
 #include "updateservice/server_address.h"
 
@@ -42,7 +43,9 @@ void addProgramOptions(QCommandLineParser& options, const QString& builtInServer
   // Tells an operator (and the install test) where the program found its
   // data and keeps its settings, without showing the window.
   options.addOption(
-      {"folders", "Print where languages and help are read and settings are kept, then exit."});
+      {"folders",
+       "Print where languages and help are read, settings are kept and signing keys are "
+       "trusted, then exit."});
 }
 
 // Whether the command line asks only for text (help, the folders, or an
@@ -100,6 +103,7 @@ int main(int argc, char* argv[]) {
   TMainForm mainForm(program.services());
   if (options.isSet("folders")) {
     std::fputs(programFoldersReport(mainForm).toUtf8().constData(), stdout);
+    std::fputs(trustedKeysReport(mainForm).toUtf8().constData(), stdout);
     return 0;
   }
   program.dialogs.setParentWindow(&mainForm);

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -152,7 +153,11 @@ struct UpdateServer::Impl {
   bool corrupt = false;
   bool cutOnceAtHalf = false;
   std::set<std::string> cutOnce;  // files whose one cut has happened
+  UpdateServer::Signer signer;
   std::vector<std::string> log;
+
+  // The signature the signer makes for a .minisig path that is no file.
+  std::optional<std::string> signatureFor(const std::string& path);
 
   void fitRanges(httplib::Request& request);
   void serveFile(const httplib::Request& request, httplib::Response& response);
@@ -178,6 +183,24 @@ void UpdateServer::Impl::fitRanges(httplib::Request& request) {
   request.ranges = fittedRanges(request.ranges, size);
 }
 
+std::optional<std::string> UpdateServer::Impl::signatureFor(const std::string& path) {
+  static const std::string kSuffix = ".minisig";
+  if (path.size() <= kSuffix.size() ||
+      path.compare(path.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0 ||
+      resolveServedFile(root, path))
+    return std::nullopt;
+  UpdateServer::Signer sign;
+  {
+    std::lock_guard lock(mutex);
+    sign = signer;
+  }
+  const auto file = resolveServedFile(root, path.substr(0, path.size() - kSuffix.size()));
+  if (!sign || !file) return std::nullopt;
+  std::ifstream in(*file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return sign(bytes);
+}
+
 void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Response& response) {
   std::chrono::milliseconds wait;
   std::optional<std::size_t> cut;
@@ -196,6 +219,10 @@ void UpdateServer::Impl::serveFile(const httplib::Request& request, httplib::Res
   }
   if (wait.count() > 0) std::this_thread::sleep_for(wait);
 
+  if (const auto signature = signatureFor(request.path)) {
+    response.set_content(*signature, "text/plain");
+    return;
+  }
   const std::optional<fs::path> file = resolveServedFile(root, request.path);
   std::error_code ec;
   const std::uintmax_t size = file ? fs::file_size(*file, ec) : 0;
@@ -358,6 +385,11 @@ void UpdateServer::cutFilesOnceAtHalf(bool on) {
   std::lock_guard lock(impl_->mutex);
   impl_->cutOnceAtHalf = on;
   impl_->cutOnce.clear();
+}
+
+void UpdateServer::signFilesWith(Signer signer) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->signer = std::move(signer);
 }
 
 void UpdateServer::corruptFiles(bool on) {

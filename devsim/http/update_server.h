@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,6 +53,13 @@ class UpdateServer {
   // half the file and the connection is dropped, as by a link that fails
   // once; requests after it, and those for a range, are served in full.
   void cutFilesOnceAtHalf(bool on);
+
+  // A request for NAME.minisig where no such file lies is answered with
+  // signer(the bytes of NAME); nullopt (or no signer) answers 404. The
+  // signature is made from the file on disk, so corruptFiles serves files
+  // altered after signing.
+  using Signer = std::function<std::optional<std::string>(const std::string& bytes)>;
+  void signFilesWith(Signer signer);
 
   // The paths of all requests so far, in arrival order.
   std::vector<std::string> requestedPaths() const;

@@ -10,6 +10,7 @@ void AppState::reset() {
   updateRun.active = false;
   updateRun.address.clear();
   rebootCheck = RebootCheckState{};
+  trustedKeys = TrustedKeys{};
   // updateRun.holdingConnection is left alone: it counts live workers, each
   // of which takes its count back when it ends.
 }

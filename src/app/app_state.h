@@ -20,6 +20,7 @@
 #include "session/discovery.h"
 #include "session/search_ranges.h"
 #include "settings/message_lists.h"
+#include "signing/trusted_keys.h"
 
 struct UpdateRunState {
   // Between a run's start and its end step.
@@ -51,6 +52,8 @@ struct AppState {
   MessageLists messages;
   UpdateRunState updateRun;
   RebootCheckState rebootCheck;
+  // Read once at start, before any worker runs; workers only read it.
+  TrustedKeys trustedKeys;
 
   // Back to the start state (the count of runs holding a connection
   // excepted: it follows live workers). Only while no worker runs.

@@ -21,6 +21,7 @@
 #include "devicelink/progress_callbacks.h"
 #include "firmware/firmware_page.h"
 #include "patchmaker/patchmaker_page.h"
+#include "signing/signing_page.h"
 #include "updateservice/http_client.h"
 #include "updateservice/updateservice_page.h"
 
@@ -211,6 +212,8 @@ void TMainForm::FormCreate() {
   state().session.CommandConnection = -1;
   device().set_callback_curprogress(&CurProgressCallback);
   device().set_callback_getfile2patch(&GetFile2PatchCallback);
+  // The keys that updates must be signed by (none: the tip says so).
+  loadSigningKeys(*this);
 }
 
 void TMainForm::ResetComponentsDefaultval() {

@@ -28,6 +28,7 @@
 #include "firmware/reboot_check_thread.h"
 #include "session/discovery.h"
 #include "settings/box_texts.h"
+#include "signing/signing_page.h"
 
 namespace {
 
@@ -128,6 +129,9 @@ void TMainForm::FirmwareUpdate_BtnClick(QWidget* sender) {
 void TMainForm::Patch2Send_LVClick() {
   const QString path = dialogs().openFile(kPatchFilter, QString());
   if (path.isEmpty()) return;  // cancelled: area, tip and buttons stay
+  // With a trusted key, only a patch signed by one goes into the area.
+  const std::optional<QString> signer = checkChosenPatch(*this, path);
+  if (!signer) return;
 
   Patch2Send_LV->clear();
   listitem::add(Patch2Send_LV, QFileInfo(path).fileName(), path, kPatchImage,
@@ -140,8 +144,11 @@ void TMainForm::Patch2Send_LVClick() {
   const QString hardware = loggedInHardware(*this);
   if (!hardware.isEmpty() && patchIsForOtherHardware(path.toStdString(), hardware.toStdString()))
     showFirmwareTipAs(this, msgText(MsgList::FWTipLabel, fwmsg::kTipPatchNotMatch), true);
-  else
+  else if (signer->isEmpty())
     showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
+  else
+    showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady) + " " + *signer);
+  if (!signer->isEmpty()) Patch2Send_LV->item(0)->setToolTip(*signer);
 }
 
 void TMainForm::FU_BtnMouseEnter(QWidget* sender) {

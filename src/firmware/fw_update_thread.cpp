@@ -11,6 +11,7 @@
 #include "app/ui_thread.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_texts.h"
+#include "signing/signed_file.h"
 
 namespace {
 
@@ -59,7 +60,26 @@ void TFWUpdateThread::sendPatch() {
     patchPath = p.patchInArea();
     address = state_.updateRun.address;
   });
-  const std::string path = patchPath.toStdString();
+  std::string path = patchPath.toStdString();
+  // With a trusted key, a patch the operator chose goes out only as the
+  // bytes whose signature was checked: a file changed since is refused.
+  std::unique_ptr<PrivateCopy> checkedCopy;
+  if (origin_ == UpdateOrigin::Operator && state_.trustedKeys.any() && !path.empty()) {
+    SignedFile patch;
+    std::string error;
+    checkedCopy = PrivateCopy::checked(state_.trustedKeys.keys, path, &patch, &error);
+    if (!checkedCopy && error.empty()) {
+      const std::string name = std::filesystem::path(path).filename().string();
+      showFailure(fwmsg::kTipUpdateFailed,
+                  QString::fromStdString(signatureRefusal(state_.messages, name, patch.verdict)));
+      return;
+    }
+    if (!checkedCopy) {
+      showFailure(fwmsg::kTipUpdateFailed, text(MsgList::FWTipLabel, fwmsg::kWhyUnreadableFile));
+      return;
+    }
+    path = checkedCopy->path();
+  }
   std::string md5;
   std::error_code sizeError;
   try {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <filesystem>
 #include <utility>
 
 #include "app/file_helpers.h"
@@ -109,6 +110,9 @@ class DeviceRun {
     if (updatePending_)
       return fail(out, "an update is already pending; reboot the camera first; nothing sent");
 
+    // What goes to the camera, for the report.
+    out.sha256 = patch_.sha256;
+    out.signer = patch_.signer;
     SendTry sent;
     const int sendTries = retrying([&] {
       sent = send();
@@ -310,9 +314,29 @@ bool loadPatchToSend(const std::string& path, PatchToSend* patch, std::string* e
     *error = e.what();
     return false;
   }
+  patch->sha256 = fileSha256Hex(path);
+  if (patch->sha256.empty()) {
+    *error = "cannot read the patch";
+    return false;
+  }
   patch->path = path;
   patch->hardware = header.hardwareName;
   patch->version = header.version;
+  return true;
+}
+
+bool loadCheckedPatch(const std::string& path, const TrustedKeys& trusted,
+                      const MessageLists& texts, PatchToSend* patch,
+                      std::unique_ptr<PrivateCopy>* copy, std::string* error) {
+  if (!trusted.any()) return loadPatchToSend(path, patch, error);
+  SignedFile checked;
+  error->clear();
+  *copy = PrivateCopy::checked(trusted.keys, path, &checked, error);
+  if (!*copy && error->empty())
+    *error =
+        signatureRefusal(texts, std::filesystem::path(path).filename().string(), checked.verdict);
+  if (!*copy || !loadPatchToSend((*copy)->path(), patch, error)) return false;
+  patch->signer = checked.signer;
   return true;
 }
 

@@ -8,12 +8,16 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "fleet/fleet_types.h"
 #include "fleet/retry_policy.h"
+#include "signing/signed_file.h"
+#include "signing/trusted_keys.h"
 
 class IDeviceLink;
+class MessageLists;
 class SharedSearch;
 
 // A patch as the rollout sends it: read and digested once for every camera.
@@ -22,11 +26,20 @@ struct PatchToSend {
   std::string md5;       // 32 lower-case hex digits
   std::string hardware;  // from the header
   std::int32_t version = 0;
+  std::string sha256;  // of the bytes sent, 64 lower-case hex digits
+  std::string signer;  // the comment of the key that signed it; empty: unchecked
 };
 
-// Reads the patch's header (checking its entries) and digests it. False
-// with a message when it is not a patch this program can send.
+// Reads the patch's header (checking its entries) and digests it (MD5 and
+// SHA-256). False with a message when it is not a patch this program can send.
 bool loadPatchToSend(const std::string& path, PatchToSend* patch, std::string* error);
+
+// The patch the operator gave. With trusted keys its signature (FILE.minisig)
+// must be good, and what is sent is a private copy of the checked bytes,
+// kept in *copy for the run. False with a message otherwise.
+bool loadCheckedPatch(const std::string& path, const TrustedKeys& trusted,
+                      const MessageLists& texts, PatchToSend* patch,
+                      std::unique_ptr<PrivateCopy>* copy, std::string* error);
 
 struct DeviceUpdateOptions {
   FleetAccount account;

@@ -34,6 +34,8 @@
 #include "fleet/work_folder.h"
 #include "settings/atomic_file.h"
 #include "settings/message_lists.h"
+#include "settings/program_folders.h"
+#include "signing/trusted_keys.h"
 #include "updateservice/curl_http_client.h"
 #include "updateservice/server_address.h"
 
@@ -58,7 +60,25 @@ struct Options {
   std::size_t canary = 0;
   std::string reportFile;  // --json: a file, or "-" for standard output
   double rebootWaitSeconds = 180;
+  bool requireSigned = false;
 };
+
+// The keys the window trusts, from the folders it would use when run from
+// this program's folder.
+TrustedKeys fleetTrustedKeys() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path exeDir = fs::read_symlink("/proc/self/exe", ec).parent_path();
+  const char* xdgConfig = std::getenv("XDG_CONFIG_HOME");
+  const char* xdgData = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  const fs::path homeDir = home ? home : "/";
+  const UserFolders user{
+      (xdgConfig && *xdgConfig ? fs::path(xdgConfig) : homeDir / ".config") / "Tovarin",
+      (xdgData && *xdgData ? fs::path(xdgData) : homeDir / ".local/share") / "Tovarin"};
+  return loadTrustedKeys(
+      trustedKeyFolders(findProgramFolders(exeDir, installedDataFolder(exeDir), user)));
+}
 
 // Every text in the JSON went through escapedText; should one have been
 // missed, its bad bytes become U+FFFD rather than ending the program.
@@ -200,6 +220,16 @@ DeviceOutcome notSent(const DeviceSurvey& survey, DeviceResult result, const std
 }
 
 int runUpdate(IDeviceLink& link, const Options& o) {
+  const TrustedKeys trusted = fleetTrustedKeys();
+  if (!trusted.any()) {
+    if (o.requireSigned) {
+      std::cerr << "tovarin-fleet: --require-signed, but no trusted key is installed (put the "
+                   "publisher's .pub in a trusted-keys folder: tovarin --folders lists them); "
+                   "no camera was touched\n";
+      return kExitUsage;
+    }
+    std::cout << "tovarin-fleet: no trusted key: updates are not verified\n";
+  }
   // The report's place and the online update's scratch folder are made
   // ready before any camera is touched: without them, stop here.
   if (refusedOutput(o.reportFile, "report")) return kExitUsage;
@@ -238,25 +268,26 @@ int runUpdate(IDeviceLink& link, const Options& o) {
   std::vector<DeviceSurvey> surveys(targets.size());
   std::map<std::string, OnlinePatch> online;
   PatchToSend given;
+  std::unique_ptr<PrivateCopy> checkedCopy;
+  MessageLists texts;  // the checks' texts, in English
+  texts.fill();
   if (!o.online) {
     std::string error;
-    if (!loadPatchToSend(o.patchFile, &given, &error)) {
+    if (!loadCheckedPatch(o.patchFile, trusted, texts, &given, &checkedCopy, &error)) {
       std::cerr << "tovarin-fleet: " << o.patchFile << ": " << error << "\n";
       return kExitUsage;
     }
     std::fill(patchOf.begin(), patchOf.end(), &given);
-    report["patch"] = {{"path", escapedText(given.path)},
+    report["patch"] = {{"path", escapedText(o.patchFile)},
                        {"hardware", escapedText(given.hardware)},
                        {"version", given.version}};
   } else {
-    MessageLists texts;  // the online check's texts, in English
-    texts.fill();
     forEachAtOnce(targets.size(), o.parallel, [&](std::size_t i) {
       surveys[i] = surveyDevice(link, targets[i], deviceOptions.account);
     });
     CurlHttpClient http(HttpLimits{}, o.caFile);
-    online =
-        prepareOnlinePatches(http, texts, o.updateServer, surveys, work->path().string(), human);
+    online = prepareOnlinePatches(http, texts, o.updateServer, surveys, work->path().string(),
+                                  human, trusted.keys);
     for (auto& [hardware, p] : online) {
       auto& entry = report["online"][escapedText(hardware)];
       entry = {{"message", escapedText(p.message)}};
@@ -384,6 +415,9 @@ int main(int argc, char** argv) {
   update->add_option("--canary", o.canary,
                      "update the first K cameras alone; the rest only if all K were confirmed");
   addJsonOption(update, o, "the report");
+  update->add_flag("--require-signed", o.requireSigned,
+                   "refuse to start unless a trusted key is installed (then nothing unsigned "
+                   "is sent)");
   update
       ->add_option("--reboot-wait", o.rebootWaitSeconds,
                    "seconds a rebooting camera may take to come back (default 180)")

@@ -55,6 +55,11 @@ std::string resultKey(DeviceResult result) {
 
 }  // namespace
 
+// Absent values are null, not empty texts.
+static nlohmann::ordered_json textOrNull(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
+}
+
 nlohmann::ordered_json outcomesJson(const std::vector<DeviceOutcome>& outcomes) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const DeviceOutcome& o : outcomes)
@@ -66,7 +71,9 @@ nlohmann::ordered_json outcomesJson(const std::vector<DeviceOutcome>& outcomes) 
                     {"version_after", versionOrNull(o.versionAfter)},
                     {"result", resultKey(o.result)},
                     {"reason", escapedText(o.reason)},
-                    {"seconds", std::round(o.seconds * 10) / 10}});
+                    {"seconds", std::round(o.seconds * 10) / 10},
+                    {"sha256", textOrNull(o.sha256)},
+                    {"signer", textOrNull(escapedText(o.signer))}});
   return list;
 }
 

@@ -33,6 +33,8 @@ struct DeviceOutcome {
   DeviceResult result = DeviceResult::Failed;
   std::string reason;
   double seconds = 0;
+  std::string sha256;  // of the patch sent; empty when none was
+  std::string signer;  // comment of the key that signed it; empty: unchecked
 };
 
 // The stages a camera's update goes through, in order.

@@ -38,7 +38,8 @@ class LoggedCheckView final : public IUpdateCheckView {
 
 std::map<std::string, OnlinePatch> prepareOnlinePatches(
     IHttpClient& http, const MessageLists& texts, const std::string& serverHost,
-    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log) {
+    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log,
+    const std::vector<minisign::PublicKey>& trustedKeys) {
   std::map<std::string, std::int32_t> lowest;
   for (const DeviceSurvey& s : surveys) {
     if (!s.loggedIn) continue;
@@ -69,7 +70,8 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(
                         std::to_string(version),
                         updateWorkFolder(patchFolder),
                         {},
-                        [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }},
+                        [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); },
+                        trustedKeys},
                        view);
     OnlinePatch& p = patches[hardware];
     p.message = view.lastMessage;
@@ -79,6 +81,7 @@ std::map<std::string, OnlinePatch> prepareOnlinePatches(
       std::string error;
       if (loadPatchToSend(outcome.patchPath, &p.patch, &error)) {
         p.kind = OnlinePatch::Ready;
+        p.patch.signer = outcome.signer;
       } else {
         p.message = "packed patch unusable: " + error;
       }

@@ -11,6 +11,7 @@
 
 #include "fleet/device_survey.h"
 #include "fleet/device_update.h"
+#include "signing/minisign_format.h"
 
 class IHttpClient;
 class MessageLists;
@@ -21,8 +22,10 @@ struct OnlinePatch {
   std::string message;  // what the check said (NoUpdate, Failed)
 };
 
-// Keyed by hardware name. Each check works in its own folder under
+// Keyed by hardware name. With trusted keys, each catalogue and file must
+// be signed by one of them. Each check works in its own folder under
 // workRoot; what it shows (texts from `texts`) goes to log as plain lines.
 std::map<std::string, OnlinePatch> prepareOnlinePatches(
     IHttpClient& http, const MessageLists& texts, const std::string& serverHost,
-    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log);
+    const std::vector<DeviceSurvey>& surveys, const std::string& workRoot, std::FILE* log,
+    const std::vector<minisign::PublicKey>& trustedKeys = {});

@@ -32,6 +32,7 @@
 #include "session/session_page.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
+#include "signing/signing_page.h"
 
 namespace {
 
@@ -142,6 +143,7 @@ void TMainForm::Login_SBtnClick() {
   Login_SBtn->setText(msgText(MsgList::LoginButton, 1));
   // Nothing the previous device's page said carries over.
   showTipForLoggedInDevice(*this);
+  showUnverifiedTipOnce(*this);
   if (Pages_PageControl->isTabVisible(Tovarin_Page)) {
     StartRootListing();
   } else {

@@ -109,6 +109,14 @@ std::vector<std::string> defaultsOf(MsgList list) {
               "Not downloaded: \"%1\" is not a plain file name.",
               "Folder path too long: %1",
               "Tovarin - No Connect"};
+    case MsgList::Signing:
+      return {"Updates are not verified: no trusted signing key is installed",
+              "catalogue not signed by a trusted key",
+              "catalogue: signature does not match",
+              "%1 not signed by a trusted key",
+              "%1: signature does not match",
+              "Signed by %1",
+              "Refused: %1"};
   }
   return {};
 }
@@ -168,6 +176,8 @@ const char* MessageLists::nameOf(MsgList list) {
       return "Downloads_strlist";
     case MsgList::Boxes:
       return "Boxes_strlist";
+    case MsgList::Signing:
+      return "Signing_strlist";
   }
   return "";
 }
@@ -177,7 +187,7 @@ const std::array<MsgList, kMsgListCount>& MessageLists::packOrder() {
       MsgList::LoginButton,         MsgList::FWTipLabel,   MsgList::FWHints,
       MsgList::UpdateProgressGauge, MsgList::FlieListMenu, MsgList::SampleMessages,
       MsgList::DevSearch,           MsgList::PatchMaker,   MsgList::UpdateServer,
-      MsgList::Downloads,           MsgList::Boxes};
+      MsgList::Downloads,           MsgList::Boxes,          MsgList::Signing};
   return order;
 }
 

@@ -22,9 +22,10 @@ enum class MsgList {
   UpdateServer,
   Downloads,
   Boxes,
+  Signing,
 };
 
-constexpr int kMsgListCount = 11;
+constexpr int kMsgListCount = 12;
 
 class MessageLists {
  public:

@@ -6,6 +6,8 @@
 
 #include "app/file_helpers.h"
 #include "settings/message_lists.h"
+#include "signing/minisign_crypto.h"
+#include "signing/signed_file.h"
 #include "updateservice/catalogue.h"
 #include "updateservice/catalogue_name.h"
 #include "updateservice/http_client.h"
@@ -72,6 +74,10 @@ class Check {
       return failed(reasonOf(why));
     }
 
+    if (const auto refused = signatureRefused(
+            catalogueUrl(request_.serverHost, request_.hardwareName), catalogue, {}))
+      return failed(*refused);
+
     const auto newVersion = catalogueNewVersion(catalogue);
     const auto deviceVersion = parseVersionNumber(request_.deviceVersionText);
     if (!deviceVersion) return failed({});
@@ -107,7 +113,38 @@ class Check {
     const PackResult packed = Pack(request_.workFolder, request_.hardwareName, *newVersion, names,
                                    std::to_string(*deviceVersion));
     if (!packed.ok) return failed(reasonFor(servermsg::kCannotPack));
-    return {UpdateCheckOutcome::Packed, packed.patchPath};
+    return {UpdateCheckOutcome::Packed, packed.patchPath, signer_};
+  }
+
+  // Why the bytes fetched from url are refused, if they are: their
+  // signature (url + ".minisig") is missing, by an unknown key or wrong.
+  // what names the file in the reason; empty: the catalogue.
+  std::optional<std::string> signatureRefused(const std::string& url, std::string_view bytes,
+                                              const std::string& what) {
+    if (request_.trustedKeys.empty()) return std::nullopt;
+    return refusal(minisign::verify(request_.trustedKeys, bytes, signatureAt(url)), what);
+  }
+  // The same for a file downloaded from url into local.
+  std::optional<std::string> fileSignatureRefused(const std::string& url, const std::string& local,
+                                                  const std::string& what, bool* unreadable) {
+    SignedFile checked;
+    std::string error;
+    *unreadable =
+        !checkFileSignature(request_.trustedKeys, local, signatureAt(url), &checked, &error);
+    return refusal(checked.verdict, what);
+  }
+  // The signature beside url on the server; empty when there is none.
+  std::string signatureAt(const std::string& url) {
+    std::string signature;
+    if (!http_.getToMemory(signaturePathOf(url), &signature).ok) signature.clear();
+    return signature;
+  }
+  std::optional<std::string> refusal(const minisign::Verdict& verdict, const std::string& what) {
+    if (verdict.kind == minisign::Verdict::Good) {
+      if (what.empty()) signer_ = verdict.signer->comment;
+      return std::nullopt;
+    }
+    return signatureRefusal(texts_, what, verdict);
   }
 
   bool stopRequested() const { return request_.stopRequested && request_.stopRequested(); }
@@ -205,6 +242,14 @@ class Check {
     }
     std::string digest;
     try {
+      if (!request_.trustedKeys.empty()) {
+        const std::string url =
+            updateFileUrl(request_.serverHost, request_.hardwareName, file.name);
+        bool unreadable = false;
+        const auto refused = fileSignatureRefused(url, local, file.name, &unreadable);
+        if (unreadable) return failed(reasonFor(servermsg::kCannotReadBack));
+        if (refused) return failed(*refused);
+      }
       digest = FileMd5Hex(local);
     } catch (const std::exception&) {
       return failed(reasonFor(servermsg::kCannotReadBack));
@@ -225,6 +270,7 @@ class Check {
   IUpdateCheckView& view_;
   std::string catalogueStatus_;
   bool folderPrepared_ = false;
+  std::string signer_;
 };
 
 }  // namespace

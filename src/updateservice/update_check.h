@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "signing/minisign_format.h"
 
 class IHttpClient;
 class MessageLists;
@@ -37,6 +40,9 @@ struct UpdateCheckRequest {
   // Sleeps between the tries of a download cut partway (the program's sleep
   // service). Null: a cut download is not resumed.
   std::function<void(int milliseconds)> pause;
+  // The keys the catalogue and every file must be signed by; none: nothing
+  // is checked (servers without signatures keep working).
+  std::vector<minisign::PublicKey> trustedKeys{};
 };
 
 struct UpdateCheckOutcome {
@@ -47,6 +53,9 @@ struct UpdateCheckOutcome {
     Stopped,   // stopRequested said so; nothing was shown
   } kind = Failed;
   std::string patchPath;
+  // Packed with trusted keys: the comment of the key that signed the
+  // catalogue (and, as checked, every file).
+  std::string signer{};
 };
 
 // The work folder: the patch folder, a separator, "autotmp", a separator.
@@ -55,5 +64,7 @@ std::string updateWorkFolder(const std::string& patchFolder);
 
 // Runs the whole check on the calling thread; its messages come from texts.
 // A check that does not pack leaves no download behind in the work folder.
+// With trusted keys, a catalogue or file whose ".minisig" beside it is
+// missing or wrong ends the check with the server-failure message.
 UpdateCheckOutcome runUpdateCheck(IHttpClient& http, const MessageLists& texts,
                                   const UpdateCheckRequest& request, IUpdateCheckView& view);

@@ -232,7 +232,8 @@ void TMainForm::CheckForUpdate_BtnClick() {
                              TargetVersion_Val->text().toStdString(),
                              updateWorkFolder(PatchSavePath_Edit->text().toStdString()),
                              {},
-                             [sleeper = services().sleeper](int ms) { sleeper->sleepMs(ms); }};
+                             [sleeper = services().sleeper](int ms) { sleeper->sleepMs(ms); },
+                             state().trustedKeys.keys};
   // No second check, run, reboot or backtrack while this one lasts (the
   // page takes the device buttons).
   UpdateCheckActive = true;

@@ -21,6 +21,7 @@
 
 #include "device_lab.h"
 #include "lab_config.h"
+#include "lab_signatures.h"
 #include "patchformat.h"
 #include "update_server.h"
 
@@ -107,7 +108,7 @@ class FleetWorld : public ::testing::Test {
   // camera would otherwise hold its thread for the default 20 s twice.
   Run fleet(std::vector<std::string> args) {
     const std::string out = (dir_ / "out.txt").string(), report = (dir_ / "report.json").string();
-    args.insert(args.begin(), TOVARIN_FLEET);
+    args.insert(args.begin(), fleetProgram_);
     const bool ownReport = std::find(args.begin(), args.end(), "--json") != args.end();
     if (args[1] == "update" && !ownReport)
       args.insert(args.end(), {"--json", report, "--reboot-wait", "20"});
@@ -162,6 +163,8 @@ class FleetWorld : public ::testing::Test {
 
   int labVersion(const std::string& id) { return lab_->device(id)->status().version; }
 
+  // The program run; a copy elsewhere finds its trusted keys as installed.
+  std::string fleetProgram_ = TOVARIN_FLEET;
   fs::path dir_;
   std::unique_ptr<devsim::DeviceLab> lab_;
   std::unique_ptr<devsim::UpdateServer> server_;
@@ -508,3 +511,60 @@ TEST_F(FleetWorld, CameraBackAtAnotherAddressIsConfirmedThere) {
 }
 
 }  // namespace
+
+// A fleet that trusts the lab's key sends only what the lab signed, and
+// reports what it sent and who signed it; --require-signed without a key
+// touches nothing.
+TEST_F(FleetWorld, SignedRolloutSendsOnlyWhatATrustedKeySigned) {
+  startLab({{"RKT-A", "47RKT", 2010}});
+  const fs::path labKey = fs::path(TOVARIN_WORLD_SOURCE) / "lab-key";
+  Run unchecked = fleet({"update", "--require-signed", "--patch", makePatch(), "--all"});
+  EXPECT_EQ(2, unchecked.status) << unchecked.output;
+  EXPECT_EQ(2010, labVersion("RKT-A"));
+
+  // Installed elsewhere: the keys come from the user's config folder.
+  fs::create_directories(dir_ / "bin");
+  fs::copy_file(TOVARIN_FLEET, dir_ / "bin/tovarin-fleet");
+  fleetProgram_ = (dir_ / "bin/tovarin-fleet").string();
+  fs::create_directories(dir_ / "config/Tovarin/trusted-keys");
+  fs::copy_file(labKey / "tovarin-lab.pub", dir_ / "config/Tovarin/trusted-keys/lab.pub");
+  ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+
+  server_ = std::make_unique<devsim::UpdateServer>(kServed.string(), "127.0.0.1", 0);
+  std::string error;
+  ASSERT_TRUE(server_->start(&error)) << error;
+  const std::string host = "127.0.0.1:" + std::to_string(server_->port());
+  auto sign = [&](const std::string& mode) {
+    devsim::UpdateServer::Signer signer;
+    ASSERT_TRUE(devsim::labSigner(mode, (labKey / "tovarin-lab.key").string(), &signer, &error));
+    server_->signFilesWith(signer);
+  };
+
+  sign("none");
+  Run run = fleet({"update", "--online", "--update-server", host, "--all"});
+  EXPECT_NE(0, run.status);
+  EXPECT_NE(std::string::npos, run.output.find("catalogue not signed by a trusted key"))
+      << run.output;
+  sign("other_key");
+  run = fleet({"update", "--online", "--update-server", host, "--all"});
+  EXPECT_NE(std::string::npos, run.output.find("catalogue not signed by a trusted key"))
+      << run.output;
+  sign("lab");
+  server_->corruptFiles(true);
+  run = fleet({"update", "--online", "--update-server", host, "--all"});
+  EXPECT_NE(std::string::npos, run.output.find("app.bin: signature does not match")) << run.output;
+  run = fleet({"update", "--patch", makePatch(), "--all"});
+  EXPECT_NE(0, run.status);
+  EXPECT_EQ(2010, labVersion("RKT-A"));
+
+  server_->corruptFiles(false);
+  run = fleet({"update", "--online", "--update-server", host, "--all"});
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_EQ(2011, labVersion("RKT-A"));
+  const Json sent = row(run, "RKT-A");
+  EXPECT_EQ(64u, sent["sha256"].get<std::string>().size()) << sent;
+  EXPECT_EQ("Tovarin device lab (test key)", sent["signer"]) << sent;
+}

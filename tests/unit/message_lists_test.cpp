@@ -12,7 +12,7 @@ TEST(MessageListsTest, DefaultCountsAndQuotedEntry) {
       {MsgList::FWTipLabel, 22},    {MsgList::FWHints, 13},   {MsgList::UpdateProgressGauge, 4},
       {MsgList::LoginButton, 2},    {MsgList::DevSearch, 2},  {MsgList::FlieListMenu, 2},
       {MsgList::SampleMessages, 1}, {MsgList::PatchMaker, 3}, {MsgList::UpdateServer, 19},
-      {MsgList::Downloads, 17},     {MsgList::Boxes, 19}};
+      {MsgList::Downloads, 17},     {MsgList::Boxes, 19},     {MsgList::Signing, 7}};
   for (auto [list, count] : counts) EXPECT_EQ(lists.countOf(list), count) << lists.nameOf(list);
   EXPECT_NE(lists.textOf(MsgList::FWHints, 12)
                 .find("if \"Device has no available update "

@@ -5,8 +5,11 @@
 
 #include <openssl/evp.h>
 
+#include <functional>
+
 #include "patchformat.h"
 #include "settings/message_lists.h"
+#include "signing/minisign_crypto.h"
 #include "temp_folder.h"
 #include "test_http_server.h"
 #include "updateservice/curl_http_client.h"
@@ -278,4 +281,92 @@ TEST_F(UpdateCheckTest, TheHardwareNameIsOneEncodedPathSegment) {
   EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
   EXPECT_EQ(server_.requests(),
             std::vector<std::string>{"/IPC/47%20RKT%2F..%2Fx/versionlist_new.txt"});
+}
+
+namespace {
+
+// A check that trusts one publisher's key; sign() puts a signature beside a
+// served path.
+class SignedUpdateCheckTest : public UpdateCheckTest {
+ protected:
+  void SetUp() override {
+    UpdateCheckTest::SetUp();
+    publisher_.publicKey.comment = "Lab publisher";
+    request_.trustedKeys = {publisher_.publicKey};
+  }
+  void sign(const std::string& path, const std::string& bytes, const minisign::KeyPair& key = {}) {
+    const minisign::KeyPair& by = key.publicKey.comment.empty() ? publisher_ : key;
+    server_.put(path + ".minisig",
+                minisign::formatSignature(minisign::sign(by.secretKey, bytes, "t"), "u"));
+  }
+  // A catalogue offering one newer app.bin; both signed unless told.
+  void offerSignedUpdate(const std::string& app) {
+    const std::string catalogue = "NewVer=2011&;FileCount=1&;" + offer(1, 2011, "app.bin", app);
+    setCatalogue(catalogue);
+    sign("/IPC/47RKT/versionlist_new.txt", catalogue);
+    sign("/IPC/47RKT/app.bin.patch", app);
+  }
+  std::string readCatalogue() const { return catalogueText_; }
+  minisign::KeyPair publisher_ = minisign::generateKeyPair();
+  std::string catalogueText_;
+};
+
+}  // namespace
+
+TEST_F(SignedUpdateCheckTest, SignedCatalogueAndFilesArePackedWithTheirSigner) {
+  offerSignedUpdate("new app");
+  const UpdateCheckOutcome outcome = check();
+  ASSERT_EQ(outcome.kind, UpdateCheckOutcome::Packed) << testing::PrintToString(view_.messages);
+  EXPECT_EQ(outcome.signer, "Lab publisher");
+  EXPECT_EQ(server_.requests(),
+            (std::vector<std::string>{
+                "/IPC/47RKT/versionlist_new.txt", "/IPC/47RKT/versionlist_new.txt.minisig",
+                "/IPC/47RKT/app.bin.patch", "/IPC/47RKT/app.bin.patch.minisig"}));
+}
+
+TEST_F(SignedUpdateCheckTest, AnyBadSignatureEndsTheCheckKeepingNothing) {
+  const minisign::KeyPair stranger = [] {
+    minisign::KeyPair k = minisign::generateKeyPair();
+    k.publicKey.comment = "stranger";
+    return k;
+  }();
+  const std::string refusedCatalogue =
+      kServerFailed + "HTTP/1.1 200 OK (catalogue not signed by a trusted key)";
+  struct Case {
+    const char* what;
+    std::function<void()> spoil;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"unsigned catalogue", [&] { server_.put("/IPC/47RKT/versionlist_new.txt.minisig", ""); },
+       refusedCatalogue},
+      {"catalogue by another key",
+       [&] { sign("/IPC/47RKT/versionlist_new.txt", readCatalogue(), stranger); },
+       refusedCatalogue},
+      {"catalogue altered after signing", [&] { setCatalogue(readCatalogue() + "\r\n"); },
+       kServerFailed + "HTTP/1.1 200 OK (catalogue: signature does not match)"},
+      {"file altered after signing", [&] { sign("/IPC/47RKT/app.bin.patch", "the app before"); },
+       kServerFailed + "HTTP/1.1 200 OK (app.bin: signature does not match)"},
+      {"file by another key", [&] { sign("/IPC/47RKT/app.bin.patch", "new app", stranger); },
+       kServerFailed + "HTTP/1.1 200 OK (app.bin not signed by a trusted key)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    offerSignedUpdate("new app");
+    catalogueText_ = "NewVer=2011&;FileCount=1&;" + offer(1, 2011, "app.bin", "new app");
+    c.spoil();
+    view_.messages.clear();
+    EXPECT_EQ(check().kind, UpdateCheckOutcome::Failed);
+    EXPECT_EQ(view_.messages, std::vector<std::string>{c.message});
+    // Refused catalogues leave the folder untouched; refused files are not kept.
+    for (const std::string& name : workFiles()) EXPECT_EQ(name, "stale");
+  }
+}
+
+TEST_F(SignedUpdateCheckTest, WithoutTrustedKeysNoSignatureIsAskedFor) {
+  request_.trustedKeys.clear();
+  setCatalogue("NewVer=2011&;FileCount=1&;" + offer(1, 2011, "app.bin", "new app"));
+  EXPECT_EQ(check().kind, UpdateCheckOutcome::Packed);
+  for (const std::string& path : server_.requests())
+    EXPECT_EQ(path.find(".minisig"), std::string::npos) << path;
 }
