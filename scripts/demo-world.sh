@@ -8,15 +8,16 @@ tools="${TOVARIN_TOOLS:-$root/build/tests/bin}"  # tovarin-screenshot
 source "$root/scripts/lab.sh"
 
 log="$(mktemp)"
-# The demonstration trusts the lab's test key (it signs the sample world),
-# for this run only: the key goes again at the end.
-lab_key="$bin/trusted-keys/tovarin-lab.pub"
-placed_key=""
-if [ ! -e "$lab_key" ]; then
-  mkdir -p "$bin/trusted-keys" && cp "$bin/world/lab-key/tovarin-lab.pub" "$lab_key" && placed_key=1
-fi
-trap 'kill ${LAB_PID:-} 2>/dev/null; wait ${LAB_PID:-} 2>/dev/null || true; rm -f "$log"
-      [ -n "$placed_key" ] && rm -f "$lab_key"; rmdir "$bin/trusted-keys" 2>/dev/null || true' EXIT
+# The demonstration trusts the lab's test key (it signs the sample world). It
+# runs a private copy of the program folder that holds the key, so that
+# neither the build tree nor the tests running from it meanwhile trust it.
+demo_bin="$(mktemp -d)"
+trap 'kill ${LAB_PID:-} 2>/dev/null; wait ${LAB_PID:-} 2>/dev/null || true
+      rm -rf "$log" "$demo_bin"' EXIT
+cp -a "$bin/." "$demo_bin/"
+mkdir -p "$demo_bin/trusted-keys"
+cp "$bin/world/lab-key/tovarin-lab.pub" "$demo_bin/trusted-keys/"
+bin="$demo_bin"
 start_lab "$log" --world "$bin/world/lab.ini" || exit 1
 
 cat <<TXT
