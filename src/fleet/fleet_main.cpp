@@ -228,7 +228,7 @@ int runUpdate(IDeviceLink& link, const Options& o) {
                    "no camera was touched\n";
       return kExitUsage;
     }
-    std::cout << "tovarin-fleet: no trusted key: updates are not verified\n";
+    std::cerr << "tovarin-fleet: no trusted key: updates are not verified\n";
   }
   // The report's place and the online update's scratch folder are made
   // ready before any camera is touched: without them, stop here.
