@@ -48,6 +48,8 @@ class KeyboardTest : public QObject {
   }
 
   void enterOrSpaceOnACameraTakesItIntoTheFields() {
+    // The start-up search reads the scripted records on its own thread.
+    QVERIFY(waitUntil([&] { return !deviceSearchRunning(); }));
     fx->device.searchRecords = {ScriptedDeviceLink::record("127.0.0.2", "CAM1"),
                                 ScriptedDeviceLink::record("127.0.0.3", "CAM2")};
     f->DevSearch_BtnClick();
