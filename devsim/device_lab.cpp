@@ -18,7 +18,7 @@
 #include <set>
 #include <system_error>
 
-#include "device_session.h"
+#include "connection_server.h"
 #include "frame.h"
 #include "messages.h"
 #include "storage.h"

@@ -7,12 +7,12 @@
 #include <cstdio>
 
 #include "app/mainform.h"
-#include "app/platform_locale.h"
+#include "common/platform_locale.h"
 #include "app/program_services.h"
 #include "app/shutdown.h"
 #include "app/skin.h"
-#include "app/ui_thread.h"
-#include "settings/settings_page.h"
+#include "common/ui_thread.h"
+#include "settings/folders_report.h"
 #include "signing/signing_page.h"
 #include "tutorial/tutor_form.h"
 #include "updateservice/server_address.h"

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/file_helpers.h"
+#include "common/file_helpers.h"
 #include "environment.h"
 #include "timing.h"
 

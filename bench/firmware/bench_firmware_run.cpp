@@ -17,15 +17,15 @@
 #include <thread>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/file_helpers.h"
+#include "widgets/skinned_controls.h"
+#include "common/file_helpers.h"
 #include "app/mainform.h"
 #include "app/shutdown.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
 #include "devicelink/progress_callbacks.h"
 #include "environment.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "lab.h"
 #include "patchformat.h"
 #include "quiet_services.h"

@@ -13,8 +13,8 @@
 
 #include "app/mainform.h"
 #include "app/shutdown.h"
-#include "app/ui_thread.h"
-#include "app/worker_thread.h"
+#include "common/ui_thread.h"
+#include "common/worker_thread.h"
 #include "devicelink/kestrum_device_link.h"
 #include "environment.h"
 #include "lab.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "app/services.h"
+#include "common/services.h"
 
 namespace bench {
 

@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 
 namespace {

@@ -12,9 +12,8 @@
 #include <QTreeWidget>
 #include <vector>
 
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
-#include "app/screen_reader_names.h"
 #include "app/tab_order.h"
 
 namespace {
@@ -96,7 +95,7 @@ void connectKeyboardHandlers(TMainForm& f) {
   // The console's hint names its keys; a language pack's "Hints" replace it.
   f.Command_Edit->setToolTip(
       "` opens and closes the console, Ctrl+` also from a text field, Esc closes it");
-  nameControlsForScreenReaders(f, nullptr);
+  f.nameControlsForScreenReaders(nullptr);
   followPageTabOrder(f);
 }
 

@@ -14,9 +14,9 @@
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 #include "app/keyboard.h"
-#include "app/worker_thread.h"
+#include "common/worker_thread.h"
 #include "devicelink/device_link.h"
 #include "devicelink/progress_callbacks.h"
 #include "firmware/firmware_page.h"
@@ -256,7 +256,7 @@ LayoutFrame TMainForm::layoutFrame() const {
 
 RectMap TMainForm::collectRects() const {
   RectMap rects;
-  for (QWidget* w : components_) {
+  for (QWidget* w : components()) {
     // Labels size themselves to their caption, so rules see the real width.
     if (auto* label = qobject_cast<QLabel*>(w); label && label->property("autoSize").toBool()) {
       // A label anchored on its right keeps its right edge as it grows.
@@ -272,7 +272,7 @@ RectMap TMainForm::collectRects() const {
 }
 
 void TMainForm::applyRects(const RectMap& rects) {
-  for (QWidget* w : components_) {
+  for (QWidget* w : components()) {
     auto it = rects.find(w->objectName().toStdString());
     if (it == rects.end()) continue;
     const Rect& r = it->second;

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "app/layout.h"
-#include "app/services.h"
+#include "widgets/control_registry.h"
+#include "common/services.h"
 #include "app/window_pointer.h"
 #include "remotefiles/download_board.h"
 #include "settings/qt_translations.h"
@@ -43,6 +44,7 @@ class TSkinPanel;
 class TTextGauge;
 class TThread;
 class TTutor_Form;
+class LanguagePack;
 struct AppState;
 enum class MsgList;
 struct ProgramFolders;
@@ -50,7 +52,7 @@ struct ProgramFolders;
 // Title of the program's plain message boxes.
 inline const QString kMessageBoxTitle = QStringLiteral("Tovarin");
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, public ControlRegistry {
   Q_OBJECT
  public:
   static constexpr int kClientWidth = 640;
@@ -91,8 +93,10 @@ class TMainForm : public QWidget {
   // The control's tooltip; a patch area keeps it for when it holds no file.
   void setHintOf(QWidget* control, const QString& hint);
   QString captionOf(QWidget* control) const;
-  // The controls in creation order, as language packs walk them.
-  const QVector<QWidget*>& components() const { return components_; }
+  // Gives the controls whose caption does not name them their name under the
+  // pack (none: English); tab pages take their tab's caption. Captioned
+  // buttons and labels are read by their caption and need nothing.
+  void nameControlsForScreenReaders(const LanguagePack* pack);
   // Whether the login panel is open (covering the pages).
   bool loginPanelOpen() const { return panelOpen_; }
   // Hook for the tutorial window, created hidden after the main window.
@@ -369,20 +373,8 @@ class TMainForm : public QWidget {
   void applyRects(const RectMap& rects);
   void showPagesOnlyWhenUncovered();
 
- public:
-  // Registers a named control: sets its objectName and kind and appends it
-  // to the component order.
-  template <typename T>
-  T* reg(T* control, const char* name, const char* kind) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setProperty("skinKind", kind);
-    components_.append(control);
-    return control;
-  }
-
  private:
   AppServices services_;
-  QVector<QWidget*> components_;
   TTutor_Form* tutorForm_ = nullptr;
   bool panelOpen_ = true;
   int panelCounter_ = 10;

@@ -3,7 +3,7 @@
 // thread while the worker waits. The texts are fixed and never translated.
 #include <QLineEdit>
 #include "app/mainform.h"
-#include "app/notice_texts.h"
+#include "common/notice_texts.h"
 #include "settings/message_lists.h"
 
 void postThreadNotice(TMainForm& form, const QString& text) {

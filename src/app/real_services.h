@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "app/services.h"
+#include "common/services.h"
 
 class QMessageBox;
 class QWidget;

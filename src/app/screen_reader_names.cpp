@@ -1,10 +1,9 @@
-#include "app/screen_reader_names.h"
-
+// Names for screen readers on every control of the main window.
 #include <QAction>
 #include <QLineEdit>
 #include <QTabBar>
 
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "remotefiles/download_board.h"
 #include "settings/accessible_names.h"
@@ -17,7 +16,8 @@ QString nameOf(const char* component, const LanguagePack* pack) {
 
 }  // namespace
 
-void nameControlsForScreenReaders(TMainForm& f, const LanguagePack* pack) {
+void TMainForm::nameControlsForScreenReaders(const LanguagePack* pack) {
+  TMainForm& f = *this;
   for (QWidget* control : f.findChildren<QWidget*>()) {
     const std::string name = accessibleNameOf(control->objectName().toStdString(), pack);
     if (!name.empty()) control->setAccessibleName(QString::fromStdString(name));

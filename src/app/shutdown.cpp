@@ -1,7 +1,7 @@
 #include "app/shutdown.h"
 
 #include "app/mainform.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "session/discovery.h"
 #include "updateservice/http_client.h"
 #include "updateservice/web_fetch.h"

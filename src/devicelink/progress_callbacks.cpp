@@ -1,6 +1,6 @@
 #include "devicelink/progress_callbacks.h"
 
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "kestrum.h"
 
 namespace {

@@ -6,8 +6,9 @@
 #include <QScrollBar>
 
 #include "app/control_builders.h"
-#include "app/control_helpers.h"
-#include "app/controls.h"
+#include "app/mainform.h"
+#include "widgets/place_control.h"
+#include "widgets/skinned_controls.h"
 
 void buildFirmwarePageControls(TMainForm& f) {
   QWidget* page = f.FirmwareUpdate_Page;

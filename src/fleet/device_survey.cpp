@@ -1,6 +1,6 @@
 #include "fleet/device_survey.h"
 
-#include "app/platform_locale.h"
+#include "common/platform_locale.h"
 #include "devicelink/device_link.h"
 #include "session/device_login.h"
 

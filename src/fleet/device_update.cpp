@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <utility>
 
-#include "app/file_helpers.h"
-#include "app/platform_locale.h"
+#include "common/file_helpers.h"
+#include "common/platform_locale.h"
 #include "devicelink/device_link.h"
 #include "fleet/device_survey.h"
 #include "fleet/shared_search.h"

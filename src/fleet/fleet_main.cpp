@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "address_ranges.h"
-#include "app/platform_locale.h"
+#include "common/platform_locale.h"
 #include "devicelink/kestrum_device_link.h"
 #include "fleet/device_survey.h"
 #include "fleet/device_update.h"

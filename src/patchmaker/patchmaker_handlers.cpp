@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "app/control_builders.h"
-#include "app/controls.h"
-#include "app/file_helpers.h"
+#include "widgets/skinned_controls.h"
+#include "common/file_helpers.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
 #include "patchmaker/file_to_patch.h"

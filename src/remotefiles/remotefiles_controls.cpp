@@ -8,8 +8,9 @@
 #include <QTimer>
 
 #include "app/control_builders.h"
-#include "app/control_helpers.h"
-#include "app/controls.h"
+#include "app/mainform.h"
+#include "widgets/place_control.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 

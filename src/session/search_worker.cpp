@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "app/app_state.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "devicelink/device_link.h"
 #include "session/discovery.h"
 

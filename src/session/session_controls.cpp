@@ -5,8 +5,9 @@
 #include <QTreeWidget>
 
 #include "app/control_builders.h"
-#include "app/control_helpers.h"
-#include "app/controls.h"
+#include "app/mainform.h"
+#include "widgets/place_control.h"
+#include "widgets/skinned_controls.h"
 
 void buildLoginPanelControls(TMainForm& f) {
   auto* panel =

@@ -16,9 +16,9 @@
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
-#include "app/notice_texts.h"
+#include "common/notice_texts.h"
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_page.h"

@@ -5,8 +5,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include "app/control_builders.h"
-#include "app/control_helpers.h"
-#include "app/controls.h"
+#include "app/mainform.h"
+#include "widgets/place_control.h"
+#include "widgets/skinned_controls.h"
 
 void buildOptionsPageControls(TMainForm& f) {
   auto* scroll = build::panel(f, f.Options_Page, "OptionScrollPanel_Panel", -1, -1, 642, 458);

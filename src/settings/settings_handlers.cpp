@@ -14,9 +14,8 @@
 
 #include "app/app_state.h"
 #include "app/control_builders.h"
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
-#include "app/screen_reader_names.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_page.h"
 #include "session/session_page.h"
@@ -28,7 +27,7 @@
 #include "settings/platform_files.h"
 #include "settings/program_folders.h"
 #include "settings/settings_file.h"
-#include "settings/settings_page.h"
+#include "settings/folders_report.h"
 #include "tutorial/tutor_form.h"
 
 namespace fs = std::filesystem;
@@ -194,7 +193,7 @@ void TMainForm::ApplyLanguagePack() {
   LoadHelpText(ManuallyUpdateHelp_Memo);
   LoadHelpText(AutoUpdateHelp_Memo);
   showDeviceListMarks(this);
-  nameControlsForScreenReaders(*this, &*pack);
+  nameControlsForScreenReaders(&*pack);
   showTutorialLanguage(*this, fromLocal(pack->qtLocale().value_or("")));
 }
 

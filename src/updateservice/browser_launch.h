@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "app/services.h"
+#include "common/services.h"
 
 // An "http://" or "https://" address without control characters.
 bool isOpenableAddress(const QString& address);

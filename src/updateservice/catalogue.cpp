@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "updateservice/key_search.h"
+#include "updateservice/key_reader.h"
 #include "updateservice/version_number.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/file_helpers.h"
+#include "common/file_helpers.h"
 #include "settings/message_lists.h"
 #include "signing/minisign_crypto.h"
 #include "signing/signed_file.h"

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/services.h"
+#include "common/services.h"
 #include "updateservice/http_client.h"
 #include "updateservice/update_urls.h"
 

@@ -1,6 +1,6 @@
 #include "updateservice/web_messages.h"
 
-#include "updateservice/key_search.h"
+#include "updateservice/key_reader.h"
 #include "updateservice/version_number.h"
 
 bool isUnknownHardware(std::string_view hardwareName) {

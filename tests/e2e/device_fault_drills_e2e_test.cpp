@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "app/app_state.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "device_lab.h"
 #include "drill_support.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "patchformat.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/mainform.h"
-#include "app/worker_thread.h"
+#include "common/worker_thread.h"
 #include "e2e_window.h"
 
 namespace drill {

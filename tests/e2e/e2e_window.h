@@ -23,9 +23,9 @@
 #include <memory>
 
 #include "app/app_state.h"
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
 #include "scripted_services.h"
 #include "session/discovery.h"

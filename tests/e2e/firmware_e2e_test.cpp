@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "app/mainform.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "device_lab.h"
 #include "devicelink/kestrum_device_link.h"
 #include "e2e_window.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "patchformat.h"
 #include "scripted_services.h"

@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "app/app_state.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "device_lab.h"
 #include "drill_support.h"
 #include "lab_camera.h"

@@ -11,10 +11,10 @@
 #include <memory>
 
 #include "app/mainform.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "device_lab.h"
 #include "e2e_window.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "session/device_session.h"
 #include "update_server.h"

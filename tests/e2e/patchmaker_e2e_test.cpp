@@ -13,7 +13,7 @@
 
 #include "device_lab.h"
 #include "e2e_window.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "patchformat.h"
 #include "session/device_session.h"

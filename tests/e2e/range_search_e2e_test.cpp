@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/mainform.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "camera_fleet.h"
 #include "device_lab.h"
 #include "e2e_window.h"

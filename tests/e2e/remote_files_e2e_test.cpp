@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "app/mainform.h"
-#include "app/ui_thread.h"
-#include "app/worker_thread.h"
+#include "common/ui_thread.h"
+#include "common/worker_thread.h"
 #include "device_lab.h"
 #include "e2e_window.h"
 #include "lab_camera.h"

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "app/mainform.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "e2e_window.h"
 #include "session/discovery.h"
 #include "socket_io.h"

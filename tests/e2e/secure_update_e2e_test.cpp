@@ -10,10 +10,10 @@
 #include <memory>
 #include <numeric>
 
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "device_lab.h"
 #include "drill_support.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "update_server.h"
 #include "updateservice/web_fetch.h"

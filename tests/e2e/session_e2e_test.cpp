@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/mainform.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "device_lab.h"
 #include "devicelink/kestrum_device_link.h"
 #include "e2e_window.h"

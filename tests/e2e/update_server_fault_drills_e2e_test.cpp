@@ -10,11 +10,11 @@
 #include <memory>
 
 #include "app/app_state.h"
-#include "app/file_helpers.h"
-#include "app/ui_thread.h"
+#include "common/file_helpers.h"
+#include "common/ui_thread.h"
 #include "device_lab.h"
 #include "drill_support.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "update_server.h"
 #include "updateservice/web_fetch.h"

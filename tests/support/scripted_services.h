@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/services.h"
+#include "common/services.h"
 
 struct ShownBox {
   enum Kind { Message, Error, Question } kind;

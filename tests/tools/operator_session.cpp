@@ -7,7 +7,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "app/shutdown.h"
 

@@ -25,9 +25,9 @@
 #include <string>
 
 #include "app/mainform.h"
-#include "app/platform_locale.h"
+#include "common/platform_locale.h"
 #include "app/skin.h"
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "operator_session.h"
 #include "updateservice/server_address.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/file_helpers.h"
+#include "common/file_helpers.h"
 
 namespace fs = std::filesystem;
 

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "app/platform_locale.h"
+#include "common/platform_locale.h"
 
 TEST(ProcessLocale, ChangesNothingWhenAlreadyChinese) {
   platform::setSystemLocale(2052);

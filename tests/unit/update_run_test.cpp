@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/notice_texts.h"
+#include "common/notice_texts.h"
 #include "firmware/firmware_texts.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "scripted_device_link.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "firmware/firmware_page.h"
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 #include "form_fixture.h"
 #include "session/device_session.h"
 #include "settings/message_lists.h"

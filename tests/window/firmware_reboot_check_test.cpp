@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "app/control_builders.h"
-#include "firmware/reboot_check_thread.h"
+#include "firmware/reboot_check_worker.h"
 #include "firmware_fixture.h"
 
 namespace {

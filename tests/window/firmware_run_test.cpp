@@ -7,7 +7,7 @@
 #include <QtTest>
 
 #include "app/control_builders.h"
-#include "app/platform_locale.h"
+#include "common/platform_locale.h"
 #include "firmware_fixture.h"
 
 namespace {

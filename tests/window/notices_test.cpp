@@ -3,7 +3,7 @@
 #include <QtTest>
 #include <thread>
 
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 #include "devicelink/progress_callbacks.h"
 #include "form_fixture.h"
 #include "session/device_session.h"

@@ -9,8 +9,8 @@
 #include <chrono>
 #include <climits>
 
-#include "app/file_helpers.h"
-#include "app/ui_thread.h"
+#include "common/file_helpers.h"
+#include "common/ui_thread.h"
 #include "firmware_fixture.h"
 #include "patchformat.h"
 #include "test_http_server.h"

@@ -10,10 +10,10 @@
 #include <mutex>
 #include <thread>
 
-#include "app/file_helpers.h"
-#include "app/worker_thread.h"
+#include "common/file_helpers.h"
+#include "common/worker_thread.h"
 #include "form_fixture.h"
-#include "remotefiles/get_file_thread.h"
+#include "remotefiles/download_worker.h"
 #include "remotefiles/remote_paths.h"
 #include "session/device_session.h"
 

@@ -4,8 +4,8 @@
 #include <QtTest>
 #include <atomic>
 
-#include "app/ui_thread.h"
-#include "app/worker_thread.h"
+#include "common/ui_thread.h"
+#include "common/worker_thread.h"
 #include "form_fixture.h"
 #include "settings/message_lists.h"
 

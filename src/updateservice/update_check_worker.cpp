@@ -1,6 +1,6 @@
-#include "updateservice/update_check_thread.h"
+#include "updateservice/update_check_worker.h"
 
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/controls.h"
+#include "widgets/skinned_controls.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/worker_thread.h"
+#include "common/worker_thread.h"
 #include "updateservice/update_check.h"
 
 class IHttpClient;

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "app/worker_thread.h"
+#include "common/worker_thread.h"
 
 class IClock;
 class IDeviceLink;

@@ -1,11 +1,11 @@
-#include "firmware/reboot_check_thread.h"
+#include "firmware/reboot_check_worker.h"
 
 #include <algorithm>
 
 #include "app/app_state.h"
-#include "app/platform_locale.h"
-#include "app/services.h"
-#include "app/ui_thread.h"
+#include "common/platform_locale.h"
+#include "common/services.h"
+#include "common/ui_thread.h"
 #include "firmware/firmware_texts.h"
 #include "fleet/device_survey.h"
 #include "session/device_return.h"

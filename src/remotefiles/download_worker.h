@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "app/worker_thread.h"
+#include "common/worker_thread.h"
 #include "remotefiles/mission_report.h"
 #include "remotefiles/remote_files_page.h"
 #include "remotefiles/remote_paths.h"

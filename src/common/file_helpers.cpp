@@ -1,4 +1,4 @@
-#include "app/file_helpers.h"
+#include "common/file_helpers.h"
 
 #include <fcntl.h>
 #include <openssl/evp.h>

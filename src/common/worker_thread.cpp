@@ -1,6 +1,6 @@
-#include "app/worker_thread.h"
+#include "common/worker_thread.h"
 
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 
 TThread::TThread() = default;
 

@@ -1,14 +1,14 @@
-#include "firmware/fw_update_thread.h"
+#include "firmware/update_run_worker.h"
 
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
 #include "app/app_state.h"
-#include "app/file_helpers.h"
-#include "app/notice_texts.h"
-#include "app/platform_locale.h"
-#include "app/ui_thread.h"
+#include "common/file_helpers.h"
+#include "common/notice_texts.h"
+#include "common/platform_locale.h"
+#include "common/ui_thread.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_texts.h"
 #include "signing/signed_file.h"

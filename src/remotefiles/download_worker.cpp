@@ -1,4 +1,4 @@
-#include "remotefiles/get_file_thread.h"
+#include "remotefiles/download_worker.h"
 
 #include <unistd.h>
 
@@ -6,11 +6,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/file_helpers.h"
-#include "app/platform_locale.h"
-#include "app/ui_thread.h"
+#include "common/file_helpers.h"
+#include "common/platform_locale.h"
+#include "common/ui_thread.h"
 #include "devicelink/device_link.h"
-#include "remotefiles/search_thread.h"
+#include "remotefiles/listing_worker.h"
 #include "session/device_session.h"
 
 using namespace remotefiles;

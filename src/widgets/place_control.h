@@ -5,12 +5,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/controls.h"
-#include "app/mainform.h"
+#include "widgets/skinned_controls.h"
+#include "widgets/control_registry.h"
 
 namespace build {
 
-inline QLabel* label(TMainForm& f, QWidget* parent, const char* name, const QString& text, int left,
+inline QLabel* label(ControlRegistry& f, QWidget* parent, const char* name, const QString& text, int left,
                      int top) {
   auto* l = f.reg(new QLabel(text, parent), name, skin::kLabel);
   l->setProperty("autoSize", true);
@@ -18,7 +18,7 @@ inline QLabel* label(TMainForm& f, QWidget* parent, const char* name, const QStr
   return l;
 }
 
-inline QPushButton* button(TMainForm& f, QWidget* parent, const char* name, const QString& text,
+inline QPushButton* button(ControlRegistry& f, QWidget* parent, const char* name, const QString& text,
                            int left, int top, int width, int height) {
   auto* b = f.reg(new QPushButton(text, parent), name, skin::kButton);
   b->setGeometry(left, top, width, height);
@@ -26,21 +26,21 @@ inline QPushButton* button(TMainForm& f, QWidget* parent, const char* name, cons
   return b;
 }
 
-inline QLineEdit* edit(TMainForm& f, QWidget* parent, const char* name, const QString& text,
+inline QLineEdit* edit(ControlRegistry& f, QWidget* parent, const char* name, const QString& text,
                        int left, int top, int width, int height) {
   auto* e = f.reg(new QLineEdit(text, parent), name, skin::kEdit);
   e->setGeometry(left, top, width, height);
   return e;
 }
 
-inline TSkinPanel* panel(TMainForm& f, QWidget* parent, const char* name, int left, int top,
+inline TSkinPanel* panel(ControlRegistry& f, QWidget* parent, const char* name, int left, int top,
                          int width, int height) {
   auto* p = f.reg(new TSkinPanel(parent), name, skin::kPanel);
   p->setGeometry(left, top, width, height);
   return p;
 }
 
-inline TBevel* bevel(TMainForm& f, QWidget* parent, const char* name, int left, int top, int width,
+inline TBevel* bevel(ControlRegistry& f, QWidget* parent, const char* name, int left, int top, int width,
                      int height) {
   auto* b = f.reg(new TBevel(parent), name, skin::kOther);
   b->setGeometry(left, top, width, height);

@@ -1,4 +1,4 @@
-#include "app/ui_thread.h"
+#include "common/ui_thread.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "device_session.h"
+#include "connection_server.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

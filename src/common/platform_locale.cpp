@@ -1,4 +1,4 @@
-#include "app/platform_locale.h"
+#include "common/platform_locale.h"
 
 #include <atomic>
 #include <cstdlib>

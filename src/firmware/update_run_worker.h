@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/worker_thread.h"
+#include "common/worker_thread.h"
 #include "firmware/update_page.h"
 
 class IDeviceLink;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/worker_thread.h"
+#include "common/worker_thread.h"
 #include "remotefiles/remote_files_page.h"
 #include "remotefiles/remote_paths.h"
 

@@ -1,10 +1,10 @@
-#include "remotefiles/search_thread.h"
+#include "remotefiles/listing_worker.h"
 
 #include <cstring>
 
-#include "app/platform_locale.h"
-#include "app/services.h"
-#include "app/ui_thread.h"
+#include "common/platform_locale.h"
+#include "common/services.h"
+#include "common/ui_thread.h"
 #include "devicelink/device_link.h"
 #include "session/device_session.h"
 
