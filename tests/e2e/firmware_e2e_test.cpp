@@ -145,30 +145,6 @@ class FirmwareE2eTest : public QObject {
     QCOMPARE(lab_->device("CAM0001A")->status().reboots, 1);
   }
 
-  void patchForOtherHardwareIsRefused() {
-    QVERIFY(win_.logIn(kCamera));
-    QVERIFY(win_.sendPatch(writePatch("52HQX", 3002)));
-    QVERIFY(win_.runEnded());
-    QCOMPARE(f().FirmwareWpdateTip_Label->text(), QString("Patch not Match, Please Check!"));
-    QVERIFY(!f().FirmwareWpdateTip_Label->isHidden());
-    QVERIFY(f().UpdateProgress_Gauge->isHidden());
-    QVERIFY(f().FirmwareUpdate_Btn->isEnabled());
-    QCOMPARE(lab_->device("CAM0001A")->status().version, 2010);
-    QVERIFY(!win_.dialogs.texts().contains("Device reboot!"));
-  }
-
-  void busyDeviceAsksForPatience() {
-    QVERIFY(win_.logIn(kCamera));
-    devsim::Faults busy;
-    busy.busy = true;
-    lab_->device("CAM0001A")->setFaults(busy);
-    QVERIFY(win_.sendPatch(writePatch("47RKT", 2011)));
-    QVERIFY(win_.runEnded());
-    QCOMPARE(f().FirmwareWpdateTip_Label->text(), QString("Device Busy, Please wait then Retry!"));
-    QVERIFY(f().UpdateProgress_Gauge->isHidden());
-    QVERIFY(!lab_->device("CAM0001A")->status().updatePending);
-  }
-
   void backtrackThenRebootBringsThePreviousVersionBack() {
     QVERIFY(win_.logIn(kOldCamera));
     QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));

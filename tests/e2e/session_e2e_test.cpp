@@ -85,31 +85,6 @@ class SessionE2eTest : public QObject {
     QVERIFY(win_.dialogs.texts().isEmpty());
   }
 
-  void wrongPasswordAndUnknownUser() {
-    f().IPAddress_Edit->setText("127.0.0.3");
-    f().UserName_Edit->setText("operator");
-    f().Password_Edit->setText("nope");
-    QVERIFY(win_.click(f().Login_SBtn));
-    f().UserName_Edit->setText("ghost");
-    QVERIFY(win_.click(f().Login_SBtn));
-    QCOMPARE(win_.dialogs.texts(), (QStringList{"Password error", "User not exists!"}));
-    // Refused: no device is logged in now, so the caption names none.
-    QCOMPARE(f().windowTitle(), QString("Tovarin - No Connect"));
-    QCOMPARE(f().Login_SBtn->text(), QString("ChangeDev"));
-    win_.dialogs.clear();
-  }
-
-  void anUnreachableAddressTwice() {
-    f().IPAddress_Edit->setText("127.0.0.77");
-    QVERIFY(win_.click(f().Login_SBtn));
-    QVERIFY(win_.click(f().Login_SBtn));
-    QCOMPARE(win_.dialogs.texts(), (QStringList{"Connect to Device Failed, Please Check!",
-                                                "Connection Abnormal or Device not support!"}));
-    QCOMPARE(f().windowTitle(), QString("Tovarin - No Connect"));
-    QCOMPARE(f().state().session.CommandConnection, -1);
-    win_.dialogs.clear();
-  }
-
   void rebootThenTheNewSearchFindsItAgain() {
     f().IPAddress_Edit->setText("127.0.0.2");
     f().UserName_Edit->setText("admin");
