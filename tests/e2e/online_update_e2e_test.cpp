@@ -12,19 +12,12 @@
 
 #include "app/mainform.h"
 #include "app/ui_thread.h"
-#include "e2e_window.h"
+#include "drill_support.h"
 #include "lab_camera.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string contentOf(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-}  // namespace
+using drill::readAll;
 
 class OnlineUpdateE2eTest : public QObject {
   Q_OBJECT
@@ -84,8 +77,8 @@ class OnlineUpdateE2eTest : public QObject {
 
     const fs::path mtd = lab_.camera().mtd();
     for (const char* name : {"app.bin", "version.ini"}) {
-      QVERIFY2(contentOf(mtd / name) ==
-                   contentOf(UpdateLab::kServed / "IPC" / "47RKT" / (std::string(name) + ".patch")),
+      QVERIFY2(readAll(mtd / name) ==
+                   readAll(UpdateLab::kServed / "IPC" / "47RKT" / (std::string(name) + ".patch")),
                name);
     }
     QVERIFY(!fs::exists(mtd / "ui.res"));
