@@ -12,45 +12,14 @@
 #include <string>
 
 #include "camera_fleet.h"
-#include "device_lab.h"
-#include "environment.h"
+#include "fleet_rollout.h"
 #include "lab.h"
-#include "patchformat.h"
 #include "timing.h"
 
 namespace {
 
 constexpr int kCameras = 20;
 constexpr int kPairs = 9;
-
-struct Site {
-  devsim::LabConfig config;
-  std::unique_ptr<devsim::DeviceLab> lab;
-
-  void restart() {
-    if (lab) lab->stop();
-    lab = std::make_unique<devsim::DeviceLab>(config);
-    std::string error;
-    if (!lab->start(&error)) {
-      std::fprintf(stderr, "lab: %s\n", error.c_str());
-      std::exit(1);
-    }
-  }
-};
-
-// One rollout to every camera; a benchmark of a failing rollout means nothing.
-void rollout(const std::string& patch, const std::string& output, int parallel) {
-  std::vector<std::string> args = {TOVARIN_FLEET, "update",     "--patch",
-                                   patch,         "--parallel", std::to_string(parallel),
-                                   "--device"};
-  for (int i = 1; i <= kCameras; ++i) args.push_back("127.0.1." + std::to_string(i));
-  const int status = bench::runProgramTo(args, output);
-  if (status != 0) {
-    std::fprintf(stderr, "tovarin-fleet --parallel %d ended with %d; see %s\n", parallel, status,
-                 output.c_str());
-    std::exit(1);
-  }
-}
 
 }  // namespace
 
@@ -59,26 +28,22 @@ int main(int argc, char** argv) {
   ::setenv("LORVEX_WINDOW_MS", "250", 1);
   bench::ScratchFolder work;
 
-  bench::makeFile(work.path + "/app.bin", 256 * 1024);
-  const std::string patch = work.path + "/47RKT2011.patch";
-  std::string error;
-  if (!patchformat::writePatch(patch, "47RKT", 2011, {{"app.bin", work.path + "/app.bin"}},
-                               patchformat::buildInstallScript("2010", {"app.bin"}), &error)) {
-    std::fprintf(stderr, "patch: %s\n", error.c_str());
-    return 1;
-  }
+  const std::string patch = bench::writeFleetPatch(work.path, 256 * 1024);
 
-  Site site;
+  bench::FleetSite site;
   site.config.rebootSeconds = 0.5;
+  std::string error;
   if (!devsim::addCameraFleet(&site.config, bench::benchDevice(""), kCameras, "127.0.1.1",
                               &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
+  std::vector<std::string> cameras;
+  for (int i = 1; i <= kCameras; ++i) cameras.push_back("127.0.1." + std::to_string(i));
   const std::string output = work.path + "/fleet.txt";
   const bench::PairResult r = bench::runPairs(
-      kPairs, [&] { rollout(patch, output, 8); }, [&] { rollout(patch, output, 1); },
-      [&] { site.restart(); });
+      kPairs, [&] { bench::rollout(patch, output, cameras, 8); },
+      [&] { bench::rollout(patch, output, cameras, 1); }, [&] { site.restart(); });
   site.lab->stop();
 
   std::printf("tovarin-fleet update, %d lab cameras (reboot 500 ms), %d pairs\n", kCameras, kPairs);

@@ -19,45 +19,13 @@
 #include <string>
 
 #include "camera_fleet.h"
-#include "device_lab.h"
-#include "environment.h"
+#include "fleet_rollout.h"
 #include "lab.h"
-#include "patchformat.h"
 #include "timing.h"
 
 namespace {
 
 constexpr double kTarget = 1.5;
-
-struct Site {
-  devsim::LabConfig config;
-  std::unique_ptr<devsim::DeviceLab> lab;
-
-  void restart() {
-    if (lab) lab->stop();
-    lab = std::make_unique<devsim::DeviceLab>(config);
-    std::string error;
-    if (!lab->start(&error)) {
-      std::fprintf(stderr, "lab: %s\n", error.c_str());
-      std::exit(1);
-    }
-  }
-};
-
-// One rollout to the given cameras; a benchmark of a failing rollout means nothing.
-void rollout(const std::string& patch, const std::string& output,
-             const std::vector<std::string>& addresses, int parallel) {
-  std::vector<std::string> args = {TOVARIN_FLEET, "update",     "--patch",
-                                   patch,         "--parallel", std::to_string(parallel),
-                                   "--device"};
-  args.insert(args.end(), addresses.begin(), addresses.end());
-  const int status = bench::runProgramTo(args, output);
-  if (status != 0) {
-    std::fprintf(stderr, "tovarin-fleet, %zu cameras, ended with %d; see %s\n", addresses.size(),
-                 status, output.c_str());
-    std::exit(1);
-  }
-}
 
 long argument(int argc, char** argv, int index, long fallback) {
   return argc > index ? std::strtol(argv[index], nullptr, 10) : fallback;
@@ -77,19 +45,13 @@ int main(int argc, char** argv) {
   ::setenv("LORVEX_WINDOW_MS", "250", 1);
   bench::ScratchFolder work;
 
-  bench::makeFile(work.path + "/app.bin", 64 * 1024);
-  const std::string patch = work.path + "/47RKT2011.patch";
-  std::string error;
-  if (!patchformat::writePatch(patch, "47RKT", 2011, {{"app.bin", work.path + "/app.bin"}},
-                               patchformat::buildInstallScript("2010", {"app.bin"}), &error)) {
-    std::fprintf(stderr, "patch: %s\n", error.c_str());
-    return 1;
-  }
+  const std::string patch = bench::writeFleetPatch(work.path, 64 * 1024);
 
   // One site for both: the lone camera is the site's last, so its searches
   // hear every other camera too.
-  Site site;
+  bench::FleetSite site;
   site.config.rebootSeconds = 0.5;
+  std::string error;
   if (!devsim::addCameraFleet(&site.config, bench::benchDevice(""), cameras + 1, "127.0.1.1",
                               &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
@@ -101,8 +63,8 @@ int main(int argc, char** argv) {
 
   const std::string output = work.path + "/fleet.txt";
   const bench::PairResult r = bench::runPairs(
-      pairs, [&] { rollout(patch, output, many, parallel); },
-      [&] { rollout(patch, output, one, 1); }, [&] { site.restart(); });
+      pairs, [&] { bench::rollout(patch, output, many, parallel); },
+      [&] { bench::rollout(patch, output, one, 1); }, [&] { site.restart(); });
   site.lab->stop();
 
   rusage children{};

@@ -2,60 +2,22 @@
 // a rogue client against the lab. Nothing may crash or hang.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <thread>
 
 #include "lab_fixture.h"
+#include "scripted_tcp_device.h"
 #include "socket_io.h"
 
 using namespace labtest;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// A fake device on 127.0.0.20:9001 that answers every connection's first
-// frame with the bytes that reply() makes.
-class RogueDevice {
- public:
-  explicit RogueDevice(std::function<std::vector<std::uint8_t>()> reply)
-      : reply_(std::move(reply)) {
-    listener_ = wire::listenTcp("127.0.0.20", 9001, nullptr);
-    thread_ = std::thread([this] {
-      while (!stop_) {
-        pollfd p{listener_.get(), POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        wire::Fd c(::accept(listener_.get(), nullptr, nullptr));
-        wire::Frame request;
-        if (wire::recvFrame(c.get(), &request, 1000) != wire::Io::Ok) continue;
-        auto bytes = reply_();
-        wire::sendAll(c.get(), bytes.data(), bytes.size(), 1000);
-        // Hold the connection open (silent) until the client gives up.
-        char sink[256];
-        std::size_t got;
-        while (!stop_ &&
-               wire::recvSome(c.get(), sink, sizeof sink, &got, 100) != wire::Io::Closed) {
-        }
-      }
-    });
-  }
-  ~RogueDevice() {
-    stop_ = true;
-    thread_.join();
-  }
-
- private:
-  std::function<std::vector<std::uint8_t>()> reply_;
-  wire::Fd listener_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 std::vector<std::uint8_t> frame(wire::MsgType type, const wire::Writer& w) {
   return wire::encodeFrame(type, w.data());
@@ -113,7 +75,7 @@ TEST_F(RogueDeviceTest, BrokenRepliesGiveNegativeStatusesQuickly) {
   };
   for (auto& [name, reply] : cases) {
     SCOPED_TRACE(name);
-    RogueDevice rogue(reply);
+    ScriptedTcpDevice rogue(ScriptedTcpDevice::replyThenHold(reply));
     auto start = Clock::now();
     int32_t count = 0;
     EXPECT_LT(listOnce(&count), 0);
@@ -123,7 +85,8 @@ TEST_F(RogueDeviceTest, BrokenRepliesGiveNegativeStatusesQuickly) {
 
 TEST_F(RogueDeviceTest, BrokenLoginAndFileRepliesAreRefused) {
   {
-    RogueDevice rogue([] { return frame(wire::MsgType::LoginReply, wire::Writer().i32(0)); });
+    ScriptedTcpDevice rogue(ScriptedTcpDevice::replyThenHold(
+        [] { return frame(wire::MsgType::LoginReply, wire::Writer().i32(0)); }));
     Connection c("127.0.0.20");
     char hardware[17];
     int32_t v, p, b;
@@ -131,26 +94,29 @@ TEST_F(RogueDeviceTest, BrokenLoginAndFileRepliesAreRefused) {
     EXPECT_LT(LoginServer(hardware, &v, &p, &b, user, password, &c.handle), 0);
   }
   {
-    RogueDevice rogue([] {  // a file of 3 GiB cannot be carried in 32 signed bits
+    ScriptedTcpDevice rogue(ScriptedTcpDevice::replyThenHold([] {
+      // a file of 3 GiB cannot be carried in 32 signed bits
       return frame(wire::MsgType::FileInfo,
                    wire::Writer().i32(0).u32(0).u64(3ull << 30).fixedText("", 32));
-    });
+    }));
     EXPECT_LT(download("127.0.0.20", "f", 4, local("f").string()).recvData, 0);
   }
   {
-    RogueDevice rogue([] {  // an MD5 that is not 32 lower-case hex digits
+    ScriptedTcpDevice rogue(ScriptedTcpDevice::replyThenHold([] {
+      // an MD5 that is not 32 lower-case hex digits
       return frame(wire::MsgType::FileInfo,
                    wire::Writer().i32(0).u32(0).u64(1).fixedText("ABCDEF", 32));
-    });
+    }));
     EXPECT_LT(download("127.0.0.20", "f", 5, local("f").string()).recvData, 0);
   }
   {
-    RogueDevice rogue([] {  // announces 1000 bytes, sends 10, then holds the line
+    ScriptedTcpDevice rogue(ScriptedTcpDevice::replyThenHold([] {
+      // announces 1000 bytes, sends 10, then holds the line
       auto f =
           frame(wire::MsgType::FileInfo, wire::Writer().i32(0).u32(0).u64(1000).fixedText("", 32));
       f.insert(f.end(), 10, 'x');
       return f;
-    });
+    }));
     Download d = download("127.0.0.20", "f", 4, local("f").string());
     EXPECT_EQ(d.recvData, KESTRUM_RECV_SIZE_KNOWN);
     EXPECT_LT(d.recvFile, 0);

@@ -12,7 +12,6 @@
 #include "common/ui_thread.h"
 #include "device_lab.h"
 #include "drill_support.h"
-#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "patchformat.h"
 
@@ -62,16 +61,6 @@ class DeviceFaultDrills : public QObject {
       qWarning("writePatch: %s", error.c_str());
     return QString::fromStdString(patch.string());
   }
-  bool sendPatch(const QString& patch) {
-    win_.dialogs.files.push_back(patch);
-    win_.dialogs.answers.push_back(true);
-    return win_.click(f().FirmwareUpdate_Btn);
-  }
-  bool runEnded() {
-    return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
-        30000);
-  }
   // The firmware page as it is after a login to a device without a pending
   // update: every device button can be pressed, the tip is shown.
   void firmwareButtonsAreBack() {
@@ -118,7 +107,7 @@ class DeviceFaultDrills : public QObject {
   void cleanup() {
     // A camera told to hang keeps its side of the connection until told otherwise.
     setFaults([](devsim::Faults&) {});
-    QVERIFY(runEnded());
+    QVERIFY(win_.runEnded());
     win_.destroy();
     checkNothingLeftBehind(threadsBefore_, *around_, {downloads_.path(), win_.exeDir.path()});
     around_.reset();
@@ -197,8 +186,8 @@ class DeviceFaultDrills : public QObject {
   void dropMidUploadFailsTheRunAndFreesTheButtons() {
     win_.showPage("FirmwareUpdate");
     setFaults([](devsim::Faults& x) { x.dropAfterBytes = 200000; });
-    QVERIFY(sendPatch(writePatch(1000000)));
-    QVERIFY(runEnded());
+    QVERIFY(win_.sendPatch(writePatch(1000000)));
+    QVERIFY(win_.runEnded());
     QCOMPARE(f().FirmwareWpdateTip_Label->text(), kConnectionLost);
     firmwareButtonsAreBack();
     QVERIFY(!win_.dialogs.texts().contains("Device reboot!"));
@@ -210,7 +199,7 @@ class DeviceFaultDrills : public QObject {
     setFaults([](devsim::Faults&) {});
     win_.dialogs.answers = {true};
     QVERIFY(win_.click(f().FirmwareUpdate_Btn));  // the dialog is cancelled: the area keeps it
-    QVERIFY(runEnded());
+    QVERIFY(win_.runEnded());
     QVERIFY(win_.dialogs.texts().contains("Device reboot!"));
   }
 
@@ -239,8 +228,8 @@ class DeviceFaultDrills : public QObject {
   void stalledCameraFailsTheUploadAndTheLogin() {
     win_.showPage("FirmwareUpdate");
     setFaults([](devsim::Faults& x) { x.stall = true; });
-    QVERIFY(sendPatch(writePatch(300000)));
-    QVERIFY(runEnded());
+    QVERIFY(win_.sendPatch(writePatch(300000)));
+    QVERIFY(win_.runEnded());
     QCOMPARE(f().FirmwareWpdateTip_Label->text(), kNoAnswer);
     firmwareButtonsAreBack();
     QCOMPARE(camera().status().version, 2010);

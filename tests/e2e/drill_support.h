@@ -137,8 +137,9 @@ struct DrillWindow : E2eWindow {
     qWarning("the window did not become active");
     return false;
   }
-  bool showUnlocked() {
-    if (!showWindow()) return false;
+  bool showUnlocked() { return showWindow() && unlock(); }
+  // Opens the console and types the access code that shows the hidden pages.
+  bool unlock() {
     QWidget* focus = QApplication::focusWidget();
     QTest::keyClick(focus ? focus : form.get(), '`');
     QTest::keyClicks(form->Command_Edit, "qelvomtr");
@@ -150,11 +151,6 @@ struct DrillWindow : E2eWindow {
     for (int i = 0; i < tabs->count(); ++i)
       if (tabs->tabText(i) == caption)
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(i).center());
-  }
-  bool logIn(const QString& address) {
-    if (!form->loginPanelOpen() && !click(form->PanelSpreader_Btn)) return false;
-    form->IPAddress_Edit->setText(address);
-    return click(form->Login_SBtn) && form->Login_SBtn->text() == "ChangeDev";
   }
   bool listingDone(int ms = 10000) {
     return QTest::qWaitFor([&] { return form->ListingThread && form->ListingThread->Finished(); },

@@ -13,7 +13,6 @@
 #include "device_lab.h"
 #include "devicelink/kestrum_device_link.h"
 #include "e2e_window.h"
-#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "patchformat.h"
 #include "scripted_services.h"
@@ -44,7 +43,6 @@ class FirmwareE2eTest : public QObject {
   QTemporaryDir work_;
   std::unique_ptr<devsim::DeviceLab> lab_;
   E2eWindow win_;
-  int searchesFinished_ = 0;
 
   TMainForm& f() { return *win_.form; }
 
@@ -62,29 +60,8 @@ class FirmwareE2eTest : public QObject {
     return QString::fromStdString(patch.string());
   }
 
-  bool login(const char* address) {
-    // The login fields are behind the fold once a login has folded it.
-    if (!f().loginPanelOpen() && !win_.click(f().PanelSpreader_Btn)) return false;
-    f().IPAddress_Edit->setText(address);
-    return win_.click(f().Login_SBtn) && f().Login_SBtn->text() == "ChangeDev" &&
-           !f().loginPanelOpen();
-  }
-
-  // Chooses the patch in the area's dialog and answers Yes to the question.
-  bool sendPatch(const QString& patch) {
-    win_.dialogs.files.push_back(patch);
-    win_.dialogs.answers.push_back(true);
-    return win_.click(f().FirmwareUpdate_Btn);
-  }
-
-  bool runEnded() {
-    return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
-        30000);
-  }
-
   bool rebootedAndBack(const char* id, int searchesBefore) {
-    return QTest::qWaitFor([&] { return searchesFinished_ > searchesBefore; }, 10000) &&
+    return QTest::qWaitFor([&] { return win_.searchesFinished > searchesBefore; }, 10000) &&
            lab_->waitOnline(id, std::chrono::seconds(5));
   }
 
@@ -104,24 +81,19 @@ class FirmwareE2eTest : public QObject {
     QVERIFY2(lab_->start(&error), error.c_str());
 
     win_.create();
-    searchesFinished_ = 0;
-    QObject::connect(f().DevSearchMessageEdit_Edit, &QLineEdit::textChanged, win_.form.get(),
-                     [this](const QString& text) {
-                       if (text == "search finished!") ++searchesFinished_;
-                     });
     win_.dialogs.clear();
   }
 
   void cleanup() {
     // Nothing may outlive the window: the run, and the search a reboot starts.
-    QVERIFY(runEnded());
+    QVERIFY(win_.runEnded());
     win_.destroy();
     lab_->stop();
     lab_.reset();
   }
 
   void updateRebootAndTheNewVersion() {
-    QVERIFY(login(kCamera));
+    QVERIFY(win_.logIn(kCamera));
     QCOMPARE(f().TargetHarward_Val->text(), QString("47RKT"));
     QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
 
@@ -130,9 +102,9 @@ class FirmwareE2eTest : public QObject {
                      [&](int value) {
                        gauge.push_back({value, f().UpdateProgress_Gauge->text()});
                      });
-    const int searches = searchesFinished_;
-    QVERIFY(sendPatch(writePatch("47RKT", 2011)));
-    QVERIFY(runEnded());
+    const int searches = win_.searchesFinished;
+    QVERIFY(win_.sendPatch(writePatch("47RKT", 2011)));
+    QVERIFY(win_.runEnded());
 
     // Channel 91: uploading up to 40, unpacking after it, never backwards.
     QVERIFY(!gauge.empty());
@@ -168,50 +140,26 @@ class FirmwareE2eTest : public QObject {
     QCOMPARE(f().TargetVersion_Val->text(), QString("2011"));
     QVERIFY(f().FirmwareUpdate_Btn->isEnabled());
 
-    QVERIFY(login(kCamera));
+    QVERIFY(win_.logIn(kCamera));
     QCOMPARE(f().TargetVersion_Val->text(), QString("2011"));
     QCOMPARE(lab_->device("CAM0001A")->status().reboots, 1);
   }
 
-  void patchForOtherHardwareIsRefused() {
-    QVERIFY(login(kCamera));
-    QVERIFY(sendPatch(writePatch("52HQX", 3002)));
-    QVERIFY(runEnded());
-    QCOMPARE(f().FirmwareWpdateTip_Label->text(), QString("Patch not Match, Please Check!"));
-    QVERIFY(!f().FirmwareWpdateTip_Label->isHidden());
-    QVERIFY(f().UpdateProgress_Gauge->isHidden());
-    QVERIFY(f().FirmwareUpdate_Btn->isEnabled());
-    QCOMPARE(lab_->device("CAM0001A")->status().version, 2010);
-    QVERIFY(!win_.dialogs.texts().contains("Device reboot!"));
-  }
-
-  void busyDeviceAsksForPatience() {
-    QVERIFY(login(kCamera));
-    devsim::Faults busy;
-    busy.busy = true;
-    lab_->device("CAM0001A")->setFaults(busy);
-    QVERIFY(sendPatch(writePatch("47RKT", 2011)));
-    QVERIFY(runEnded());
-    QCOMPARE(f().FirmwareWpdateTip_Label->text(), QString("Device Busy, Please wait then Retry!"));
-    QVERIFY(f().UpdateProgress_Gauge->isHidden());
-    QVERIFY(!lab_->device("CAM0001A")->status().updatePending);
-  }
-
   void backtrackThenRebootBringsThePreviousVersionBack() {
-    QVERIFY(login(kOldCamera));
+    QVERIFY(win_.logIn(kOldCamera));
     QCOMPARE(f().TargetVersion_Val->text(), QString("2010"));
     win_.dialogs.answers.push_back(true);
     QVERIFY(win_.click(f().FirmwareBacktrack_Btn));
     QCOMPARE(win_.dialogs.texts().last(), QString("Device will backtrack after reboot"));
     QVERIFY(!f().FirmwareBacktrack_Btn->isEnabled());
 
-    const int searches = searchesFinished_;
+    const int searches = win_.searchesFinished;
     win_.dialogs.answers.push_back(true);
     QVERIFY(win_.click(f().DeviceReboot_Btn));
     QCOMPARE(win_.dialogs.texts().last(), QString("Device reboot!"));
     QVERIFY(rebootedAndBack("CAM0002B", searches));
 
-    QVERIFY(login(kOldCamera));
+    QVERIFY(win_.logIn(kOldCamera));
     QCOMPARE(f().TargetVersion_Val->text(), QString("2009"));
   }
 };

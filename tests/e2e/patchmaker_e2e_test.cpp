@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "device_lab.h"
-#include "e2e_window.h"
+#include "drill_support.h"
 #include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "patchformat.h"
@@ -20,14 +20,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string contentOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
+using drill::readAll;
 
 class PatchMakerE2eTest : public QObject {
   Q_OBJECT
@@ -71,9 +64,7 @@ class PatchMakerE2eTest : public QObject {
   }
 
   void cleanupTestCase() {
-    QVERIFY(QTest::qWaitFor([&] { return !f().updateRunActive(); }, 30000));
-    QVERIFY(
-        QTest::qWaitFor([this] { return firmwareRunsHoldingConnection(win_.state) == 0; }, 30000));
+    QVERIFY(win_.runEnded());
     win_.destroy();
     lab_->stop();
   }
@@ -130,14 +121,12 @@ class PatchMakerE2eTest : public QObject {
 
     // The firmware page sends it; the camera installs both files unchanged.
     f().Pages_PageControl->setCurrentPage(f().FirmwareUpdate_Page);
-    win_.dialogs.files.push_back(patch);
-    win_.dialogs.answers.push_back(true);
-    QVERIFY(win_.click(f().FirmwareUpdate_Btn));
+    QVERIFY(win_.sendPatch(patch));
     QVERIFY(
         QTest::qWaitFor([&] { return win_.dialogs.texts().contains("Device reboot!"); }, 30000));
     const fs::path mtd = lab_->device("CAM0001A")->mtd();
-    QCOMPARE(contentOf(mtd / "app.bin"), firmware);
-    QCOMPARE(contentOf(mtd / "cfg.ini"), contentOf(config));
+    QCOMPARE(readAll(mtd / "app.bin"), firmware);
+    QCOMPARE(readAll(mtd / "cfg.ini"), readAll(config));
   }
 };
 

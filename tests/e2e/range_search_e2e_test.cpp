@@ -26,18 +26,6 @@ class RangeSearchE2eTest : public QObject {
 
   TMainForm& f() { return *win_.form; }
 
-  bool searchDone() {
-    return QTest::qWaitFor([&] { return !deviceSearchRunning() && f().DevSearch_Btn->isEnabled(); },
-                           10000);
-  }
-
-  QTreeWidgetItem* node(const QString& text) {
-    for (int i = 0; i < f().DevList_TreeView->topLevelItemCount(); ++i)
-      if (f().DevList_TreeView->topLevelItem(i)->text(0) == text)
-        return f().DevList_TreeView->topLevelItem(i);
-    return nullptr;
-  }
-
   void console(const QString& command) {
     f().Command_Edit->setText(command);
     f().Command_EditKeyPress(QChar('\r'));
@@ -70,7 +58,7 @@ class RangeSearchE2eTest : public QObject {
         << "[CONFIGS]\nsearchranges=127.1.0.0/24, 10.0.0.0/8,camera-net\n";
     win_.create();
     f().show();  // the first showing searches
-    QVERIFY(searchDone());
+    QVERIFY(win_.searchDone());
   }
 
   void cleanupTestCase() {
@@ -80,11 +68,11 @@ class RangeSearchE2eTest : public QObject {
 
   void searchCoversTheBroadcastDomainAndTheConfiguredRange() {
     QCOMPARE(f().DevList_TreeView->topLevelItemCount(), 255);
-    QVERIFY(node("QJLOCAL1"));
-    QVERIFY(node("QJCAM00254"));
-    QVERIFY(!node("QJFAR1"));
+    QVERIFY(win_.node("QJLOCAL1"));
+    QVERIFY(win_.node("QJCAM00254"));
+    QVERIFY(!win_.node("QJFAR1"));
     QCOMPARE(f().DevList_Label->text(), QString("Device List (255)"));
-    QCOMPARE(node("QJCAM00254")->toolTip(0), QString("Address: 127.1.0.254"));
+    QCOMPARE(win_.node("QJCAM00254")->toolTip(0), QString("Address: 127.1.0.254"));
     QCOMPARE(f().DevListNotice_Label->text(),
              QString("Address range 10.0.0.0/8 refused: larger than /16.\n"
                      "Address range camera-net refused: not an IPv4 address or CIDR block."));
@@ -93,29 +81,29 @@ class RangeSearchE2eTest : public QObject {
 
   void consoleRangeSearchAddsItsRangeOnceAndNamesABadEntry() {
     console("search:127.2.0.0/24,127.2.0.300");
-    QVERIFY(searchDone());
+    QVERIFY(win_.searchDone());
     QVERIFY(f().CommandHistory_Memo->toPlainText().endsWith(
         "search:127.2.0.0/24,127.2.0.300\n"
         "range \"127.2.0.300\" is not an IPv4 address or CIDR block, left out\n"
         "searching the local network and 127.2.0.0/24"));
     QCOMPARE(f().DevList_TreeView->topLevelItemCount(), 258);
-    QVERIFY(node("QJFAR3"));
+    QVERIFY(win_.node("QJFAR3"));
     QCOMPARE(f().DevList_Label->text(), QString("Device List (258)"));
     QVERIFY(f().DevListNotice_Label->text().contains("Address range 127.2.0.300 refused"));
 
     // The one-off range is gone from the next plain search.
     QVERIFY(win_.click(f().DevSearch_Btn));
-    QVERIFY(searchDone());
+    QVERIFY(win_.searchDone());
     QCOMPARE(f().DevList_Label->text(), QString("Device List (255)"));
-    QVERIFY(node("QJFAR3")->font(0).italic());  // listed, did not answer
+    QVERIFY(win_.node("QJFAR3")->font(0).italic());  // listed, did not answer
   }
 
   // Found by a one-off range, the session's camera is still heard by the
   // next plain search (as after its reboot); the others of that range not.
   void loginToACameraBehindTheRouter() {
     console("search:127.2.0.0/24");
-    QVERIFY(searchDone());
-    f().DevList_TreeView->setCurrentItem(node("QJFAR1"));
+    QVERIFY(win_.searchDone());
+    f().DevList_TreeView->setCurrentItem(win_.node("QJFAR1"));
     f().DevList_TreeViewDblClick();
     QCOMPARE(f().IPAddress_Edit->text(), QString("127.2.0.11"));
     QVERIFY(win_.click(f().Login_SBtn));
@@ -125,9 +113,9 @@ class RangeSearchE2eTest : public QObject {
     QVERIFY(win_.dialogs.texts().isEmpty());
 
     QVERIFY(win_.click(f().DevSearch_Btn));
-    QVERIFY(searchDone());
-    QVERIFY(!node("QJFAR1")->font(0).italic());
-    QVERIFY(node("QJFAR2")->font(0).italic());
+    QVERIFY(win_.searchDone());
+    QVERIFY(!win_.node("QJFAR1")->font(0).italic());
+    QVERIFY(win_.node("QJFAR2")->font(0).italic());
     QCOMPARE(f().DevList_Label->text(), QString("Device List (256)"));
   }
 };

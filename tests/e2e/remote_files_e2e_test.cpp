@@ -12,19 +12,12 @@
 #include "common/ui_thread.h"
 #include "common/worker_thread.h"
 #include "device_lab.h"
-#include "e2e_window.h"
+#include "drill_support.h"
 #include "lab_camera.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-}  // namespace
+using drill::readAll;
 
 class RemoteFilesE2eTest : public QObject {
   Q_OBJECT
@@ -32,7 +25,7 @@ class RemoteFilesE2eTest : public QObject {
   QTemporaryDir work_;
   QTemporaryDir downloads_;
   std::unique_ptr<devsim::DeviceLab> lab_;
-  E2eWindow win_;
+  drill::DrillWindow win_;
 
   TMainForm& f() { return *win_.form; }
   fs::path onDevice(const std::string& path) {
@@ -42,43 +35,10 @@ class RemoteFilesE2eTest : public QObject {
     return fs::path(downloads_.path().toStdString()) / name;
   }
 
-  bool listingDone() {
-    return QTest::qWaitFor([&] { return f().ListingThread && f().ListingThread->Finished(); },
-                           10000);
-  }
-  bool missionsDone() {
-    return QTest::qWaitFor(
-        [&] {
-          for (TThread* m : f().DownloadMissions)
-            if (m && !m->Finished()) return false;
-          return true;
-        },
-        20000);
-  }
-  QStringList shownNames() {
-    QStringList out;
-    for (int i = 0; i < f().FileList_LV->count(); ++i) out << f().FileList_LV->item(i)->text();
-    out.sort();
-    return out;
-  }
-  // Double-clicks an item as the operator does.
-  bool doubleClick(const QString& name) {
-    const auto found = f().FileList_LV->findItems(name, Qt::MatchExactly);
-    if (found.isEmpty()) return false;
-    QListWidgetItem* item = found.first();
-    f().FileList_LV->scrollToItem(item);
-    const QPoint at = f().FileList_LV->visualItemRect(item).center();
-    QTest::mouseClick(f().FileList_LV->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(f().FileList_LV->viewport(), Qt::LeftButton, {}, at);
-    return true;
-  }
-  bool logIn() {
-    f().IPAddress_Edit->setText("127.0.0.2");
-    if (!win_.click(f().Login_SBtn)) return false;
-    return f().Login_SBtn->text() == "ChangeDev" && listingDone();
-  }
+  bool logIn() { return win_.logIn("127.0.0.2") && win_.listingDone(); }
   bool browseTo100Media() {
-    return doubleClick("DCIM") && listingDone() && doubleClick("100MEDIA") && listingDone();
+    return win_.doubleClick("DCIM") && win_.listingDone() && win_.doubleClick("100MEDIA") &&
+           win_.listingDone();
   }
 
  private slots:
@@ -92,10 +52,7 @@ class RemoteFilesE2eTest : public QObject {
     lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;
     QVERIFY2(lab_->start(&error), error.c_str());
-    win_.create();
-    f().show();
-    f().activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&f()));
+    QVERIFY(win_.showWindow());
     QVERIFY(QTest::qWaitFor([&] { return f().DevSearch_Btn->isEnabled(); }, 10000));
     f().DownloadSavePath_Edit->setText(downloads_.path());
   }
@@ -106,17 +63,11 @@ class RemoteFilesE2eTest : public QObject {
   }
 
   void theAccessCodeUnlocksAndLoginListsTheRoot() {
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &f(), '`');
-    QTest::keyClicks(f().Command_Edit, "qelvomtr");
-    QTest::keyClick(f().Command_Edit, Qt::Key_Return);
-    QVERIFY(f().Pages_PageControl->isTabVisible(f().Tovarin_Page));
+    QVERIFY(win_.unlock());
     QVERIFY(logIn());
-    QTabBar* tabs = f().Pages_PageControl->tabBar();
-    for (int i = 0; i < tabs->count(); ++i)
-      if (tabs->tabText(i) == "Tovarin")
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(i).center());
+    win_.showPage("Tovarin");
     QCOMPARE(f().Pages_PageControl->currentPage(), f().Tovarin_Page);
-    QCOMPARE(shownNames(),
+    QCOMPARE(win_.shownNames(),
              QStringList({"DCIM", "README", "backup.v1", "my clip, 1.mp4", "notes.txt", "record"}));
     QCOMPARE(f().Path_SEdit->text(), QString("/sdcard"));
   }
@@ -126,21 +77,21 @@ class RemoteFilesE2eTest : public QObject {
     QCOMPARE(f().Path_SEdit->text(), QString("/sdcard/DCIM/100MEDIA"));
     QCOMPARE(f().FileList_LV->count(), 15);  // more than one reply
     QVERIFY(win_.click(f().Backdir_Btn));
-    QVERIFY(listingDone());
+    QVERIFY(win_.listingDone());
     QCOMPARE(f().Path_SEdit->text(), QString("/sdcard/DCIM"));
-    QCOMPARE(shownNames(), QStringList({".thumbs", "100MEDIA"}));
+    QCOMPARE(win_.shownNames(), QStringList({".thumbs", "100MEDIA"}));
     QVERIFY(win_.click(f().Backdir_Btn));
-    QVERIFY(listingDone());
+    QVERIFY(win_.listingDone());
     QCOMPARE(f().Path_SEdit->text(), QString("/sdcard"));
     // Dots in the names play no part: Up goes up one level.
-    QVERIFY(doubleClick("backup.v1") && listingDone());
-    QVERIFY(doubleClick("2026-11") && listingDone());
-    QCOMPARE(shownNames(), QStringList({"index", "old clip.mp4"}));
+    QVERIFY(win_.doubleClick("backup.v1") && win_.listingDone());
+    QVERIFY(win_.doubleClick("2026-11") && win_.listingDone());
+    QCOMPARE(win_.shownNames(), QStringList({"index", "old clip.mp4"}));
     QVERIFY(win_.click(f().Backdir_Btn));
-    QVERIFY(listingDone());
+    QVERIFY(win_.listingDone());
     QCOMPARE(f().Path_SEdit->text(), QString("/sdcard/backup.v1"));
     QVERIFY(win_.click(f().Backdir_Btn));
-    QVERIFY(listingDone());
+    QVERIFY(win_.listingDone());
     QCOMPARE(f().Path_SEdit->text(), QString("/sdcard"));
   }
 
@@ -150,8 +101,8 @@ class RemoteFilesE2eTest : public QObject {
     const QStringList names = {"clip0001.mp4", "clip0002.mp4", "CLIP0003.MP4",
                                "pic0001.jpg",  "pic0002.jpg",  "pic0003.jpg",
                                "pic0004.jpg",  "pic0005.jpg",  "pic0006.jpg"};
-    for (const QString& name : names) QVERIFY(doubleClick(name));
-    QVERIFY(missionsDone());
+    for (const QString& name : names) QVERIFY(win_.doubleClick(name));
+    QVERIFY(win_.missionsDone());
     for (const QString& name : names) {
       const std::string n = name.toStdString();
       QVERIFY2(fs::exists(downloaded(n)), n.c_str());
@@ -167,32 +118,32 @@ class RemoteFilesE2eTest : public QObject {
     // Their slots are free again: more, in the same login.
     win_.dialogs.clear();
     for (int i = 7; i <= 11; ++i)
-      QVERIFY(doubleClick(QString("pic%1.jpg").arg(i, 4, 10, QChar('0'))));
-    QVERIFY(missionsDone());
+      QVERIFY(win_.doubleClick(QString("pic%1.jpg").arg(i, 4, 10, QChar('0'))));
+    QVERIFY(win_.missionsDone());
     QVERIFY(!win_.dialogs.texts().contains("Download missions reach limit!"));
     QCOMPARE(readAll(downloaded("pic0011.jpg")), readAll(onDevice("DCIM/100MEDIA/pic0011.jpg")));
   }
 
   void anExistingFileAsksBeforeItIsReplaced() {
     QVERIFY(win_.click(f().Login_SBtn));  // stop-all, then logged in again
-    QVERIFY(listingDone());
+    QVERIFY(win_.listingDone());
     QVERIFY(browseTo100Media());
     std::ofstream(downloaded("pic0001.jpg"), std::ios::binary) << "the operator's own file";
     win_.dialogs.clear();
     win_.dialogs.answers = {false};
-    QVERIFY(doubleClick("pic0001.jpg"));
-    QVERIFY(missionsDone());
+    QVERIFY(win_.doubleClick("pic0001.jpg"));
+    QVERIFY(win_.missionsDone());
     QCOMPARE(readAll(downloaded("pic0001.jpg")), std::string("the operator's own file"));
     QCOMPARE(win_.dialogs.boxes().at(0).title, QString("Download Warning"));
     win_.dialogs.answers = {true};
-    QVERIFY(doubleClick("pic0001.jpg"));
-    QVERIFY(missionsDone());
+    QVERIFY(win_.doubleClick("pic0001.jpg"));
+    QVERIFY(win_.missionsDone());
     QCOMPARE(readAll(downloaded("pic0001.jpg")), readAll(onDevice("DCIM/100MEDIA/pic0001.jpg")));
   }
 
   void closingDuringADownloadWaitsForIt() {
     win_.link.FlowCtrl(1);  // 1 KB/s: the 3 KB picture takes seconds
-    QVERIFY(doubleClick("pic0012.jpg"));
+    QVERIFY(win_.doubleClick("pic0012.jpg"));
     QTest::qWait(500);
     bool running = false;
     for (TThread* m : f().DownloadMissions) running = running || (m && !m->Finished());

@@ -1,60 +1,17 @@
 // A device that answers "still working" for ever must not freeze the
 // window: the real window logs in to it with the real device library, whose
 // call deadline is shortened here, and gets its thread back in time.
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <QtTest>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "app/mainform.h"
 #include "common/ui_thread.h"
 #include "e2e_window.h"
+#include "scripted_tcp_device.h"
 #include "session/discovery.h"
-#include "socket_io.h"
 
 using Clock = std::chrono::steady_clock;
-
-namespace {
-
-// On 127.0.0.20:9001: reads each connection's first frame, then sends
-// keep-alives every 0.1 s until the client hangs up, or 6 s have passed.
-class KeepAliveDevice {
- public:
-  KeepAliveDevice() {
-    listener_ = wire::listenTcp("127.0.0.20", 9001, nullptr);
-    thread_ = std::thread([this] {
-      while (!stop_) {
-        pollfd p{listener_.get(), POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        wire::Fd c(::accept(listener_.get(), nullptr, nullptr));
-        wire::Frame first;
-        if (wire::recvFrame(c.get(), &first, 1000) != wire::Io::Ok) continue;
-        ++requests;
-        const auto end = Clock::now() + std::chrono::seconds(6);
-        while (!stop_ && Clock::now() < end &&
-               wire::sendFrame(c.get(), wire::MsgType::KeepAlive, {}, 1000) == wire::Io::Ok)
-          std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      }
-    });
-  }
-  ~KeepAliveDevice() {
-    stop_ = true;
-    thread_.join();
-  }
-  bool listening() const { return listener_.valid(); }
-  std::atomic<int> requests{0};
-
- private:
-  wire::Fd listener_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-}  // namespace
 
 class RogueDeviceE2eTest : public QObject {
   Q_OBJECT
@@ -75,7 +32,10 @@ class RogueDeviceE2eTest : public QObject {
   void cleanupTestCase() { win_.destroy(); }
 
   void loginToADeviceThatKeepsWorkingGivesTheWindowBack() {
-    KeepAliveDevice rogue;
+    // Sends keep-alives every 0.1 s until the client hangs up.
+    ScriptedTcpDevice rogue([](const ScriptedTcpDevice::Line& line) {
+      line.repeatUntilClosed(wire::MsgType::KeepAlive);
+    });
     QVERIFY(rogue.listening());
     f().IPAddress_Edit->setText("127.0.0.20");
     QVERIFY(f().Login_SBtn->isVisible() && f().Login_SBtn->isEnabled());

@@ -11,20 +11,14 @@
 #include <numeric>
 
 #include "common/ui_thread.h"
-#include "device_lab.h"
 #include "drill_support.h"
-#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
-#include "update_server.h"
-#include "updateservice/web_fetch.h"
 
 namespace fs = std::filesystem;
 using namespace drill;
 
 namespace {
 
-constexpr const char* kCamera = "127.0.0.2";  // 47RKT, firmware 2010
-const fs::path kServed = fs::path(TOVARIN_WORLD_SOURCE) / "updateserver";
 const QString kServerFailed = "Connect to Updateserver failed : code : ";
 
 // A fresh authority and a server certificate for names, in folder.
@@ -41,58 +35,36 @@ class SecureUpdateE2eTest : public QObject {
 
   QTemporaryDir work_;
   fs::path lab_ca_;
-  std::unique_ptr<devsim::DeviceLab> lab_;
-  std::unique_ptr<devsim::UpdateServer> server_;
+  UpdateLab lab_;
   DrillWindow win_;
 
   TMainForm& f() { return win_.f(); }
-  devsim::Device& camera() { return *lab_->device("CAM0001A"); }
+  devsim::Device& camera() { return lab_.camera(); }
   QString patchFolder() { return work_.filePath("patches"); }
 
   // Serves the sample world (over HTTPS with the folder's certificate when
   // one is given), opens the window on it with a client that trusts
   // caFile, and logs in.
   bool serveAndLogIn(const fs::path& certificates, const std::string& caFile) {
-    server_ = std::make_unique<devsim::UpdateServer>(kServed.string(), "127.0.0.1", 0);
-    if (!certificates.empty())
-      server_->useTls((certificates / "server.pem").string(),
-                      (certificates / "server.key").string());
     std::string error;
-    if (!server_->start(&error)) {
+    if (!lab_.startServer(&error, certificates)) {
       qWarning("%s", error.c_str());
       return false;
     }
     win_.http = CurlHttpClient(HttpLimits{2000, 1500}, caFile);
-    win_.updateServer = (certificates.empty() ? QString() : QString("https://")) +
-                        QString("127.0.0.1:%1").arg(server_->port());
+    win_.updateServer = lab_.serverAddress();
     if (!win_.showWindow()) return false;
     f().PatchSavePath_Edit->setText(patchFolder());
-    return win_.logIn(kCamera);
-  }
-  bool checkForUpdate() {
-    if (!QTest::qWaitFor([] { return !webFetchRunning(); }, 20000)) return false;
-    server_->clearRequestLog();
-    win_.dialogs.clear();
-    return win_.click(f().CheckForUpdate_Btn) &&
-           QTest::qWaitFor([&] { return !f().UpdateCheckActive; }, 30000);
-  }
-  bool runEnded() {
-    return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
-        30000);
-  }
-  QString lastBox() {
-    const QStringList texts = win_.dialogs.texts();
-    return texts.isEmpty() ? QString() : texts.last();
+    return win_.logIn(UpdateLab::kCamera);
   }
   void cameraGot2011() {
-    QVERIFY(runEnded());
+    QVERIFY(win_.runEnded());
     QVERIFY(win_.dialogs.texts().contains("Device reboot!"));
     win_.destroy();
-    QVERIFY(lab_->waitOnline("CAM0001A", std::chrono::seconds(5)));
+    QVERIFY(lab_.lab->waitOnline("CAM0001A", std::chrono::seconds(5)));
     QCOMPARE(camera().status().version, 2011);
     QCOMPARE(readAll(fs::path(camera().mtd()) / "app.bin"),
-             readAll(kServed / "IPC" / "47RKT" / "app.bin.patch"));
+             readAll(UpdateLab::kServed / "IPC" / "47RKT" / "app.bin.patch"));
   }
   void nothingWasSent() {
     QVERIFY(!f().updateRunActive());
@@ -112,29 +84,22 @@ class SecureUpdateE2eTest : public QObject {
   }
 
   void init() {
-    devsim::LabConfig config;
-    config.devices = {LabCamera{"CAM0001A", kCamera}.config(work_.filePath("t").toStdString())};
-    config.rebootSeconds = 0.3;
-    lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;
-    QVERIFY2(lab_->start(&error), error.c_str());
+    QVERIFY2(lab_.startLab(work_.filePath("t").toStdString(), &error), error.c_str());
   }
 
   void cleanup() {
     if (win_.form) {
-      QVERIFY(runEnded());
+      QVERIFY(win_.runEnded());
       win_.destroy();
     }
-    if (server_) server_->stop();
-    server_.reset();
-    lab_->stop();
-    lab_.reset();
+    lab_.stop();
     QDir(patchFolder()).removeRecursively();
   }
 
   void httpsUpdateWithTheTrustedAuthority() {
     QVERIFY(serveAndLogIn(lab_ca_, (lab_ca_ / "ca.pem").string()));
-    QVERIFY(checkForUpdate());
+    QVERIFY(win_.checkForUpdate(*lab_.server));
     cameraGot2011();
   }
 
@@ -153,24 +118,24 @@ class SecureUpdateE2eTest : public QObject {
     QFETCH(QString, reason);
     const fs::path ca = fs::path(work_.filePath(authority).toStdString());
     QVERIFY(serveAndLogIn(ca, trusted ? (ca / "ca.pem").string() : ""));
-    QVERIFY(checkForUpdate());
-    QCOMPARE(lastBox(), kServerFailed + reason);
+    QVERIFY(win_.checkForUpdate(*lab_.server));
+    QCOMPARE(win_.lastBox(), kServerFailed + reason);
     nothingWasSent();
   }
 
   void downloadCutAtHalfResumesAndCompletes() {
     QVERIFY(serveAndLogIn({}, ""));
-    server_->cutFilesOnceAtHalf(true);
+    lab_.server->cutFilesOnceAtHalf(true);
     {
       std::lock_guard lock(win_.sleeper.mutex_);
       win_.sleeper.sleeps.clear();
     }
-    QVERIFY(checkForUpdate());
+    QVERIFY(win_.checkForUpdate(*lab_.server));
     // Each file: the cut request, then the rest after a one-second pause.
     const std::vector<std::string> expected = {
         "/IPC/47RKT/versionlist_new.txt", "/IPC/47RKT/app.bin.patch", "/IPC/47RKT/app.bin.patch",
         "/IPC/47RKT/version.ini.patch", "/IPC/47RKT/version.ini.patch"};
-    QCOMPARE(server_->requestedPaths(), expected);
+    QCOMPARE(lab_.server->requestedPaths(), expected);
     {
       std::lock_guard lock(win_.sleeper.mutex_);
       QCOMPARE(std::accumulate(win_.sleeper.sleeps.begin(), win_.sleeper.sleeps.end(), 0), 2000);

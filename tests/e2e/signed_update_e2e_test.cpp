@@ -15,19 +15,14 @@
 
 #include "app/mainform.h"
 #include "common/ui_thread.h"
-#include "device_lab.h"
 #include "e2e_window.h"
-#include "firmware/update_run_worker.h"
 #include "lab_camera.h"
 #include "lab_signatures.h"
-#include "update_server.h"
-#include "updateservice/web_fetch.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCamera = "127.0.0.2";  // 47RKT, firmware 2010
 const fs::path kWorld = TOVARIN_WORLD_SOURCE;
 const QString kRefusedCatalogue =
     "Connect to Updateserver failed : code : HTTP/1.1 200 OK (catalogue not signed by a trusted "
@@ -39,12 +34,11 @@ class SignedUpdateE2eTest : public QObject {
   Q_OBJECT
 
   QTemporaryDir work_;
-  std::unique_ptr<devsim::DeviceLab> lab_;
-  std::unique_ptr<devsim::UpdateServer> server_;
+  UpdateLab lab_;
   E2eWindow win_;
 
   TMainForm& f() { return *win_.form; }
-  std::int32_t cameraVersion() { return lab_->device("CAM0001A")->status().version; }
+  std::int32_t cameraVersion() { return lab_.camera().status().version; }
 
   void serveSignatures(const std::string& mode) {
     devsim::UpdateServer::Signer signer;
@@ -52,7 +46,7 @@ class SignedUpdateE2eTest : public QObject {
     QVERIFY2(
         devsim::labSigner(mode, (kWorld / "lab-key/tovarin-lab.key").string(), &signer, &error),
         error.c_str());
-    server_->signFilesWith(signer);
+    lab_.server->signFilesWith(signer);
   }
 
   // A window whose program folder trusts the lab's key (or none).
@@ -68,25 +62,12 @@ class SignedUpdateE2eTest : public QObject {
     win_.dialogs.clear();
   }
 
-  bool login() {
-    if (!f().loginPanelOpen() && !win_.click(f().PanelSpreader_Btn)) return false;
-    f().IPAddress_Edit->setText(kCamera);
-    f().Login_SBtn->click();
-    return f().Login_SBtn->text() == "ChangeDev" && !f().loginPanelOpen();
-  }
-
-  bool runEnded() {
-    return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
-        30000);
-  }
+  bool login() { return win_.logIn(UpdateLab::kCamera); }
 
   void checkForUpdate() {
     f().PatchSavePath_Edit->setText(work_.filePath("patches"));
-    QVERIFY(QTest::qWaitFor([] { return !webFetchRunning(); }, 20000));
-    f().CheckForUpdate_Btn->click();
-    QVERIFY(QTest::qWaitFor([&] { return !f().UpdateCheckActive; }, 30000));
-    QVERIFY(runEnded());
+    QVERIFY(win_.checkForUpdate(*lab_.server));
+    QVERIFY(win_.runEnded());
   }
 
   QString tip() { return f().FirmwareWpdateTip_Label->text(); }
@@ -98,25 +79,17 @@ class SignedUpdateE2eTest : public QObject {
   }
 
   void init() {
-    devsim::LabConfig config;
-    config.devices = {LabCamera{"CAM0001A", kCamera}.config(work_.filePath("t").toStdString())};
-    config.rebootSeconds = 0.3;
-    lab_ = std::make_unique<devsim::DeviceLab>(config);
     std::string error;
-    QVERIFY2(lab_->start(&error), error.c_str());
-    server_ =
-        std::make_unique<devsim::UpdateServer>((kWorld / "updateserver").string(), "127.0.0.1", 0);
-    QVERIFY2(server_->start(&error), error.c_str());
+    QVERIFY2(lab_.startLab(work_.filePath("t").toStdString(), &error), error.c_str());
+    QVERIFY2(lab_.startServer(&error), error.c_str());
     serveSignatures("lab");
-    win_.updateServer = QString("127.0.0.1:%1").arg(server_->port());
+    win_.updateServer = lab_.serverAddress();
   }
 
   void cleanup() {
-    QVERIFY(runEnded());
+    QVERIFY(win_.runEnded());
     win_.destroy();
-    server_->stop();
-    lab_->stop();
-    lab_.reset();
+    lab_.stop();
   }
 
   void signedOnlineUpdateReachesTheCamera() {
@@ -145,7 +118,7 @@ class SignedUpdateE2eTest : public QObject {
     QFETCH(bool, alterFiles);
     QFETCH(QString, reason);
     serveSignatures(mode.toStdString());
-    server_->corruptFiles(alterFiles);
+    lab_.server->corruptFiles(alterFiles);
     openWindow(true);
     QVERIFY(login());
     checkForUpdate();
@@ -185,7 +158,7 @@ class SignedUpdateE2eTest : public QObject {
     }
     win_.dialogs.answers.push_back(true);
     QVERIFY(win_.click(f().FirmwareUpdate_Btn));
-    QVERIFY(runEnded());
+    QVERIFY(win_.runEnded());
     QVERIFY2(tip().contains("(47RKT2011.patch: signature does not match)"), qPrintable(tip()));
     QCOMPARE(cameraVersion(), 2010);
   }

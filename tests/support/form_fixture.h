@@ -70,11 +70,34 @@ struct FormFixture {
         QFile::copy(from.filePath(name), exeDir.filePath(sub + "/" + name));
     }
   }
+  // Searches the window has finished ("search finished!" under the list).
+  int searchesFinished = 0;
+
   // Creates the window (FormCreate runs); show() also runs FormShow.
-  TMainForm& create() {
+  TMainForm& create() { return create(services()); }
+  // The same on services changed from services().
+  TMainForm& create(const AppServices& s) {
     initUiThread();
-    form = std::make_unique<TMainForm>(services());
+    form.reset();
+    form = std::make_unique<TMainForm>(s);
+    searchesFinished = 0;
+    QObject::connect(
+        form->DevSearchMessageEdit_Edit, &QLineEdit::textChanged, form.get(),
+        [this](const QString& text) { searchesFinished += text == "search finished!"; });
     return *form;
+  }
+  // Creates the window, shows it and waits until it is the active one, as
+  // keyboard tests need.
+  [[nodiscard]] bool showActive() {
+    create();
+    form->show();
+    form->activateWindow();
+    return QTest::qWaitForWindowActive(form.get());
+  }
+  // Where a key goes: the widget with the focus, or else the window.
+  QWidget* focused() {
+    QWidget* w = QApplication::focusWidget();
+    return w ? w : form.get();
   }
   ~FormFixture() {
     // A search worker may still be using the window and the scripted link.

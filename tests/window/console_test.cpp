@@ -19,10 +19,7 @@ class ConsoleTest : public QObject {
   FormFixture* fx = nullptr;
   TMainForm* f = nullptr;
 
-  QWidget* focused() {
-    QWidget* w = QApplication::focusWidget();
-    return w ? w : f;
-  }
+  QWidget* focused() { return fx->focused(); }
   void type(const QString& command) {
     QTest::keyClicks(f->Command_Edit, command);
     QTest::keyClick(f->Command_Edit, Qt::Key_Return);
@@ -31,10 +28,8 @@ class ConsoleTest : public QObject {
  private slots:
   void init() {
     fx = new FormFixture;
-    f = &fx->create();
-    f->show();
-    f->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(f));
+    QVERIFY(fx->showActive());
+    f = fx->form.get();
   }
   void cleanup() { delete fx; }
 
@@ -114,6 +109,12 @@ class ConsoleTest : public QObject {
     QTest::keyClicks(focused(), "b");
     QCOMPARE(f->Password_Edit->text(), QString("a`"));
     QCOMPARE(f->Command_Edit->text(), QString("b"));
+    // From a button a plain backtick opens it.
+    QTest::keyClick(focused(), '`');
+    QVERIFY(!f->Command_Edit->isVisible());
+    f->TutorShow_Btn->setFocus();
+    QTest::keyClick(f->TutorShow_Btn, '`');
+    QVERIFY(f->Command_Edit->isVisible());
   }
 
   void hidingTheConsoleGivesTheFocusBack() {

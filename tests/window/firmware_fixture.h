@@ -43,9 +43,6 @@ struct FirmwareFixture : FormFixture {
     s.UpdatePending = 0;
     s.BacktrackAvailable = 0;
     f = &create();
-    QObject::connect(
-        f->DevSearchMessageEdit_Edit, &QLineEdit::textChanged, f,
-        [this](const QString& text) { searchesFinished += text == "search finished!"; });
   }
   ~FirmwareFixture() {
     // Neither a run nor the search that a reboot starts may outlive the
@@ -87,5 +84,14 @@ struct FirmwareFixture : FormFixture {
       return searchesFinished >= reboots && f->DevSearchMessageEdit_Edit->text().isEmpty();
     });
   }
-  int searchesFinished = 0;
+  // A window that runs 47RKT firmware 2010 and packs updates in dir/patches.
+  void onlineFrom2010() {
+    f->TargetHarward_Val->setText("47RKT");
+    f->TargetVersion_Val->setText("2010");
+    f->PatchSavePath_Edit->setText(dir.filePath("patches"));
+  }
+  // The update check (not the run it may start) has ended.
+  bool checkEnded() {
+    return waitUntil([&] { return !f->UpdateCheckActive; }, 10000);
+  }
 };

@@ -13,10 +13,7 @@ class KeyboardTest : public QObject {
   FormFixture* fx = nullptr;
   TMainForm* f = nullptr;
 
-  QWidget* focused() {
-    QWidget* w = QApplication::focusWidget();
-    return w ? w : f;
-  }
+  QWidget* focused() { return fx->focused(); }
   void unlock() {
     QTest::keyClick(focused(), Qt::Key_QuoteLeft, Qt::ControlModifier);
     f->Command_Edit->clear();
@@ -28,10 +25,8 @@ class KeyboardTest : public QObject {
  private slots:
   void init() {
     fx = new FormFixture;
-    f = &fx->create();
-    f->show();
-    f->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(f));
+    QVERIFY(fx->showActive());
+    f = fx->form.get();
   }
   void cleanup() { delete fx; }
   // The skin draws the focus ring.
@@ -75,23 +70,6 @@ class KeyboardTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), f->UserName_Edit);
     QCOMPARE(f->UserName_Edit->text(), QString("admin"));  // nothing typed by the shortcut
     QVERIFY(f->Command_Edit->toolTip().contains("Ctrl+`"));
-  }
-
-  void aBacktickInAFieldIsTextAndOpensTheConsoleElsewhere() {
-    f->Password_Edit->setFocus();
-    QTest::keyClicks(f->Password_Edit, "a`b");
-    QCOMPARE(f->Password_Edit->text(), QString("a`b"));
-    QVERIFY(!f->Command_Edit->isVisible());
-    f->TutorShow_Btn->setFocus();
-    QTest::keyClick(f->TutorShow_Btn, '`');
-    QVERIFY(f->Command_Edit->isVisible());
-  }
-
-  void theAccessCodeStaysOutOfTheHistory() {
-    unlock();
-    QVERIFY(f->PanelSpreader_Btn->isEnabled());
-    QVERIFY(!f->CommandHistory_Memo->toPlainText().contains("qelvomtr"));
-    QVERIFY(f->CommandHistory_Memo->toPlainText().contains("technicist permission get!"));
   }
 
   void thePasswordIsMaskedUntilShown() {

@@ -38,9 +38,7 @@ struct OnlineFixture : FirmwareFixture {
   GaugeSample sample;
 
   OnlineFixture() {
-    f->TargetHarward_Val->setText("47RKT");
-    f->TargetVersion_Val->setText("2010");
-    f->PatchSavePath_Edit->setText(dir.filePath("patches"));
+    onlineFrom2010();
     work = dir.filePath("patches/autotmp");
     // The check's worker downloads: the page is read on the window's thread.
     http.onProgress = [this] {
@@ -50,9 +48,6 @@ struct OnlineFixture : FirmwareFixture {
                   g->maximum()};
       });
     };
-  }
-  bool checkEnded() {
-    return waitUntil([&] { return !f->UpdateCheckActive; }, 10000);
   }
 };
 
@@ -72,15 +67,8 @@ struct SlowServerFixture : FirmwareFixture {
     AppServices s = services();
     s.http = &curl;
     s.updateServer = QString::fromStdString(server.host());
-    form.reset();
-    form = std::make_unique<TMainForm>(s);
-    f = form.get();
-    QObject::connect(
-        f->DevSearchMessageEdit_Edit, &QLineEdit::textChanged, f,
-        [this](const QString& text) { searchesFinished += text == "search finished!"; });
-    f->TargetHarward_Val->setText("47RKT");
-    f->TargetVersion_Val->setText("2010");
-    f->PatchSavePath_Edit->setText(dir.filePath("patches"));
+    f = &create(s);
+    onlineFrom2010();
     work = dir.filePath("patches/autotmp");
   }
   // The window goes before this client: it still talks to it on its way out.
@@ -90,9 +78,6 @@ struct SlowServerFixture : FirmwareFixture {
     form.reset();
   }
   TTextGauge* gauge() { return f->PatchDownloadProcess_Gauge; }
-  bool checkEnded() {
-    return waitUntil([&] { return !f->UpdateCheckActive; }, 10000);
-  }
 };
 
 }  // namespace

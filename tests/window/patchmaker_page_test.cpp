@@ -49,11 +49,9 @@ class PatchMakerPageTest : public QObject {
  private slots:
   void init() {
     fx = std::make_unique<FormFixture>();
-    f = &fx->create();
+    QVERIFY(fx->showActive());
+    f = fx->form.get();
     f->PatchSavePath_Edit->setText(dir.path());
-    f->show();
-    f->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(f));
   }
   void cleanup() { fx.reset(); }
 

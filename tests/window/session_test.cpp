@@ -379,6 +379,7 @@ class SessionTest : public QObject {
                               refused(KESTRUM_LOGIN_WRONG_PASSWORD)};
     f.Login_SBtnClick();
     for (QPushButton* b : buttons) QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    QCOMPARE(f.Login_SBtn->text(), QString("ChangeDev"));  // the next press still changes
     fx.device.connectResults = {-1};
     f.Login_SBtnClick();
     for (QPushButton* b : buttons) QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
