@@ -8,6 +8,7 @@
 #include <deque>
 #include <fstream>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "app/file_helpers.h"
@@ -441,10 +442,11 @@ class RemoteFilesTest : public QObject {
     };
     fx.device.onRecvFile = [](const char* path, int32_t, uint16_t, int32_t*) {
       if (QString(path).contains("drop")) return -1;
+      if (QString(path).contains("throw")) throw std::runtime_error("disk gone");
       std::ofstream(path, std::ios::binary) << "data";
       return 0;
     };
-    for (const char* name : {"drop.mp4", "a.mp4", "dir.mp4", "bad.mp4"})
+    for (const char* name : {"drop.mp4", "a.mp4", "dir.mp4", "bad.mp4", "throw.mp4"})
       f.FileListAddItemByName(name, "", '2');
     QDir(downloads.path()).mkdir("dir.mp4");
     const QString gone = downloads.filePath("gone");
@@ -459,6 +461,9 @@ class RemoteFilesTest : public QObject {
                   "dir.mp4: a folder of that name is in the way in the download folder."},
              Case{downloads.path(), "bad.mp4",
                   "bad.mp4: the MD5 check failed; the file was not kept."},
+             // A mission that breaks on an error still ends, and says so.
+             Case{downloads.path(), "throw.mp4",
+                  "throw.mp4: the file could not be written into the download folder."},
          }) {
       f.DownloadSavePath_Edit->setText(c.folder);
       open(f, c.file);
@@ -467,7 +472,7 @@ class RemoteFilesTest : public QObject {
       fx.dialogs.clear();
     }
     // Only the fault of the device and the digest reached the device.
-    QCOMPARE(fx.device.searchDirCalls().size(), size_t(2));
+    QCOMPARE(fx.device.searchDirCalls().size(), size_t(3));
     // The file whose digest did not match is nowhere, under no name.
     QCOMPARE(QDir(downloads.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QVERIFY(!QFile::exists("/a.mp4"));
