@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/control_builders.h"
 #include "app/control_helpers.h"
 #include "app/controls.h"
+#include "firmware/firmware_window.h"
 
 void buildFirmwarePageControls(TMainForm& f) {
   QWidget* page = f.FirmwareUpdate_Page;

@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QStyleOptionFrame>
 
-#include "app/control_builders.h"
 #include "app/control_helpers.h"
 #include "app/controls.h"
+#include "patchmaker/patchmaker_window.h"
 
 namespace {
 

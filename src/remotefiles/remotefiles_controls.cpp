@@ -7,9 +7,9 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include "app/control_builders.h"
 #include "app/control_helpers.h"
 #include "app/controls.h"
+#include "remotefiles/remotefiles_window.h"
 
 namespace {
 

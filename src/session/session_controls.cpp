@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "app/control_builders.h"
 #include "app/control_helpers.h"
 #include "app/controls.h"
+#include "session/session_window.h"
 
 void buildLoginPanelControls(TMainForm& f) {
   auto* panel =

@@ -14,25 +14,23 @@
 #include <cstring>
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/control_builders.h"
 #include "app/controls.h"
 #include "app/mainform.h"
 #include "app/notice_texts.h"
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
-#include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
+#include "firmware/firmware_window.h"
 #include "session/device_list.h"
 #include "session/device_login.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
 #include "session/search_ranges.h"
 #include "session/search_worker.h"
-#include "session/session_page.h"
+#include "session/session_window.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
-#include "signing/signing_page.h"
+#include "signing/signing_window.h"
 
 namespace {
 
@@ -68,7 +66,7 @@ void TMainForm::Login_SBtnClick() {
     FirmwareWpdateTip_Label->show();
     // Neither the patch nor what the tip said belongs to the next device.
     Patch2Send_LV->clear();
-    showFirmwareTip(this, msgText(MsgList::FWTipLabel, 0));
+    showFirmwareTip(*this, msgText(MsgList::FWTipLabel, 0));
     FileList_LV->clear();
     PatchMessage_Memo->clear();
   }
@@ -177,16 +175,23 @@ void TMainForm::RebootDevice() {
 
 namespace {
 
-// The search's view of the login panel: each call goes to the page function
-// of the same name, which skips a window that has gone.
-class FormSearchPage final : public SearchPage {
+// The login panel as the device search sees it.
+class WindowSearchPage final : public SearchPage, WindowPage {
  public:
-  explicit FormSearchPage(TMainForm& form) : form_(&form) {}
-  void showSearchRunning() override { ::showSearchRunning(form_); }
-  void showSearchResult() override { ::showSearchResult(form_); }
+  using WindowPage::WindowPage;
 
- private:
-  TMainForm* form_;
+  void showSearchRunning() override {
+    TMainForm* f = window();
+    if (!f) return;
+    f->DevSearch_Btn->setEnabled(false);
+    f->DevSearch_Btn->setText(f->msgText(MsgList::DevSearch, 1));
+    // The list stays as it is until the search ends: a node must not move or
+    // vanish under a pointer about to double-click it.
+  }
+  // The window lists the result on the notice.
+  void showSearchResult() override {
+    if (TMainForm* f = window()) postSearchNotice(*f, notice::kSearchFinished);
+  }
 };
 
 }  // namespace
@@ -205,7 +210,7 @@ void TMainForm::SearchDevices(const QString& oneOffRanges) {
       checkSearchRanges({ranges.configured, oneOff, probeCurrent ? current : std::string()});
   // Shown with the result; the good entries run all the same.
   ranges.refused = std::move(checked.refused);
-  startDeviceSearch(std::make_unique<FormSearchPage>(*this), state(), device(),
+  startDeviceSearch(std::make_unique<WindowSearchPage>(*this), state().searchResult, device(),
                     std::move(checked.accepted));
 }
 
@@ -222,19 +227,6 @@ void TMainForm::ConsoleRangeSearch(const QString& ranges) {
       "searching the local network" +
       (checked.accepted.empty() ? QString() : " and " + QString::fromStdString(checked.accepted)));
   SearchDevices(ranges);
-}
-
-void showSearchRunning(TMainForm* form) {
-  if (MainForm != form) return;
-  form->DevSearch_Btn->setEnabled(false);
-  form->DevSearch_Btn->setText(form->msgText(MsgList::DevSearch, 1));
-  // The list stays as it is until the search ends: a node must not move or
-  // vanish under a pointer about to double-click it.
-}
-
-void showSearchResult(TMainForm* form) {
-  if (MainForm != form) return;
-  postSearchNotice(*form, notice::kSearchFinished);
 }
 
 namespace {
@@ -342,14 +334,13 @@ void showDeviceListNotice(TMainForm& f) {
 
 }  // namespace
 
-void showDeviceListMarks(TMainForm* form) {
-  if (MainForm != form) return;
-  const std::size_t shown = std::min<std::size_t>(form->DevList_TreeView->topLevelItemCount(),
-                                                  form->state().deviceList.size());
+void showDeviceListMarks(TMainForm& f) {
+  const std::size_t shown =
+      std::min<std::size_t>(f.DevList_TreeView->topLevelItemCount(), f.state().deviceList.size());
   for (std::size_t i = 0; i < shown; ++i)
-    showListedDevice(*form, form->DevList_TreeView->topLevelItem(static_cast<int>(i)), i);
-  showDeviceListNotice(*form);
-  showDeviceListTitle(*form);
+    showListedDevice(f, f.DevList_TreeView->topLevelItem(static_cast<int>(i)), i);
+  showDeviceListNotice(f);
+  showDeviceListTitle(f);
 }
 
 void TMainForm::FillDeviceList() {
@@ -363,7 +354,7 @@ void TMainForm::FillDeviceList() {
   for (std::size_t i = kept; i < list.size(); ++i) nodes.append(new QTreeWidgetItem());
   DevList_TreeView->addTopLevelItems(nodes);
   state().searchRanges.searched = true;
-  showDeviceListMarks(this);
+  showDeviceListMarks(*this);
   DevSearch_Btn->setEnabled(true);
   DevSearch_Btn->setText(msgText(MsgList::DevSearch, 0));
 }

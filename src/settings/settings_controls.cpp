@@ -4,9 +4,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include "app/control_builders.h"
 #include "app/control_helpers.h"
 #include "app/controls.h"
+#include "settings/settings_window.h"
 
 void buildOptionsPageControls(TMainForm& f) {
   auto* scroll = build::panel(f, f.Options_Page, "OptionScrollPanel_Panel", -1, -1, 642, 458);

@@ -69,7 +69,9 @@ class DeviceFaultDrills : public QObject {
   }
   bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
+        [&] {
+          return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state.updateRun) == 0;
+        },
         30000);
   }
   // The firmware page as it is after a login to a device without a pending

@@ -53,7 +53,9 @@ class OnlineUpdateE2eTest : public QObject {
 
   bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
+        [&] {
+          return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state.updateRun) == 0;
+        },
         30000);
   }
 

@@ -72,8 +72,8 @@ class PatchMakerE2eTest : public QObject {
 
   void cleanupTestCase() {
     QVERIFY(QTest::qWaitFor([&] { return !f().updateRunActive(); }, 30000));
-    QVERIFY(
-        QTest::qWaitFor([this] { return firmwareRunsHoldingConnection(win_.state) == 0; }, 30000));
+    QVERIFY(QTest::qWaitFor(
+        [this] { return firmwareRunsHoldingConnection(win_.state.updateRun) == 0; }, 30000));
     win_.destroy();
     lab_->stop();
   }

@@ -77,7 +77,9 @@ class SignedUpdateE2eTest : public QObject {
 
   bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
+        [&] {
+          return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state.updateRun) == 0;
+        },
         30000);
   }
 

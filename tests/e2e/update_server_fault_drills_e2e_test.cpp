@@ -46,7 +46,9 @@ class UpdateServerFaultDrills : public QObject {
 
   bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state) == 0; },
+        [&] {
+          return !f().updateRunActive() && firmwareRunsHoldingConnection(win_.state.updateRun) == 0;
+        },
         30000);
   }
   // Presses CheckForUpdate once the login's own fetches have ended, so that
@@ -169,8 +171,8 @@ class UpdateServerFaultDrills : public QObject {
     // The cut file is asked for three more times (for the rest of it), then
     // given up.
     const std::string file = "/IPC/47RKT/app.bin.patch";
-    QCOMPARE(server_->requestedPaths(), (std::vector<std::string>{"/IPC/47RKT/versionlist_new.txt",
-                                                                  file, file, file, file}));
+    QCOMPARE(server_->requestedPaths(),
+             (std::vector<std::string>{"/IPC/47RKT/versionlist_new.txt", file, file, file, file}));
     nothingWasSent();
     aRetryGoesThrough();
   }
@@ -208,7 +210,7 @@ class UpdateServerFaultDrills : public QObject {
     win_.dialogs.answers = {true};
     QVERIFY(f().close());
     QVERIFY(!f().updateRunActive());
-    QCOMPARE(firmwareRunsHoldingConnection(win_.state), 0);
+    QCOMPARE(firmwareRunsHoldingConnection(win_.state.updateRun), 0);
     QCOMPARE(win_.dialogs.boxes().at(0).title, QString("Warning"));
 
     // The work folder is emptied, the packed patch gone, nothing sent.

@@ -55,13 +55,14 @@ struct UpdateRunTest : ::testing::Test {
                                const QString& folder = {}) {
     std::vector<std::string> calls;
     state.updateRun.active = true;
-    firmwareRunStarted(state);
-    TFWUpdateThread worker(std::make_unique<RecordingPage>(calls, patchPath, folder), state, link,
-                           origin);
+    firmwareRunStarted(state.updateRun);
+    TFWUpdateThread worker(std::make_unique<RecordingPage>(calls, patchPath, folder),
+                           {state.updateRun, state.session, state.messages, state.trustedKeys},
+                           link, origin);
     worker.Start();
     worker.WaitFor();
     EXPECT_FALSE(state.updateRun.active);
-    EXPECT_EQ(firmwareRunsHoldingConnection(state), 0);
+    EXPECT_EQ(firmwareRunsHoldingConnection(state.updateRun), 0);
     return calls;
   }
   std::string msg(MsgList list, int index) {

@@ -174,7 +174,7 @@ class RemoteFilesTest : public QObject {
     QCOMPARE(dirs.back().code, 2);
     QCOMPARE(dirs.back().path, std::string("odd"));
     QCOMPARE(f.Path_SEdit->text(), QString("/sdcard/odd"));
-    QCOMPARE(f.CurrentRelPath, std::string("odd"));
+    QCOMPARE(f.state().files.currentRelPath, std::string("odd"));
     QCOMPARE(fullPathOf(f.FileList_LV->item(0)), QString("/sdcard/odd/my clip, 1.mp4"));
   }
 
@@ -231,7 +231,7 @@ class RemoteFilesTest : public QObject {
     QCOMPARE(fx.device.searchDirCalls().back().path, std::string());
     QCOMPARE(fx.device.searchDirCalls().back().code, 1);
     QCOMPARE(f.Path_SEdit->text(), QString("/sdcard"));
-    QCOMPARE(f.CurrentRelPath, std::string());
+    QCOMPARE(f.state().files.currentRelPath, std::string());
     const auto calls = fx.device.searchDirCalls().size();
     f.Backdir_BtnClick();  // the root has no parent
     QCOMPARE(fx.device.searchDirCalls().size(), calls);
@@ -289,7 +289,7 @@ class RemoteFilesTest : public QObject {
     f.FileListAddItemByName(std::string(200, 'd'), std::string(100, 'p'), '1');
     open(f, QString(200, 'd'));
     QVERIFY(fx.device.searchDirCalls().empty());
-    QVERIFY(f.CurrentRelPath.empty());
+    QVERIFY(f.state().files.currentRelPath.empty());
     QCOMPARE(fx.dialogs.boxes().size(), size_t(1));
   }
 
@@ -339,7 +339,7 @@ class RemoteFilesTest : public QObject {
     open(f, "g.avi");  // the tenth: the nine have ended, so their slots are free
     QVERIFY(waitMissionsDone(f));
     QVERIFY(!fx.dialogs.texts().contains("Download missions reach limit!"));
-    QCOMPARE(f.CurrentRelPath, std::string("DCIM/g.avi"));
+    QCOMPARE(f.state().files.currentRelPath, std::string("DCIM/g.avi"));
     std::map<std::string, int32_t> codes;
     for (const auto& call : fx.device.searchDirCalls()) codes[call.path] = call.code;
     QCOMPARE(codes.size(), size_t(10));
