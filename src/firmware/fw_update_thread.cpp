@@ -47,8 +47,13 @@ void TFWUpdateThread::Execute() {
 }
 
 void TFWUpdateThread::ShowFailure(const std::string&) {
-  showFailure(fwmsg::kTipUpdateFailed);
-  if (!endStepTaken_) endStep();
+  if (!endStepTaken_) {
+    showFailure(fwmsg::kTipUpdateFailed);
+    endStep();
+    return;
+  }
+  // The end step itself broke off: the run is over all the same.
+  onPage([this](UpdatePage&) { state_.run.active = false; });
 }
 
 void TFWUpdateThread::sendPatch() {

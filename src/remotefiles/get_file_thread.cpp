@@ -56,6 +56,7 @@ void TGetFileThread::Execute() {
 }
 
 void TGetFileThread::ShowFailure(const std::string&) {
+  if (ended_) return;  // its end was reported already
   MissionResult result;
   result.end = MissionEnd::Failed;
   result.reason = FailReason::LocalWriteFailed;
