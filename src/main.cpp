@@ -13,7 +13,7 @@
 #include "app/skin.h"
 #include "common/ui_thread.h"
 #include "settings/folders_report.h"
-#include "signing/signing_page.h"
+#include "signing/signing_window.h"
 #include "tutorial/tutor_form.h"
 #include "updateservice/server_address.h"
 

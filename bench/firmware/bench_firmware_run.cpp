@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   auto wholeRun = [&] {
     form.FirmwareUpdate_BtnClick(form.FirmwareUpdate_Btn);
     waitOnUiThread([&] {
-      return !form.updateRunActive() && firmwareRunsHoldingConnection(form.state()) == 0;
+      return !form.updateRunActive() && firmwareRunsHoldingConnection(form.state().updateRun) == 0;
     });
   };
   auto bareSend = [&] {

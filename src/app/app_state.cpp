@@ -11,6 +11,9 @@ void AppState::reset() {
   updateRun.address.clear();
   rebootCheck = RebootCheckState{};
   trustedKeys = TrustedKeys{};
+  files = RemoteFilesState{};
+  settings = SettingsState{};
+  web = WebMessagesState{};
   // updateRun.holdingConnection is left alone: it counts live workers, each
   // of which takes its count back when it ends.
 }

@@ -1,6 +1,8 @@
 // AppState: everything the program keeps between one event and the next
 // that is not a control: the device session, the chosen device, the latest
-// search result, the message lists and the update run's bookkeeping. The
+// search result, the message lists, the update run's bookkeeping and what
+// the pages keep (the file page's place, the settings applied and the
+// language chosen, the web messages). The
 // program creates one beside its services (ProgramServices) and hands it to
 // the window through AppServices; the window and its workers reach it from
 // the form (TMainForm::state()). reset() puts it back to how the program
@@ -11,34 +13,18 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
-#include <string>
 #include <vector>
 
+#include "firmware/firmware_state.h"
+#include "remotefiles/remote_files_state.h"
 #include "session/device_list.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
 #include "session/search_ranges.h"
 #include "settings/message_lists.h"
+#include "settings/settings_state.h"
 #include "signing/trusted_keys.h"
-
-struct UpdateRunState {
-  // Between a run's start and its end step.
-  bool active = false;
-  // The device the current (or last) run updates: its reboot goes there.
-  std::string address;
-  // Runs started whose end hook has not yet released the connection;
-  // closing the window waits for zero.
-  std::atomic<int> holdingConnection{0};
-};
-
-// What the check after a reboot compares the device's version with.
-struct RebootCheckState {
-  // The version the device reported at the last login (or reboot check).
-  std::int32_t versionAtLogin = 0;
-  // A backtrack was accepted since: the next reboot changes the version.
-  bool backtrackRequested = false;
-};
+#include "updateservice/web_messages_state.h"
 
 struct AppState {
   DeviceSessionRecord session;
@@ -54,6 +40,9 @@ struct AppState {
   RebootCheckState rebootCheck;
   // Read once at start, before any worker runs; workers only read it.
   TrustedKeys trustedKeys;
+  RemoteFilesState files;
+  SettingsState settings;
+  WebMessagesState web;
 
   // Back to the start state (the count of runs holding a connection
   // excepted: it follows live workers). Only while no worker runs.

@@ -100,7 +100,8 @@ void TMainForm::CheckCommand(QLineEdit* edit) {
     const QString wanted =
         command == "language:chinese" ? QString::fromUtf8("简体中文") : QStringLiteral("English");
     for (int i = 0; i < LanguageBox_ComboBox->count(); ++i) {
-      if (LanguageBox_ComboBox->itemData(i).toString() == wanted && i != SelectedLanguageIndex) {
+      if (LanguageBox_ComboBox->itemData(i).toString() == wanted &&
+          i != state().settings.selectedLanguage) {
         LanguageBox_ComboBox->setCurrentIndex(i);
         LanguageChange_BtnClick(Command_Edit);
       }

@@ -13,45 +13,23 @@
 #include <QTimer>
 
 #include "app/app_state.h"
-#include "app/control_builders.h"
 #include "widgets/skinned_controls.h"
 #include "app/keyboard.h"
 #include "common/worker_thread.h"
 #include "devicelink/device_link.h"
-#include "devicelink/progress_callbacks.h"
-#include "firmware/firmware_page.h"
-#include "patchmaker/patchmaker_page.h"
-#include "signing/signing_page.h"
+#include "firmware/firmware_window.h"
+#include "patchmaker/patchmaker_window.h"
+#include "remotefiles/remotefiles_window.h"
+#include "session/session_window.h"
+#include "settings/settings_window.h"
+#include "signing/signing_window.h"
 #include "updateservice/http_client.h"
-#include "updateservice/updateservice_page.h"
-
-TMainForm* MainForm = nullptr;
-
-namespace {
-
-// The device library's progress reaches the window's pages through this
-// while a window exists; each call goes to the page function of that name.
-class WindowProgressPages final : public ProgressPages {
- public:
-  void showTransferSpeed(int slot, int value) override {
-    ::showTransferSpeed(MainForm, slot, value);
-  }
-  void showPatchMakerProgress(int value) override { ::showPatchMakerProgress(MainForm, value); }
-  void showUpdateProgress(int value) override { ::showUpdateProgress(MainForm, value); }
-  bool patchMakerEntry(int index, QString* name, QString* path) override {
-    return ::patchMakerEntry(MainForm, index, name, path);
-  }
-};
-
-WindowProgressPages g_windowProgressPages;
-
-}  // namespace
+#include "updateservice/updateservice_window.h"
 
 TMainForm::TMainForm(const AppServices& services, QWidget* parent)
     : QWidget(parent), services_(services) {
   Q_ASSERT(services_.state);
-  MainForm = this;
-  setProgressPages(&g_windowProgressPages);
+  setProgressPages(this);
   setObjectName("MainForm");
   setWindowTitle("Tovarin");
   // A fixed window: minimise and close, no maximise. Without the close box an
@@ -75,7 +53,7 @@ TMainForm::~TMainForm() {
   stopUpdateCheck(*this);
   // A web fetch still in flight is abandoned; what it brings no longer
   // counts.
-  WebFetches.close();
+  state().web.rounds.close();
   endWebFetches(*this);
   for (TThread*& fetch : WebFetchThreads) stopAndFree(fetch);
   WebFetchThreads.clear();
@@ -88,10 +66,9 @@ TMainForm::~TMainForm() {
     if (!child->isWidgetType()) delete child;
   const QObjectList controls = children();
   for (QObject* child : controls) delete child;
-  if (MainForm == this) {
-    MainForm = nullptr;
-    setProgressPages(nullptr);
-  }
+  // From here on the library's progress goes nowhere (a run may outlive
+  // the window).
+  clearProgressPages(this);
 }
 
 void TMainForm::buildWindowControls() {
@@ -309,7 +286,7 @@ void TMainForm::FormClose() {
   // Web fetches are not waited for here; what they bring no longer counts,
   // and their transfers are abandoned so that the program can end soon.
   WebMessageTimer_Timer->stop();
-  WebFetches.close();
+  state().web.rounds.close();
   if (services_.http) services_.http->abandonRequestsInFlight();
   StopAllThreads();
   state().messages.release();
@@ -383,22 +360,17 @@ QString TMainForm::captionOf(QWidget* control) const {
 }
 
 bool TMainForm::updateRunActive() const { return state().updateRun.active; }
-void TMainForm::setUpdateRunActive(bool active) { state().updateRun.active = active; }
 const std::string& TMainForm::updateRunAddress() const { return state().updateRun.address; }
-void TMainForm::setUpdateRunAddress(std::string address) {
-  state().updateRun.address = std::move(address);
-}
 
 QString TMainForm::packText(const char* key, const QString& english) const {
-  const auto found = PackTexts.find(key);
-  return found == PackTexts.end() ? english : found->second;
+  const auto found = state().settings.packTexts.find(key);
+  return found == state().settings.packTexts.end() ? english : found->second;
 }
 
 QString TMainForm::msgText(MsgList list, int index) const {
   return ::msgText(state().messages, list, index);
 }
 
-void showTransferSpeed(TMainForm* form, int slot, int value) {
-  if (MainForm == form && slot >= 1 && slot <= 4)
-    form->SpeedLabels[slot - 1]->setText(QString::number(value));
+void TMainForm::showTransferSpeed(int slot, int value) {
+  if (slot >= 1 && slot <= 4) SpeedLabels[slot - 1]->setText(QString::number(value));
 }

@@ -10,17 +10,16 @@
 #include <QVector>
 #include <QWidget>
 #include <array>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "app/app_state.h"
 #include "app/layout.h"
 #include "widgets/control_registry.h"
 #include "common/services.h"
-#include "app/window_pointer.h"
+#include "devicelink/progress_callbacks.h"
 #include "remotefiles/download_board.h"
 #include "settings/qt_translations.h"
-#include "updateservice/web_fetch.h"
 
 // The controls are held by pointer only: each file includes the headers of
 // the controls it uses (app/controls.h for the T* ones).
@@ -45,14 +44,15 @@ class TTextGauge;
 class TThread;
 class TTutor_Form;
 class LanguagePack;
-struct AppState;
 enum class MsgList;
 struct ProgramFolders;
 
 // Title of the program's plain message boxes.
 inline const QString kMessageBoxTitle = QStringLiteral("Tovarin");
 
-class TMainForm : public QWidget, public ControlRegistry {
+// The window is also the pages the device library's progress reaches: it
+// registers itself while it exists (see progress_callbacks.h).
+class TMainForm : public QWidget, public ControlRegistry, private ProgressPages {
   Q_OBJECT
  public:
   static constexpr int kClientWidth = 640;
@@ -137,10 +137,8 @@ class TMainForm : public QWidget, public ControlRegistry {
   void CheckForUpdate_BtnClick();
   // Whether an update run is between its start and its end step.
   bool updateRunActive() const;
-  void setUpdateRunActive(bool active);
   // The device the current (or last) run updates: its reboot goes there.
   const std::string& updateRunAddress() const;
-  void setUpdateRunAddress(std::string address);
 
   // --- Online update service ------------------------------------------------
   void StartWebMessageFetch();
@@ -313,38 +311,18 @@ class TMainForm : public QWidget, public ControlRegistry {
   // Where the last Make wrote its patch; empty until then.
   QPlainTextEdit* MUPresultNote_Memo = nullptr;
 
-  // --- Process-wide state kept by the window -------------------------------
+  // --- What the window holds besides its controls ---------------------------
+  // (Lasting state is in AppState: state().)
   // The directory-listing worker, one at a time, or none.
   TThread* ListingThread = nullptr;
   // The check that waits for a rebooted device to come back, or none.
   TThread* RebootCheckThread = nullptr;
   // The nine download-mission slots.
   std::array<TThread*, 9> DownloadMissions{};
-  // The entry opened last, relative to "/sdcard/"; Open sets it, Up cuts it.
-  std::string CurrentRelPath;
-  // The directory the file list shows (or is being filled with), relative to
-  // "/sdcard/"; Up lists its parent.
-  std::string ShownDirPath;
   // The missions' speeds and waiting notices.
   DownloadBoard Downloads;
-  // Download speed limit last applied, in KB/s.
-  int SpeedLimit = 500;
-  // Language choice.
-  std::vector<std::string> LanguageFileList;
   // Qt's own texts in the active pack's language.
   QtTranslations QtTexts;
-  int SelectedLanguageIndex = 0;
-  std::string ConfiguredLanguageName;
-  // The tutorial's pictures in the active pack's language ("" the first
-  // set, drawn with Chinese notes).
-  QString TutorialPictureSet;
-  // The active pack's "Texts" section, as shown.
-  std::map<std::string, QString> PackTexts;
-  // Web messages.
-  QString WebMessageAddress;
-  QString BrowserPath;
-  // Which history and message fetches may still change the window.
-  WebFetchRounds WebFetches;
   // The history and message fetches in flight (or ended and not yet freed).
   std::vector<TThread*> WebFetchThreads;
   // The online update check's worker (kept until the next check or the
@@ -366,6 +344,13 @@ class TMainForm : public QWidget, public ControlRegistry {
   friend void buildOptionsPageControls(TMainForm& form);
   friend void buildPatchMakerPageControls(TMainForm& form);
 
+  // ProgressPages, each beside its page: the speed labels here, the update
+  // gauge in firmware/, the patch maker's in patchmaker/.
+  void showTransferSpeed(int slot, int value) override;
+  void showPatchMakerProgress(int value) override;
+  void showUpdateProgress(int value) override;
+  bool patchMakerEntry(int index, QString* name, QString* path) override;
+
   void buildWindowControls();
   void connectHandlers();
   LayoutFrame layoutFrame() const;
@@ -383,3 +368,24 @@ class TMainForm : public QWidget, public ControlRegistry {
   // when the console hides.
   QPointer<QWidget> focusBeforeConsole_;
 };
+
+// The base of the window's side of a page interface (UpdatePage, SearchPage,
+// ...): a worker holds it and calls it on the window's thread, and it may
+// outlive the window, so each method starts from window(), which is null once
+// the window has gone; the method then does nothing (returns empty, or No).
+class WindowPage {
+ public:
+  explicit WindowPage(TMainForm& form) : form_(&form) {}
+
+ protected:
+  TMainForm* window() const { return form_.data(); }
+
+ private:
+  QPointer<TMainForm> form_;
+};
+
+// Posts a notice to the window's thread-message edit (on the window's thread);
+// the window acts on it before this returns.
+void postThreadNotice(TMainForm& form, const QString& text);
+// The same for the device search's own message edit.
+void postSearchNotice(TMainForm& form, const QString& text);

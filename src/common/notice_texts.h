@@ -4,8 +4,6 @@
 
 #include <QString>
 
-class TMainForm;
-
 namespace notice {
 // The firmware run has delivered its patch: the window reboots the device.
 inline const QString kUpdateWillFinish = QStringLiteral("Update will finish after reboot");
@@ -14,9 +12,3 @@ inline const QString kSearchFinished = QStringLiteral("search finished!");
 // The online update found a newer patch after this one.
 inline const QString kCheckForNextUpdate = QStringLiteral("Check For Next Update");
 }  // namespace notice
-
-// Posts a notice to the window's thread-message edit (on the window's thread);
-// the window acts on it before this returns.
-void postThreadNotice(TMainForm& form, const QString& text);
-// The same for the device search's own message edit.
-void postSearchNotice(TMainForm& form, const QString& text);

@@ -1,5 +1,8 @@
 #include "common/worker_thread.h"
 
+#include <cstdio>
+#include <exception>
+
 #include "common/ui_thread.h"
 
 TThread::TThread() = default;
@@ -30,10 +33,13 @@ void TThread::WaitFor() {
 }
 
 void TThread::run() {
+  // A worker's failure ends its run; the end step still runs.
   try {
     Execute();
+  } catch (const std::exception& e) {
+    reportFailure(e.what());
   } catch (...) {
-    // A worker's failure ends its run; the end step still runs.
+    reportFailure("unknown exception");
   }
   try {
     DoTerminate();
@@ -45,6 +51,16 @@ void TThread::run() {
     return;
   }
   wakeUiWaiters([this] { finished_ = true; });
+}
+
+void TThread::reportFailure(const std::string& what) {
+  std::fprintf(stderr, "tovarin: a worker stopped on an error: %s\n", what.c_str());
+  std::fflush(stderr);
+  try {
+    ShowFailure(what);
+  } catch (...) {
+    // Nothing more can be told; the end step still runs.
+  }
 }
 
 void stopAndFree(TThread*& thread) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 class TThread {
@@ -28,9 +29,15 @@ class TThread {
  protected:
   virtual void Execute() = 0;
   virtual void DoTerminate() {}
+  // Called on the worker's thread when Execute ended on an exception (after
+  // it was written to standard error), before the end step: the worker tells
+  // the page it serves, so the operator does not wait for news that never
+  // comes.
+  virtual void ShowFailure(const std::string& what) { (void)what; }
 
  private:
   void run();
+  void reportFailure(const std::string& what);
 
   std::thread thread_;
   std::atomic<bool> started_{false};

@@ -10,6 +10,10 @@ ProgressPages* g_pages = nullptr;
 
 void setProgressPages(ProgressPages* pages) { g_pages = pages; }
 
+void clearProgressPages(ProgressPages* pages) {
+  if (g_pages == pages) g_pages = nullptr;
+}
+
 void CurProgressCallback(int32_t value, uint16_t channel) {
   runOnUiThread([value, channel] {
     // A run may outlive the window: its progress then goes nowhere.

@@ -9,8 +9,7 @@
 #include "patchmaker/file_to_patch.h"  // commaTextOf
 
 // The pages the device library's progress reaches; called on the window's
-// thread. The window registers itself while it exists (mainform.cpp) and
-// forwards each call to the page function of the same name.
+// thread. The window registers itself while it exists (mainform.cpp).
 class ProgressPages {
  public:
   virtual ~ProgressPages() = default;
@@ -26,6 +25,8 @@ class ProgressPages {
 // Registers the pages (null: none; the callbacks then change nothing). Call
 // on the window's thread.
 void setProgressPages(ProgressPages* pages);
+// Unregisters the pages unless others have been registered since.
+void clearProgressPages(ProgressPages* pages);
 
 // Channels 1-4: download speeds into Speed1_Label..Speed4_Label; 90: the
 // patch maker's gauge; 91: the update gauge, with the unpacking text at 40.

@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/control_builders.h"
 #include "app/mainform.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
+#include "firmware/firmware_window.h"
 
 void buildFirmwarePageControls(TMainForm& f) {
   QWidget* page = f.FirmwareUpdate_Page;

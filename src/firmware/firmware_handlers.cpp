@@ -1,6 +1,7 @@
 // The firmware page's handlers: the device buttons (one click handler that
-// tells them apart by sender), the patch area, the help memos, the page
-// functions of the update run, and what closing the window during a run does.
+// tells them apart by sender), the patch area, the help memos, the pages of
+// the update run and of the check after a reboot, and what closing the window
+// during a run does.
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -13,22 +14,20 @@
 #include <QPushButton>
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/control_builders.h"
 #include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "common/notice_texts.h"
 #include "common/ui_thread.h"
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
-#include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
+#include "firmware/firmware_window.h"
 #include "firmware/update_run_worker.h"
 #include "firmware/patch_choice.h"
 #include "firmware/reboot_check_worker.h"
 #include "session/discovery.h"
 #include "settings/box_texts.h"
-#include "signing/signing_page.h"
+#include "signing/signing_window.h"
 
 namespace {
 
@@ -141,13 +140,15 @@ void TMainForm::Patch2Send_LVClick() {
   if (!updateRunActive()) FirmwareUpdate_Btn->setEnabled(true);
   // A patch made for other hardware is said at once, not only by the
   // device's refusal after the whole upload.
-  const QString hardware = loggedInHardware(*this);
+  const QString hardware = Login_SBtn->text() == msgText(MsgList::LoginButton, 1)
+                               ? TargetHarward_Val->text()
+                               : QString();
   if (!hardware.isEmpty() && patchIsForOtherHardware(path.toStdString(), hardware.toStdString()))
-    showFirmwareTipAs(this, msgText(MsgList::FWTipLabel, fwmsg::kTipPatchNotMatch), true);
+    showFirmwareTipAs(*this, msgText(MsgList::FWTipLabel, fwmsg::kTipPatchNotMatch), true);
   else if (signer->isEmpty())
-    showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
+    showFirmwareTip(*this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
   else
-    showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady) + " " + *signer);
+    showFirmwareTip(*this, msgText(MsgList::FWTipLabel, fwmsg::kTipReady) + " " + *signer);
   if (!signer->isEmpty()) Patch2Send_LV->item(0)->setToolTip(*signer);
 }
 
@@ -183,15 +184,21 @@ void setDeviceButtonsEnabled(TMainForm& f, bool enabled) {
     button->setEnabled(enabled);
 }
 
-QString loggedInHardware(TMainForm& f) {
-  if (f.Login_SBtn->text() != f.msgText(MsgList::LoginButton, 1)) return {};
-  return f.TargetHarward_Val->text();
+void showFirmwareTip(TMainForm& f, const QString& text) {
+  bool failure = false;
+  for (int index : fwmsg::kFailureTips)
+    failure = failure || text == f.msgText(MsgList::FWTipLabel, index);
+  showFirmwareTipAs(f, text, failure);
 }
 
-void showIdleTipWithoutPatch(TMainForm& f) {
-  if (f.Patch2Send_LV->count() == 0 &&
-      f.FirmwareWpdateTip_Label->text() == f.msgText(MsgList::FWTipLabel, fwmsg::kTipReady))
-    showFirmwareTip(&f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch));
+void showFirmwareTipAs(TMainForm& f, const QString& text, bool failure) {
+  QLabel* tip = f.FirmwareWpdateTip_Label;
+  tip->setText(text);
+  if (tip->property("tone").toString() == (failure ? "failure" : "")) return;
+  tip->setProperty("tone", failure ? "failure" : "");
+  // The sheet picks the colour by the property: make it look again.
+  tip->style()->unpolish(tip);
+  tip->style()->polish(tip);
 }
 
 void showTipForLoggedInDevice(TMainForm& f) {
@@ -200,15 +207,15 @@ void showTipForLoggedInDevice(TMainForm& f) {
   const DeviceSessionRecord& session = f.state().session;
   if (session.UpdatePending != 0) {
     // The update buttons are off until the device has rebooted.
-    showFirmwareTipAs(&f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipPendingReboot), false);
+    showFirmwareTipAs(f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipPendingReboot), false);
   } else if (f.Patch2Send_LV->count() == 0) {
-    showFirmwareTip(&f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch));
+    showFirmwareTip(f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch));
   } else {
     const QString path = listitem::subItem(f.Patch2Send_LV->item(0));
     const bool other =
         patchIsForOtherHardware(path.toStdString(), f.TargetHarward_Val->text().toStdString());
     showFirmwareTipAs(
-        &f, f.msgText(MsgList::FWTipLabel, other ? fwmsg::kTipPatchNotMatch : fwmsg::kTipReady),
+        f, f.msgText(MsgList::FWTipLabel, other ? fwmsg::kTipPatchNotMatch : fwmsg::kTipReady),
         other);
   }
 }
@@ -222,25 +229,117 @@ void setDeviceButtonsFromSession(TMainForm& f) {
   f.DeviceReboot_Btn->setEnabled(true);
 }
 
+void TMainForm::showUpdateProgress(int value) {
+  UpdateProgress_Gauge->setValue(value);
+  if (value == KESTRUM_SEND_UNPACK_STAGE)
+    UpdateProgress_Gauge->setProgressText(
+        msgText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUnpacking));
+}
+
 namespace {
 
-// The run's view of the page: each call goes to the page function of the
-// same name, which skips a window that has gone.
-class FormUpdatePage final : public UpdatePage {
- public:
-  explicit FormUpdatePage(TMainForm& form) : form_(&form) {}
-  void lockDeviceButtons() override { ::lockDeviceButtons(form_); }
-  QString patchInArea() override { return ::patchInArea(form_); }
-  void showUpdateGauge(const QString& text) override { ::showUpdateGauge(form_, text); }
-  void setUpdateGaugeText(const QString& text) override { ::setUpdateGaugeText(form_, text); }
-  void showUpdateFailure(const QString& tip) override { ::showUpdateFailure(form_, tip); }
-  void showFirmwareVersion(int version) override { ::showFirmwareVersion(form_, version); }
-  QString endUpdateRun(UpdateOrigin origin) override { return ::endUpdateRun(form_, origin); }
-  void dropPackedPatch() override { ::dropPackedPatch(form_); }
-  void postRunNotice(const QString& text) override { ::postRunNotice(form_, text); }
+void showFirmwareVersion(TMainForm& f, int version) {
+  f.TargetVersion_Val->setText(QString::number(version));
+  f.TargetVersion_Val->adjustSize();
+}
 
- private:
-  TMainForm* form_;
+// The firmware page as an update run sees it.
+class WindowUpdatePage final : public UpdatePage, WindowPage {
+ public:
+  using WindowPage::WindowPage;
+
+  void lockDeviceButtons() override {
+    if (TMainForm* f = window()) setDeviceButtonsEnabled(*f, false);
+  }
+  QString patchInArea() override {
+    TMainForm* f = window();
+    if (!f || f->Patch2Send_LV->count() == 0) return {};
+    return listitem::subItem(f->Patch2Send_LV->item(0));
+  }
+  void showUpdateGauge(const QString& text) override {
+    TMainForm* f = window();
+    if (!f) return;
+    f->FirmwareWpdateTip_Label->hide();
+    f->UpdateProgress_Gauge->setValue(0);
+    f->UpdateProgress_Gauge->show();
+    f->UpdateProgress_Gauge->setProgressText(text);
+  }
+  void setUpdateGaugeText(const QString& text) override {
+    if (TMainForm* f = window()) f->UpdateProgress_Gauge->setProgressText(text);
+  }
+  void showUpdateFailure(const QString& tip) override {
+    TMainForm* f = window();
+    if (!f) return;
+    f->UpdateProgress_Gauge->hide();
+    showFirmwareTipAs(*f, tip, true);
+    f->FirmwareWpdateTip_Label->show();
+  }
+  void showFirmwareVersion(int version) override {
+    if (TMainForm* f = window()) ::showFirmwareVersion(*f, version);
+  }
+  QString endUpdateRun(UpdateOrigin origin) override {
+    TMainForm* f = window();
+    if (!f) return {};
+    setDeviceButtonsFromSession(*f);
+    return origin == UpdateOrigin::Automatic ? f->PatchSavePath_Edit->text() : QString();
+  }
+  void dropPackedPatch() override {
+    TMainForm* f = window();
+    if (!f) return;
+    if (f->Patch2Send_LV->count() == 1) f->Patch2Send_LV->clear();
+    // With the patch area empty the tip no longer says "Ready".
+    if (f->Patch2Send_LV->count() == 0 &&
+        f->FirmwareWpdateTip_Label->text() == f->msgText(MsgList::FWTipLabel, fwmsg::kTipReady))
+      showFirmwareTip(*f, f->msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch));
+  }
+  void postRunNotice(const QString& text) override {
+    if (TMainForm* f = window()) postThreadNotice(*f, text);
+  }
+};
+
+// The window as the check after a reboot sees it.
+class WindowRebootCheckPage final : public RebootCheckPage, WindowPage {
+ public:
+  using WindowPage::WindowPage;
+
+  bool startRebootSearch() override {
+    // A check being stopped starts nothing more.
+    TMainForm* f = window();
+    if (!f || !f->RebootCheckThread || f->RebootCheckThread->Terminated() || deviceSearchRunning())
+      return false;
+    f->DevSearch_BtnClick();
+    return true;
+  }
+  bool rebootSearchRunning() override { return window() && deviceSearchRunning(); }
+  bool searchListed(const std::string& address) override {
+    TMainForm* f = window();
+    if (!f) return false;
+    const QString wanted = QString::fromStdString(address);
+    for (const DeviceSearchRecord* r = f->state().searchResult.load(); r; r = r->next)
+      if (recordField(r->address, sizeof r->address) == wanted) return true;
+    return false;
+  }
+  void showDeviceBack(std::int32_t version, std::int32_t updatePending,
+                      std::int32_t backtrackAvailable) override {
+    TMainForm* f = window();
+    if (!f) return;
+    DeviceSessionRecord& session = f->state().session;
+    session.UpdatePending = updatePending;
+    session.BacktrackAvailable = backtrackAvailable;
+    f->state().rebootCheck = {version, false};
+    showFirmwareVersion(*f, version);
+    // A run started meanwhile keeps the buttons until its own end step.
+    if (f->updateRunActive()) return;
+    setDeviceButtonsFromSession(*f);
+    if (backtrackAvailable != 0) f->FirmwareBacktrack_Btn->setVisible(updatePending != 0);
+  }
+  void showRebootCheckTip(const QString& tip, bool failure) override {
+    TMainForm* f = window();
+    if (!f || f->updateRunActive()) return;
+    f->UpdateProgress_Gauge->hide();
+    showFirmwareTipAs(*f, tip, failure);
+    f->FirmwareWpdateTip_Label->show();
+  }
 };
 
 }  // namespace
@@ -253,41 +352,14 @@ void startFirmwareUpdateRun(TMainForm& form, UpdateOrigin origin) {
   // device stays the session's; kept apart all the same for its reboot.
   run.address = form.state().session.DeviceAddress;
   setDeviceButtonsEnabled(form, false);
-  auto* worker = new TFWUpdateThread(std::make_unique<FormUpdatePage>(form), form.state(),
-                                     form.device(), origin);
+  AppState& state = form.state();
+  auto* worker = new TFWUpdateThread(
+      std::make_unique<WindowUpdatePage>(form),
+      {state.updateRun, state.session, state.messages, state.trustedKeys}, form.device(), origin);
   worker->setFreeOnTerminate(true);
-  firmwareRunStarted(form.state());
+  firmwareRunStarted(state.updateRun);
   worker->Start();
 }
-
-namespace {
-
-// The reboot check's view of the window: each call goes to the page function
-// of the same name, which skips a window that has gone.
-class FormRebootCheckPage final : public RebootCheckPage {
- public:
-  explicit FormRebootCheckPage(TMainForm& form) : form_(&form) {}
-  bool startRebootSearch() override {
-    // A check being stopped starts nothing more.
-    if (MainForm != form_ || !form_->RebootCheckThread || form_->RebootCheckThread->Terminated())
-      return false;
-    return ::startRebootSearch(form_);
-  }
-  bool rebootSearchRunning() override { return ::rebootSearchRunning(form_); }
-  bool searchListed(const std::string& address) override { return ::searchListed(form_, address); }
-  void showDeviceBack(std::int32_t version, std::int32_t updatePending,
-                      std::int32_t backtrackAvailable) override {
-    ::showDeviceBack(form_, version, updatePending, backtrackAvailable);
-  }
-  void showRebootCheckTip(const QString& tip, bool failure) override {
-    ::showRebootCheckTip(form_, tip, failure);
-  }
-
- private:
-  TMainForm* form_;
-};
-
-}  // namespace
 
 void startRebootCheck(TMainForm& form, const std::string& address) {
   stopRebootCheck(form);
@@ -299,131 +371,14 @@ void startRebootCheck(TMainForm& form, const std::string& address) {
   request.versionBefore = state.rebootCheck.versionAtLogin;
   request.changeAwaited = state.session.UpdatePending != 0 || state.rebootCheck.backtrackRequested;
   request.rebootAtMs = form.services().clock->nowMs();
-  auto* worker = new TRebootCheckThread(std::make_unique<FormRebootCheckPage>(form), state,
-                                        form.device(), *form.services().clock, std::move(request));
+  auto* worker =
+      new TRebootCheckThread(std::make_unique<WindowRebootCheckPage>(form), state.messages,
+                             form.device(), *form.services().clock, std::move(request));
   form.RebootCheckThread = worker;
   worker->Start();
 }
 
 void stopRebootCheck(TMainForm& form) { stopAndFree(form.RebootCheckThread); }
-
-// --- Page functions of the reboot check -----------------------------------------
-
-bool startRebootSearch(TMainForm* f) {
-  if (MainForm != f || deviceSearchRunning()) return false;
-  f->DevSearch_BtnClick();
-  return true;
-}
-
-bool rebootSearchRunning(TMainForm* f) { return MainForm == f && deviceSearchRunning(); }
-
-bool searchListed(TMainForm* f, const std::string& address) {
-  if (MainForm != f) return false;
-  const QString wanted = QString::fromStdString(address);
-  for (const DeviceSearchRecord* r = f->state().searchResult.load(); r; r = r->next)
-    if (recordField(r->address, sizeof r->address) == wanted) return true;
-  return false;
-}
-
-void showDeviceBack(TMainForm* f, std::int32_t version, std::int32_t updatePending,
-                    std::int32_t backtrackAvailable) {
-  if (MainForm != f) return;
-  DeviceSessionRecord& session = f->state().session;
-  session.UpdatePending = updatePending;
-  session.BacktrackAvailable = backtrackAvailable;
-  f->state().rebootCheck = {version, false};
-  showFirmwareVersion(f, version);
-  // A run started meanwhile keeps the buttons until its own end step.
-  if (f->updateRunActive()) return;
-  setDeviceButtonsFromSession(*f);
-  if (backtrackAvailable != 0) f->FirmwareBacktrack_Btn->setVisible(updatePending != 0);
-}
-
-void showRebootCheckTip(TMainForm* f, const QString& tip, bool failure) {
-  if (MainForm != f || f->updateRunActive()) return;
-  f->UpdateProgress_Gauge->hide();
-  showFirmwareTipAs(f, tip, failure);
-  f->FirmwareWpdateTip_Label->show();
-}
-
-// --- Page functions of the update run -----------------------------------------
-
-void lockDeviceButtons(TMainForm* f) {
-  if (MainForm == f) setDeviceButtonsEnabled(*f, false);
-}
-
-QString patchInArea(TMainForm* f) {
-  if (MainForm != f || f->Patch2Send_LV->count() == 0) return {};
-  return listitem::subItem(f->Patch2Send_LV->item(0));
-}
-
-void showUpdateGauge(TMainForm* f, const QString& text) {
-  if (MainForm != f) return;
-  f->FirmwareWpdateTip_Label->hide();
-  f->UpdateProgress_Gauge->setValue(0);
-  f->UpdateProgress_Gauge->show();
-  f->UpdateProgress_Gauge->setProgressText(text);
-}
-
-void setUpdateGaugeText(TMainForm* f, const QString& text) {
-  if (MainForm == f) f->UpdateProgress_Gauge->setProgressText(text);
-}
-
-void showUpdateProgress(TMainForm* f, int value) {
-  if (MainForm != f) return;
-  f->UpdateProgress_Gauge->setValue(value);
-  if (value == KESTRUM_SEND_UNPACK_STAGE)
-    f->UpdateProgress_Gauge->setProgressText(
-        f->msgText(MsgList::UpdateProgressGauge, fwmsg::kGaugeUnpacking));
-}
-
-void showFirmwareTip(TMainForm* f, const QString& text) {
-  if (MainForm != f) return;
-  bool failure = false;
-  for (int index : fwmsg::kFailureTips)
-    failure = failure || text == f->msgText(MsgList::FWTipLabel, index);
-  showFirmwareTipAs(f, text, failure);
-}
-
-void showFirmwareTipAs(TMainForm* f, const QString& text, bool failure) {
-  if (MainForm != f) return;
-  QLabel* tip = f->FirmwareWpdateTip_Label;
-  tip->setText(text);
-  if (tip->property("tone").toString() == (failure ? "failure" : "")) return;
-  tip->setProperty("tone", failure ? "failure" : "");
-  // The sheet picks the colour by the property: make it look again.
-  tip->style()->unpolish(tip);
-  tip->style()->polish(tip);
-}
-
-void showUpdateFailure(TMainForm* f, const QString& tip) {
-  if (MainForm != f) return;
-  f->UpdateProgress_Gauge->hide();
-  showFirmwareTipAs(f, tip, true);
-  f->FirmwareWpdateTip_Label->show();
-}
-
-void showFirmwareVersion(TMainForm* f, int version) {
-  if (MainForm != f) return;
-  f->TargetVersion_Val->setText(QString::number(version));
-  f->TargetVersion_Val->adjustSize();
-}
-
-QString endUpdateRun(TMainForm* f, UpdateOrigin origin) {
-  if (MainForm != f) return {};
-  setDeviceButtonsFromSession(*f);
-  return origin == UpdateOrigin::Automatic ? f->PatchSavePath_Edit->text() : QString();
-}
-
-void dropPackedPatch(TMainForm* f) {
-  if (MainForm != f) return;
-  if (f->Patch2Send_LV->count() == 1) f->Patch2Send_LV->clear();
-  showIdleTipWithoutPatch(*f);
-}
-
-void postRunNotice(TMainForm* f, const QString& text) {
-  if (MainForm == f) postThreadNotice(*f, text);
-}
 
 // --- Events and the close veto ------------------------------------------------
 
@@ -457,7 +412,7 @@ bool confirmCloseDuringUpdate(TMainForm& f) {
   // changes are carried out meanwhile, and the window keeps painting (the
   // gauge moves on) without taking the operator's input.
   waitingToClose = true;
-  waitOnUiThread([&f] { return firmwareRunsHoldingConnection(f.state()) == 0; },
+  waitOnUiThread([&f] { return firmwareRunsHoldingConnection(f.state().updateRun) == 0; },
                  [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
   waitingToClose = false;
   return true;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/app_state.h"
 #include "common/platform_locale.h"
 #include "common/services.h"
 #include "common/ui_thread.h"
@@ -32,10 +31,11 @@ class TRebootCheckThread::Probe final : public DeviceReturnProbe {
   TRebootCheckThread& t_;
 };
 
-TRebootCheckThread::TRebootCheckThread(std::unique_ptr<RebootCheckPage> page, AppState& state,
-                                       IDeviceLink& link, IClock& clock, RebootCheckRequest request)
+TRebootCheckThread::TRebootCheckThread(std::unique_ptr<RebootCheckPage> page,
+                                       const MessageLists& messages, IDeviceLink& link,
+                                       IClock& clock, RebootCheckRequest request)
     : page_(std::move(page)),
-      state_(state),
+      messages_(messages),
       device_(link),
       clock_(clock),
       request_(std::move(request)) {}
@@ -69,6 +69,12 @@ bool TRebootCheckThread::searchHeardDevice(std::int64_t deadlineMs) {
   }
 }
 
+void TRebootCheckThread::ShowFailure(const std::string&) {
+  if (Terminated()) return;
+  const QString tip = msgText(messages_, MsgList::FWTipLabel, fwmsg::kTipConnectionAbnormal);
+  onPage([&](RebootCheckPage& p) { p.showRebootCheckTip(tip, true); });
+}
+
 void TRebootCheckThread::Execute() {
   applyDeviceThreadLocale();
   Probe probe(*this);
@@ -76,7 +82,7 @@ void TRebootCheckThread::Execute() {
   const DeviceReturnResult back = awaitDeviceReturn(probe, request_.rebootAtMs, deadline);
   if (Terminated()) return;  // the window has moved on to another device, or closes
 
-  auto text = [this](int index) { return msgText(state_.messages, MsgList::FWTipLabel, index); };
+  auto text = [this](int index) { return msgText(messages_, MsgList::FWTipLabel, index); };
   if (back.outcome != DeviceReturn::LoggedIn) {
     const QString tip = text(fwmsg::kTipNotBack).arg(request_.waitMs / 1000);
     onPage([&](RebootCheckPage& p) { p.showRebootCheckTip(tip, true); });

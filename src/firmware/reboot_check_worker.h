@@ -16,7 +16,7 @@
 
 class IClock;
 class IDeviceLink;
-struct AppState;
+class MessageLists;
 
 // How long a rebooting device may take to answer a search and a login.
 inline constexpr int kRebootCheckWaitMs = 180000;
@@ -25,8 +25,7 @@ inline constexpr int kRebootCheckWaitMs = 180000;
 inline constexpr int kRebootSearchEveryMs = 1000;
 
 // The window as the reboot check sees it; called on the window's thread. The
-// window's side (firmware_handlers.cpp) forwards each call to the page
-// function of the same name, which skips a window that has gone.
+// window's side (firmware_handlers.cpp) skips a window that has gone.
 class RebootCheckPage {
  public:
   virtual ~RebootCheckPage() = default;
@@ -58,11 +57,13 @@ class TRebootCheckThread final : public TThread {
  public:
   // The window has just started a device search after the reboot request:
   // its result is the first the check looks at.
-  TRebootCheckThread(std::unique_ptr<RebootCheckPage> page, AppState& state, IDeviceLink& link,
-                     IClock& clock, RebootCheckRequest request);
+  TRebootCheckThread(std::unique_ptr<RebootCheckPage> page, const MessageLists& messages,
+                     IDeviceLink& link, IClock& clock, RebootCheckRequest request);
 
  protected:
   void Execute() override;
+  // The check's verdict becomes a failure tip (unless it was stopped).
+  void ShowFailure(const std::string& what) override;
 
  private:
   class Probe;
@@ -76,7 +77,7 @@ class TRebootCheckThread final : public TThread {
   bool searchHeardDevice(std::int64_t deadlineMs);
 
   std::unique_ptr<RebootCheckPage> page_;
-  AppState& state_;
+  const MessageLists& messages_;
   IDeviceLink& device_;
   IClock& clock_;
   const RebootCheckRequest request_;

@@ -1,9 +1,8 @@
 // UpdatePage: the firmware page as an update run sees it. The run keeps the
 // device sequence and calls these on the window's thread (through
 // runOnUiThread), in the order the operator is to see them; the window's
-// side (firmware_handlers.cpp) forwards each to the page function of the
-// same name, which does nothing once the window is gone. Tests drive a run
-// with a page of their own.
+// side (firmware_handlers.cpp) does nothing once the window is gone. Tests
+// drive a run with a page of their own.
 #pragma once
 
 #include <QString>

@@ -4,14 +4,17 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/app_state.h"
 #include "common/file_helpers.h"
 #include "common/notice_texts.h"
 #include "common/platform_locale.h"
 #include "common/ui_thread.h"
 #include "devicelink/device_link.h"
+#include "firmware/firmware_state.h"
 #include "firmware/firmware_texts.h"
+#include "session/device_session.h"
+#include "settings/message_lists.h"
 #include "signing/signed_file.h"
+#include "signing/trusted_keys.h"
 
 namespace {
 
@@ -23,13 +26,13 @@ std::string workFolderOf(const QString& patchFolder) {
 
 }  // namespace
 
-void firmwareRunStarted(AppState& state) { ++state.updateRun.holdingConnection; }
+void firmwareRunStarted(UpdateRunState& run) { ++run.holdingConnection; }
 
-int firmwareRunsHoldingConnection(const AppState& state) {
-  return state.updateRun.holdingConnection.load();
+int firmwareRunsHoldingConnection(const UpdateRunState& run) {
+  return run.holdingConnection.load();
 }
 
-TFWUpdateThread::TFWUpdateThread(std::unique_ptr<UpdatePage> page, AppState& state,
+TFWUpdateThread::TFWUpdateThread(std::unique_ptr<UpdatePage> page, UpdateRunContext state,
                                  IDeviceLink& link, UpdateOrigin origin)
     : origin_(origin), page_(std::move(page)), state_(state), device_(link) {}
 
@@ -39,13 +42,18 @@ void TFWUpdateThread::onPage(const std::function<void(UpdatePage&)>& change) {
 
 void TFWUpdateThread::Execute() {
   applyDeviceThreadLocale();
-  try {
-    sendPatch();
-  } catch (...) {
-    // Whatever broke the run, the operator sees a failed update, not silence.
-    showFailure(fwmsg::kTipUpdateFailed);
-  }
+  sendPatch();
   endStep();
+}
+
+void TFWUpdateThread::ShowFailure(const std::string&) {
+  if (!endStepTaken_) {
+    showFailure(fwmsg::kTipUpdateFailed);
+    endStep();
+    return;
+  }
+  // The end step itself broke off: the run is over all the same.
+  onPage([this](UpdatePage&) { state_.run.active = false; });
 }
 
 void TFWUpdateThread::sendPatch() {
@@ -58,7 +66,7 @@ void TFWUpdateThread::sendPatch() {
   std::string address;
   onPage([&](UpdatePage& p) {
     patchPath = p.patchInArea();
-    address = state_.updateRun.address;
+    address = state_.run.address;
   });
   std::string path = patchPath.toStdString();
   // With a trusted key, a patch the operator chose goes out only as the
@@ -150,6 +158,7 @@ void TFWUpdateThread::actOnResult(int32_t result) {
 }
 
 void TFWUpdateThread::endStep() {
+  endStepTaken_ = true;
   QString patchFolder;
   onPage([this, &patchFolder](UpdatePage& p) { patchFolder = p.endUpdateRun(origin_); });
   if (origin_ == UpdateOrigin::Automatic) {
@@ -159,11 +168,11 @@ void TFWUpdateThread::endStep() {
     if (!patchFolder.isEmpty()) ClearDirectory(workFolderOf(patchFolder));
     onPage([](UpdatePage& p) { p.dropPackedPatch(); });
   }
-  onPage([this](UpdatePage&) { state_.updateRun.active = false; });
+  onPage([this](UpdatePage&) { state_.run.active = false; });
 }
 
 void TFWUpdateThread::DoTerminate() {
   device_.ReleaseSocket(&connection_);
-  --state_.updateRun.holdingConnection;
+  --state_.run.holdingConnection;
   wakeUiWaiters();
 }

@@ -13,16 +13,31 @@
 #include "firmware/update_page.h"
 
 class IDeviceLink;
-struct AppState;
+class MessageLists;
+struct DeviceSessionRecord;
+struct TrustedKeys;
+struct UpdateRunState;
 enum class MsgList;
+
+// What a run reads and changes of the program's state, which outlives the
+// window (it is created beside the program's services).
+struct UpdateRunContext {
+  UpdateRunState& run;
+  DeviceSessionRecord& session;
+  const MessageLists& messages;
+  const TrustedKeys& trustedKeys;
+};
 
 class TFWUpdateThread final : public TThread {
  public:
-  TFWUpdateThread(std::unique_ptr<UpdatePage> page, AppState& state, IDeviceLink& link,
+  TFWUpdateThread(std::unique_ptr<UpdatePage> page, UpdateRunContext state, IDeviceLink& link,
                   UpdateOrigin origin);
 
  protected:
   void Execute() override;
+  // Whatever broke the run, the operator sees a failed update, and the run
+  // still takes its end step.
+  void ShowFailure(const std::string& what) override;
   // Releases the connection, also when connecting failed.
   void DoTerminate() override;
 
@@ -38,14 +53,14 @@ class TFWUpdateThread final : public TThread {
   void endStep();
 
   int32_t connection_ = 0;  // 0 or less: not connected
+  bool endStepTaken_ = false;
   UpdateOrigin origin_;
   std::unique_ptr<UpdatePage> page_;
-  // Outlives the window (created beside the program's services).
-  AppState& state_;
+  UpdateRunContext state_;
   IDeviceLink& device_;
 };
 
 // Counts a run as holding its connection until its end hook has run.
-void firmwareRunStarted(AppState& state);
+void firmwareRunStarted(UpdateRunState& run);
 // Runs started whose end hook has not yet released the connection.
-int firmwareRunsHoldingConnection(const AppState& state);
+int firmwareRunsHoldingConnection(const UpdateRunState& run);

@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QStyleOptionFrame>
 
-#include "app/control_builders.h"
 #include "app/mainform.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
+#include "patchmaker/patchmaker_window.h"
 
 namespace {
 

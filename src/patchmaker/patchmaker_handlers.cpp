@@ -16,14 +16,13 @@
 #include <exception>
 #include <vector>
 
-#include "app/control_builders.h"
 #include "widgets/skinned_controls.h"
 #include "common/file_helpers.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
 #include "patchmaker/file_to_patch.h"
-#include "patchmaker/patchmaker_page.h"
 #include "patchmaker/patchmaker_texts.h"
+#include "patchmaker/patchmaker_window.h"
 #include "patchmaker/version_fields.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
@@ -302,21 +301,19 @@ void TMainForm::MUPGetmd5_BtnClick() {
   }
 }
 
-void showPatchMakerProgress(TMainForm* f, int value) {
-  if (MainForm != f) return;
-  f->MakeUpdatePatchProgress_Gauge->setValue(value);
+void TMainForm::showPatchMakerProgress(int value) {
+  MakeUpdatePatchProgress_Gauge->setValue(value);
   // MakePatch holds the window's thread: paint now, or the gauge jumps at the end.
-  f->MakeUpdatePatchProgress_Gauge->repaint();
+  MakeUpdatePatchProgress_Gauge->repaint();
 }
 
-bool patchMakerEntry(TMainForm* f, int index, QString* name, QString* path) {
-  if (MainForm != f) return false;
-  const int count = f->Files2Patch_LV->count();
+bool TMainForm::patchMakerEntry(int index, QString* name, QString* path) {
+  const int count = Files2Patch_LV->count();
   QListWidgetItem* item = nullptr;
   if (index >= 1 && index <= count) {
-    item = f->Files2Patch_LV->item(index - 1);
-  } else if (index == count + 1 && f->UpdateRuleFile_LV->count() > 0) {
-    item = f->UpdateRuleFile_LV->item(0);
+    item = Files2Patch_LV->item(index - 1);
+  } else if (index == count + 1 && UpdateRuleFile_LV->count() > 0) {
+    item = UpdateRuleFile_LV->item(0);
   }
   if (!item) return false;
   *name = item->text();

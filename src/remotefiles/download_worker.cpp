@@ -55,6 +55,19 @@ void TGetFileThread::Execute() {
   onPage([&](RemoteFilesPage& p) { p.reportMissionEnd(result); });
 }
 
+void TGetFileThread::ShowFailure(const std::string&) {
+  if (ended_) return;  // its end was reported already
+  MissionResult result;
+  result.end = MissionEnd::Failed;
+  result.reason = FailReason::LocalWriteFailed;
+  {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    result.fileName = fileName_;
+  }
+  ended_ = true;
+  onPage([&](RemoteFilesPage& p) { p.reportMissionEnd(result); });
+}
+
 std::optional<FailReason> TGetFileThread::placeTarget(const std::string& folder,
                                                       const std::string& name) {
   // An empty setting would put the file at the root of the disk.

@@ -45,6 +45,8 @@ class TGetFileThread final : public TThread {
 
  protected:
   void Execute() override;
+  // The mission ends as failed, and its slot is free again.
+  void ShowFailure(const std::string& what) override;
   // Stops this mission's transfer and releases its connection.
   void DoTerminate() override;
 

@@ -46,6 +46,10 @@ void TSearchThread::Execute() {
   list(std::string(path, strnlen(path, kMaxRemotePathLength)));
 }
 
+void TSearchThread::ShowFailure(const std::string&) {
+  runOnUiThread([this] { page_->showListingSendError(); });
+}
+
 void TSearchThread::list(const std::string& relativePath) {
   int32_t status = kStatusEntries, count = 0, size = 0;
   uint16_t transferId = 1;

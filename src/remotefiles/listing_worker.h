@@ -26,6 +26,8 @@ class TSearchThread final : public TThread {
 
  protected:
   void Execute() override;
+  // The listing ends as one whose request could not be sent.
+  void ShowFailure(const std::string& what) override;
   // Releases the command connection, however the run ended, unless a newer
   // login has taken the session's connection over.
   void DoTerminate() override;

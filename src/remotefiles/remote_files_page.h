@@ -1,8 +1,7 @@
 // RemoteFilesPage: the file page as the listing worker and the download
 // missions see it. They call it on the window's thread (through
-// runOnUiThread); the window's side (remotefiles_handlers.cpp) forwards each
-// call to the page function of the same name in file_page.h, and does
-// nothing (returns empty, or No) once the window is gone.
+// runOnUiThread); the window's side (remotefiles_handlers.cpp) does nothing
+// (returns empty, or No) once the window is gone.
 #pragma once
 
 #include <string>

@@ -7,10 +7,10 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include "app/control_builders.h"
 #include "app/mainform.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
+#include "remotefiles/remotefiles_window.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The file page's handlers: listing, Open and Up, the pop-up menu, and the
-// page functions that the listing worker and the missions call.
+// page that the listing worker and the missions call.
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
@@ -7,19 +7,16 @@
 #include <QListWidget>
 #include <QListWidgetItem>
 #include <QMenu>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
 #include <utility>
 
-#include "app/app_state.h"
-#include "app/control_builders.h"
 #include "widgets/skinned_controls.h"
 #include "app/mainform.h"
-#include "remotefiles/file_page.h"
 #include "remotefiles/download_worker.h"
 #include "remotefiles/remote_paths.h"
+#include "remotefiles/remotefiles_window.h"
 #include "remotefiles/listing_worker.h"
 #include "remotefiles/transfer_rate.h"
 #include "settings/box_texts.h"
@@ -49,39 +46,52 @@ QListWidgetItem* selectedItem(TMainForm& f) {
   return items.isEmpty() ? nullptr : items.first();
 }
 
-// The workers' view of the page: each call goes to the page function of the
-// same name, and nothing happens once the window is gone (a worker may
-// outlive it).
-class FormRemoteFilesPage final : public RemoteFilesPage {
+// The file page as the listing worker and the download missions see it.
+class WindowRemoteFilesPage final : public RemoteFilesPage, WindowPage {
  public:
-  explicit FormRemoteFilesPage(TMainForm& form) : form_(&form) {}
+  using WindowPage::WindowPage;
+
   void addListingEntry(const std::string& name, const std::string& path, char kind) override {
-    if (form_) ::addListingEntry(*form_, name, path, kind);
+    if (TMainForm* f = window()) f->FileListAddItemByName(name, path, kind);
   }
   void repaintFileList() override {
-    if (form_) ::repaintFileList(*form_);
+    if (TMainForm* f = window()) f->FileList_LV->viewport()->repaint();
   }
   void showListingSendError() override {
-    if (form_) ::showListingSendError(*form_);
+    if (TMainForm* f = window())
+      f->dialogs().showMessage(kMessageBoxTitle, f->msgText(MsgList::Boxes, boxmsg::kSendError));
   }
   std::string missionDownloadFolder() override {
-    return form_ ? ::missionDownloadFolder(*form_) : std::string();
+    TMainForm* f = window();
+    return f ? f->DownloadSavePath_Edit->text().toLocal8Bit().toStdString() : std::string();
   }
-  bool askMissionOverwrite() override { return form_ && ::askMissionOverwrite(*form_); }
+  bool askMissionOverwrite() override {
+    TMainForm* f = window();
+    return f && f->dialogs().askYesNo(f->msgText(MsgList::Boxes, boxmsg::kDownloadWarningTitle),
+                                      f->msgText(MsgList::Boxes, boxmsg::kOverwriteQuestion));
+  }
   void reportMissionEnd(const MissionResult& result) override {
-    if (form_) ::reportMissionEnd(*form_, result);
+    TMainForm* f = window();
+    if (!f) return;
+    f->DownloadProgress_TimerTimer();
+    DownloadBoard& board = f->Downloads;
+    board.notices.add(result);
+    // Missions that end while a box is up wait for it and then share one box.
+    if (board.noticeShowing) return;
+    board.noticeShowing = true;
+    while (!board.notices.empty()) {
+      const NoticeBox box = board.notices.takeNext(f->state().messages);
+      f->dialogs().showMessage(box.title, box.text);
+    }
+    board.noticeShowing = false;
   }
   void refuseMissionTarget(const std::string& remotePath) override {
-    if (form_) ::refuseMissionTarget(*form_, remotePath);
+    if (TMainForm* f = window())
+      f->dialogs().showMessage(
+          kMessageBoxTitle,
+          f->msgText(MsgList::Boxes, boxmsg::kNotPlainFileName).arg(shown(remotePath)));
   }
-
- private:
-  QPointer<TMainForm> form_;
 };
-
-std::unique_ptr<RemoteFilesPage> makeRemoteFilesPage(TMainForm& form) {
-  return std::make_unique<FormRemoteFilesPage>(form);
-}
 
 // Stops, waits for and frees the current listing worker, also one that was
 // told to stop already (it would otherwise be forgotten while it runs).
@@ -124,7 +134,7 @@ bool startDownloadMission(TMainForm& form, const std::string& caption) {
   // must not choose this slot again.
   TThread* ended = std::exchange(*slot, mission);
   stopAndFree(ended);
-  copyIntoPathField(mission->remotePath, form.CurrentRelPath);
+  copyIntoPathField(mission->remotePath, form.state().files.currentRelPath);
   mission->requestCode = downloadRequestCode(caption, form.MD5Need_CheckBox->isChecked());
   form.Downloads.rates[slot - form.DownloadMissions.data()].clear();
   mission->Start();
@@ -139,7 +149,7 @@ void startListing(TMainForm& f, const std::string& relativePath, int32_t code) {
   copyIntoPathField(worker->path, relativePath);
   worker->requestCode = code;
   f.ListingThread = worker;
-  f.ShownDirPath = relativePath;
+  f.state().files.shownDirPath = relativePath;
   worker->Start();
 }
 
@@ -157,7 +167,7 @@ void askForData(TMainForm& f) {
   // The workers' path fields hold 257 characters: a longer path is refused
   // rather than cut into another one.
   if (!fitsPathField(relativePath)) return refuseLongPath(f);
-  f.CurrentRelPath = relativePath;
+  f.state().files.currentRelPath = relativePath;
   if (item->data(kImageIndexRole).toInt() != kFolderImage) {
     startDownloadMission(f, bytesOf(item, kNameRole));
     return;
@@ -165,10 +175,14 @@ void askForData(TMainForm& f) {
   stopListing(f);
   f.Path_SEdit->setText(shown(fullPath));
   f.FileList_LV->clear();
-  startListing(f, f.CurrentRelPath, kListDir);
+  startListing(f, f.state().files.currentRelPath, kListDir);
 }
 
 }  // namespace
+
+std::unique_ptr<RemoteFilesPage> makeRemoteFilesPage(TMainForm& form) {
+  return std::make_unique<WindowRemoteFilesPage>(form);
+}
 
 void TMainForm::FileListAddItemByName(const std::string& name, const std::string& path, char kind) {
   auto* item = new QListWidgetItem(shown(name), FileList_LV);
@@ -192,12 +206,12 @@ void TMainForm::OpenBtnClick() { FileList_LVDblClick(); }
 
 void TMainForm::Backdir_BtnClick() {
   // The root has no parent; a file opened last plays no part.
-  if (ShownDirPath.empty()) return;
+  if (state().files.shownDirPath.empty()) return;
   if (stopListing(*this)) services().sleeper->sleepMs(100);
-  CurrentRelPath = parentDirOf(ShownDirPath);
-  Path_SEdit->setText(shown(addressBoxText(CurrentRelPath)));
+  state().files.currentRelPath = parentDirOf(state().files.shownDirPath);
+  Path_SEdit->setText(shown(addressBoxText(state().files.currentRelPath)));
   FileList_LV->clear();
-  startListing(*this, CurrentRelPath, kListDir);
+  startListing(*this, state().files.currentRelPath, kListDir);
 }
 
 void TMainForm::DownloadProgress_TimerTimer() {
@@ -244,47 +258,6 @@ void TMainForm::FileListMenu_PopupMenuPopup() {
   const bool file = item && item->data(kImageIndexRole).toInt() != kFolderImage;
   OpenBtn->setEnabled(item != nullptr);
   OpenBtn->setText(QString::fromStdString(state().messages.textOf(MsgList::FlieListMenu, file)));
-}
-
-// --- Page functions of the workers -----------------------------------------
-
-void addListingEntry(TMainForm& f, const std::string& name, const std::string& path, char kind) {
-  f.FileListAddItemByName(name, path, kind);
-}
-
-void repaintFileList(TMainForm& f) { f.FileList_LV->viewport()->repaint(); }
-
-void showListingSendError(TMainForm& f) {
-  f.dialogs().showMessage(kMessageBoxTitle, f.msgText(MsgList::Boxes, boxmsg::kSendError));
-}
-
-std::string missionDownloadFolder(TMainForm& f) {
-  return f.DownloadSavePath_Edit->text().toLocal8Bit().toStdString();
-}
-
-bool askMissionOverwrite(TMainForm& f) {
-  return f.dialogs().askYesNo(f.msgText(MsgList::Boxes, boxmsg::kDownloadWarningTitle),
-                              f.msgText(MsgList::Boxes, boxmsg::kOverwriteQuestion));
-}
-
-void reportMissionEnd(TMainForm& f, const MissionResult& result) {
-  f.DownloadProgress_TimerTimer();
-  DownloadBoard& board = f.Downloads;
-  board.notices.add(result);
-  // Missions that end while a box is up wait for it and then share one box.
-  if (board.noticeShowing) return;
-  board.noticeShowing = true;
-  while (!board.notices.empty()) {
-    const NoticeBox box = board.notices.takeNext(f.state().messages);
-    f.dialogs().showMessage(box.title, box.text);
-  }
-  board.noticeShowing = false;
-}
-
-void refuseMissionTarget(TMainForm& f, const std::string& remotePath) {
-  f.dialogs().showMessage(
-      kMessageBoxTitle,
-      f.msgText(MsgList::Boxes, boxmsg::kNotPlainFileName).arg(shown(remotePath)));
 }
 
 void connectRemoteFilesHandlers(TMainForm& f) {

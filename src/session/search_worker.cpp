@@ -3,7 +3,6 @@
 #include <mutex>
 #include <thread>
 
-#include "app/app_state.h"
 #include "common/ui_thread.h"
 #include "devicelink/device_link.h"
 #include "session/discovery.h"
@@ -24,12 +23,13 @@ DeviceSearchRecord* search(IDeviceLink& link, const std::string& ranges) {
 
 }  // namespace
 
-void startDeviceSearch(std::unique_ptr<SearchPage> searchPage, AppState& appState,
-                       IDeviceLink& deviceLink, std::string ranges) {
-  AppState* state = &appState;
+void startDeviceSearch(std::unique_ptr<SearchPage> searchPage,
+                       std::atomic<DeviceSearchRecord*>& searchResult, IDeviceLink& deviceLink,
+                       std::string ranges) {
+  std::atomic<DeviceSearchRecord*>* result = &searchResult;
   IDeviceLink* link = &deviceLink;
   searchWorkerStarted();
-  std::thread([page = std::move(searchPage), state, link, ranges = std::move(ranges)]() mutable {
+  std::thread([page = std::move(searchPage), result, link, ranges = std::move(ranges)]() mutable {
     // One search at a time: the library frees the previous search's records
     // when the next search starts, so a search waits until the one before it
     // has been listed.
@@ -37,9 +37,9 @@ void startDeviceSearch(std::unique_ptr<SearchPage> searchPage, AppState& appStat
     std::lock_guard oneAtATime(serial);
     runOnUiThread([&page] { page->showSearchRunning(); });
     // Forgotten on the window's thread, before the library frees the records.
-    runOnUiThread([state] { state->searchResult = nullptr; });
+    runOnUiThread([result] { *result = nullptr; });
     DeviceSearchRecord* found = search(*link, ranges);
-    runOnUiThread([state, found] { state->searchResult = found; });
+    runOnUiThread([result, found] { *result = found; });
     runOnUiThread([&page] { page->showSearchResult(); });
     // The last word is the window thread's, so nothing here runs once the
     // program has seen the search end (the page goes with it).

@@ -2,15 +2,15 @@
 // search and tells the login panel through its SearchPage.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
 class IDeviceLink;
-struct AppState;
+struct DeviceSearchRecord;
 
 // The login panel as the search sees it; called on the window's thread. The
-// window's side (session_handlers.cpp) forwards each call to the page
-// function of the same name, which skips a window that has gone.
+// window's side (session_handlers.cpp) skips a window that has gone.
 class SearchPage {
  public:
   virtual ~SearchPage() = default;
@@ -23,5 +23,7 @@ class SearchPage {
 // Starts one search on the window's thread; searches run one after another.
 // With `ranges` (checked entries, comma-separated) the search probes their
 // addresses by unicast as well as the broadcast domain, in one window.
-void startDeviceSearch(std::unique_ptr<SearchPage> page, AppState& state, IDeviceLink& link,
+// The result (the state's searchResult) is set on the window's thread.
+void startDeviceSearch(std::unique_ptr<SearchPage> page,
+                       std::atomic<DeviceSearchRecord*>& searchResult, IDeviceLink& link,
                        std::string ranges = {});

@@ -4,10 +4,10 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "app/control_builders.h"
 #include "app/mainform.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
+#include "session/session_window.h"
 
 void buildLoginPanelControls(TMainForm& f) {
   auto* panel =

@@ -14,25 +14,23 @@
 #include <cstring>
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/control_builders.h"
 #include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "common/notice_texts.h"
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
-#include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
+#include "firmware/firmware_window.h"
 #include "session/device_list.h"
 #include "session/device_login.h"
 #include "session/device_session.h"
 #include "session/discovery.h"
 #include "session/search_ranges.h"
 #include "session/search_worker.h"
-#include "session/session_page.h"
+#include "session/session_window.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
-#include "signing/signing_page.h"
+#include "signing/signing_window.h"
 
 namespace {
 
@@ -45,117 +43,137 @@ QString loginFailureMessage(TMainForm& form, int32_t result) {
   return fwmsg::withReason(form.msgText(MsgList::FWTipLabel, fwmsg::kMsgLoginFailed), why);
 }
 
+// 1. Pressed as "ChangeDev": the current device's work stops first.
+void leaveCurrentDevice(TMainForm& f) {
+  f.StopAllThreads();
+  f.UpdateProgress_Gauge->hide();
+  f.FirmwareWpdateTip_Label->show();
+  // Neither the patch nor what the tip said belongs to the next device.
+  f.Patch2Send_LV->clear();
+  showFirmwareTip(f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch));
+  f.FileList_LV->clear();
+  f.PatchMessage_Memo->clear();
+}
+
+// 2-7. The address, the default account and a fresh session connection;
+// false (the operator told why) when there is none.
+bool connectToTypedAddress(TMainForm& f) {
+  DeviceSessionRecord& session = f.state().session;
+  IDeviceLink& link = f.device();
+  if (f.IPAddress_Edit->text().isEmpty()) {
+    f.dialogs().showMessage(kMessageBoxTitle, f.msgText(MsgList::Boxes, boxmsg::kAddressError));
+    return false;
+  }
+  session.DeviceAddress = f.IPAddress_Edit->text().toStdString();
+  setCredentialField(session.UserName, "admin");
+  setCredentialField(session.Password, "");
+  // Until a login succeeds the page still shows the previous device, which
+  // its buttons must no longer reach.
+  setDeviceButtonsEnabled(f, false);
+  link.ReleaseSocket(&session.CommandConnection);
+  if (session.CommandConnection >= 1) return false;
+
+  // The hint must be on screen during the blocking connect.
+  f.LoginHint_Label->show();
+  f.LoginHint_Label->repaint();
+
+  session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
+  if (session.CommandConnection < 1) {
+    ++session.ConnectFailures;
+    f.dialogs().showMessage(kMessageBoxTitle,
+                            f.msgText(MsgList::FWTipLabel, session.ConnectFailures == 1
+                                                               ? fwmsg::kTipConnectFailed
+                                                               : fwmsg::kTipConnectionAbnormal));
+    f.setWindowTitle(f.msgText(MsgList::Boxes, boxmsg::kNoConnectCaption));
+    session.CommandConnection = -1;
+    return false;
+  }
+  return true;
+}
+
+struct LoginReply {
+  int32_t result = 0;
+  char hardwareName[17] = {};
+  int32_t version = 0;
+};
+
+// 8-10. Logs in with the default account, then with the typed one.
+LoginReply logInToDevice(TMainForm& f) {
+  DeviceSessionRecord& session = f.state().session;
+  f.setWindowTitle("Tovarin - IP: " + QString::fromStdString(session.DeviceAddress));
+  f.Path_SEdit->setText("/sdcard");
+  session.UpdatePending = 0;
+  session.BacktrackAvailable = 0;
+  LoginReply reply;
+  reply.result = loginDefaultThenTyped(f.device(), session, f.UserName_Edit->text().toStdString(),
+                                       f.Password_Edit->text().toStdString(), reply.hardwareName,
+                                       &reply.version);
+  return reply;
+}
+
+// 11. Refused: the connection stays open until the next press. No device
+// is logged in now: the caption says so, the page's buttons stay off.
+void showLoginRefused(TMainForm& f, int32_t result) {
+  f.setWindowTitle(f.msgText(MsgList::Boxes, boxmsg::kNoConnectCaption));
+  f.FirmwareBacktrack_Btn->hide();
+  if (result == KESTRUM_LOGIN_NO_SUCH_USER)
+    f.dialogs().showMessage(kMessageBoxTitle, f.msgText(MsgList::Boxes, boxmsg::kNoSuchUser));
+  else if (result == KESTRUM_LOGIN_WRONG_PASSWORD)
+    f.dialogs().showMessage(kMessageBoxTitle, f.msgText(MsgList::Boxes, boxmsg::kPasswordError));
+  else
+    f.dialogs().showMessage(kMessageBoxTitle, loginFailureMessage(f, result));
+}
+
+// 12. Logged in: the device's page, its files, the panel folded away.
+void showLoggedInDevice(TMainForm& f, const LoginReply& reply) {
+  DeviceSessionRecord& session = f.state().session;
+  f.TargetVersion_Val->setText(QString::number(reply.version));
+  f.TargetHarward_Val->setText(QString::fromStdString(hardwareNameText(reply.hardwareName)));
+  f.TargetVersion_Val->adjustSize();
+  f.TargetHarward_Val->adjustSize();
+  setDeviceButtonsFromSession(f);
+  if (session.BacktrackAvailable != 0)
+    f.FirmwareBacktrack_Btn->setVisible(session.UpdatePending != 0);
+  else
+    f.FirmwareBacktrack_Btn->hide();
+  f.state().rebootCheck = {reply.version, false};
+  f.Login_SBtn->setText(f.msgText(MsgList::LoginButton, 1));
+  // Nothing the previous device's page said carries over.
+  showTipForLoggedInDevice(f);
+  showUnverifiedTipOnce(f);
+  if (f.Pages_PageControl->isTabVisible(f.Tovarin_Page)) {
+    f.StartRootListing();
+  } else {
+    // Without the file page no session connection is kept: every later
+    // device operation opens its own.
+    f.device().ReleaseSocket(&session.CommandConnection);
+  }
+  f.PanelSpreader_BtnClick();
+  f.PanelSpreader_Btn->setEnabled(true);
+  f.StartPatchHistoryFetch(f.TargetHarward_Val->text());
+  session.ConnectFailures = 0;
+}
+
 }  // namespace
 
 void TMainForm::Login_SBtnClick() {
-  DeviceSessionRecord& session = state().session;
-  IDeviceLink& link = device();
-
   // The run reports to the page and reboots its device at the end: another
   // device must not take the session meanwhile.
   if (updateRunActive()) {
     dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::Boxes, boxmsg::kRunStillActive));
     return;
   }
-
   // The check after a reboot waits for the device being left.
   stopRebootCheck(*this);
-
-  // 1. Pressed as "ChangeDev": stop the current device's work first.
-  if (Login_SBtn->text() == msgText(MsgList::LoginButton, 1)) {
-    StopAllThreads();
-    UpdateProgress_Gauge->hide();
-    FirmwareWpdateTip_Label->show();
-    // Neither the patch nor what the tip said belongs to the next device.
-    Patch2Send_LV->clear();
-    showFirmwareTip(this, msgText(MsgList::FWTipLabel, 0));
-    FileList_LV->clear();
-    PatchMessage_Memo->clear();
-  }
-
-  auto finish = [this] { LoginHint_Label->hide(); };
-
-  // 2-4. The address, the default account, a fresh session connection.
-  if (IPAddress_Edit->text().isEmpty()) {
-    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::Boxes, boxmsg::kAddressError));
-    return finish();
-  }
-  session.DeviceAddress = IPAddress_Edit->text().toStdString();
-  setCredentialField(session.UserName, "admin");
-  setCredentialField(session.Password, "");
-  // Until a login succeeds the page still shows the previous device, which
-  // its buttons must no longer reach.
-  setDeviceButtonsEnabled(*this, false);
-  link.ReleaseSocket(&session.CommandConnection);
-  if (session.CommandConnection >= 1) return finish();
-
-  // 5. The hint must be on screen during the blocking connect.
-  LoginHint_Label->show();
-  LoginHint_Label->repaint();
-
-  // 6-7. Connect.
-  session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);
-  if (session.CommandConnection < 1) {
-    ++session.ConnectFailures;
-    dialogs().showMessage(kMessageBoxTitle,
-                          msgText(MsgList::FWTipLabel, session.ConnectFailures == 1 ? 5 : 11));
-    setWindowTitle(msgText(MsgList::Boxes, boxmsg::kNoConnectCaption));
-    session.CommandConnection = -1;
-    return finish();
-  }
-
-  // 8-10. Log in with the default account, then with the typed one.
-  setWindowTitle("Tovarin - IP: " + QString::fromStdString(session.DeviceAddress));
-  Path_SEdit->setText("/sdcard");
-  session.UpdatePending = 0;
-  session.BacktrackAvailable = 0;
-  char hardwareName[17] = {};
-  int32_t version = 0;
-  const int32_t result =
-      loginDefaultThenTyped(link, session, UserName_Edit->text().toStdString(),
-                            Password_Edit->text().toStdString(), hardwareName, &version);
-
-  // 11. Refused: the connection stays open until the next press. No device
-  // is logged in now: the caption says so, the page's buttons stay off.
-  if (result != 0) {
-    setWindowTitle(msgText(MsgList::Boxes, boxmsg::kNoConnectCaption));
-    FirmwareBacktrack_Btn->hide();
-    if (result == KESTRUM_LOGIN_NO_SUCH_USER)
-      dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::Boxes, boxmsg::kNoSuchUser));
-    else if (result == KESTRUM_LOGIN_WRONG_PASSWORD)
-      dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::Boxes, boxmsg::kPasswordError));
+  if (Login_SBtn->text() == msgText(MsgList::LoginButton, 1)) leaveCurrentDevice(*this);
+  if (connectToTypedAddress(*this)) {
+    const LoginReply reply = logInToDevice(*this);
+    if (reply.result != 0)
+      showLoginRefused(*this, reply.result);
     else
-      dialogs().showMessage(kMessageBoxTitle, loginFailureMessage(*this, result));
-    return finish();
+      showLoggedInDevice(*this, reply);
   }
-
-  // 12. Logged in.
-  TargetVersion_Val->setText(QString::number(version));
-  TargetHarward_Val->setText(QString::fromStdString(hardwareNameText(hardwareName)));
-  TargetVersion_Val->adjustSize();
-  TargetHarward_Val->adjustSize();
-  setDeviceButtonsFromSession(*this);
-  if (session.BacktrackAvailable != 0)
-    FirmwareBacktrack_Btn->setVisible(session.UpdatePending != 0);
-  else
-    FirmwareBacktrack_Btn->hide();
-  state().rebootCheck = {version, false};
-  Login_SBtn->setText(msgText(MsgList::LoginButton, 1));
-  // Nothing the previous device's page said carries over.
-  showTipForLoggedInDevice(*this);
-  showUnverifiedTipOnce(*this);
-  if (Pages_PageControl->isTabVisible(Tovarin_Page)) {
-    StartRootListing();
-  } else {
-    // Without the file page no session connection is kept: every later
-    // device operation opens its own.
-    link.ReleaseSocket(&session.CommandConnection);
-  }
-  PanelSpreader_BtnClick();
-  PanelSpreader_Btn->setEnabled(true);
-  StartPatchHistoryFetch(TargetHarward_Val->text());
-  session.ConnectFailures = 0;
-  finish();
+  LoginHint_Label->hide();
 }
 
 void TMainForm::RebootDevice() {
@@ -177,16 +195,23 @@ void TMainForm::RebootDevice() {
 
 namespace {
 
-// The search's view of the login panel: each call goes to the page function
-// of the same name, which skips a window that has gone.
-class FormSearchPage final : public SearchPage {
+// The login panel as the device search sees it.
+class WindowSearchPage final : public SearchPage, WindowPage {
  public:
-  explicit FormSearchPage(TMainForm& form) : form_(&form) {}
-  void showSearchRunning() override { ::showSearchRunning(form_); }
-  void showSearchResult() override { ::showSearchResult(form_); }
+  using WindowPage::WindowPage;
 
- private:
-  TMainForm* form_;
+  void showSearchRunning() override {
+    TMainForm* f = window();
+    if (!f) return;
+    f->DevSearch_Btn->setEnabled(false);
+    f->DevSearch_Btn->setText(f->msgText(MsgList::DevSearch, 1));
+    // The list stays as it is until the search ends: a node must not move or
+    // vanish under a pointer about to double-click it.
+  }
+  // The window lists the result on the notice.
+  void showSearchResult() override {
+    if (TMainForm* f = window()) postSearchNotice(*f, notice::kSearchFinished);
+  }
 };
 
 }  // namespace
@@ -205,7 +230,7 @@ void TMainForm::SearchDevices(const QString& oneOffRanges) {
       checkSearchRanges({ranges.configured, oneOff, probeCurrent ? current : std::string()});
   // Shown with the result; the good entries run all the same.
   ranges.refused = std::move(checked.refused);
-  startDeviceSearch(std::make_unique<FormSearchPage>(*this), state(), device(),
+  startDeviceSearch(std::make_unique<WindowSearchPage>(*this), state().searchResult, device(),
                     std::move(checked.accepted));
 }
 
@@ -222,19 +247,6 @@ void TMainForm::ConsoleRangeSearch(const QString& ranges) {
       "searching the local network" +
       (checked.accepted.empty() ? QString() : " and " + QString::fromStdString(checked.accepted)));
   SearchDevices(ranges);
-}
-
-void showSearchRunning(TMainForm* form) {
-  if (MainForm != form) return;
-  form->DevSearch_Btn->setEnabled(false);
-  form->DevSearch_Btn->setText(form->msgText(MsgList::DevSearch, 1));
-  // The list stays as it is until the search ends: a node must not move or
-  // vanish under a pointer about to double-click it.
-}
-
-void showSearchResult(TMainForm* form) {
-  if (MainForm != form) return;
-  postSearchNotice(*form, notice::kSearchFinished);
 }
 
 namespace {
@@ -342,14 +354,13 @@ void showDeviceListNotice(TMainForm& f) {
 
 }  // namespace
 
-void showDeviceListMarks(TMainForm* form) {
-  if (MainForm != form) return;
-  const std::size_t shown = std::min<std::size_t>(form->DevList_TreeView->topLevelItemCount(),
-                                                  form->state().deviceList.size());
+void showDeviceListMarks(TMainForm& f) {
+  const std::size_t shown =
+      std::min<std::size_t>(f.DevList_TreeView->topLevelItemCount(), f.state().deviceList.size());
   for (std::size_t i = 0; i < shown; ++i)
-    showListedDevice(*form, form->DevList_TreeView->topLevelItem(static_cast<int>(i)), i);
-  showDeviceListNotice(*form);
-  showDeviceListTitle(*form);
+    showListedDevice(f, f.DevList_TreeView->topLevelItem(static_cast<int>(i)), i);
+  showDeviceListNotice(f);
+  showDeviceListTitle(f);
 }
 
 void TMainForm::FillDeviceList() {
@@ -363,7 +374,7 @@ void TMainForm::FillDeviceList() {
   for (std::size_t i = kept; i < list.size(); ++i) nodes.append(new QTreeWidgetItem());
   DevList_TreeView->addTopLevelItems(nodes);
   state().searchRanges.searched = true;
-  showDeviceListMarks(this);
+  showDeviceListMarks(*this);
   DevSearch_Btn->setEnabled(true);
   DevSearch_Btn->setText(msgText(MsgList::DevSearch, 0));
 }

@@ -12,13 +12,11 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 
-#include "app/app_state.h"
-#include "app/control_builders.h"
 #include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
-#include "firmware/firmware_page.h"
-#include "session/session_page.h"
+#include "firmware/firmware_window.h"
+#include "session/session_window.h"
 #include "settings/box_texts.h"
 #include "settings/help_text.h"
 #include "settings/language_index.h"
@@ -61,8 +59,8 @@ void TMainForm::InitParamFromIni() {
   CachPath_Edit->setText(fromLocal(settings.cacheFolder));
   PatchSavePath_Edit->setText(fromLocal(settings.patchFolder));
   DownloadSpeedLimit_Edit->setValue(settings.speedLimitField);
-  SpeedLimit = settings.speedLimit;
-  device().FlowCtrl(SpeedLimit);
+  state().settings.speedLimit = settings.speedLimit;
+  device().FlowCtrl(state().settings.speedLimit);
   state().searchRanges.configured = readSearchRanges(folders.settings);
   // A refused write is reported; the rest of start-up goes on.
   for (const std::string& path : settings.writeErrors)
@@ -108,14 +106,14 @@ void TMainForm::DSL_BtnClick(QWidget* sender) {
   if (sender == DSLDefault_Btn) {
     DownloadSpeedLimit_Edit->setValue(kDefaultSpeedLimit);
   } else if (sender == DSLCancel_Btn) {
-    DownloadSpeedLimit_Edit->setValue(speedLimitFieldValue(SpeedLimit));
+    DownloadSpeedLimit_Edit->setValue(speedLimitFieldValue(state().settings.speedLimit));
     DSLApply_Btn->setEnabled(false);
   } else if (sender == DSLApply_Btn) {
-    SpeedLimit = DownloadSpeedLimit_Edit->value();
-    device().FlowCtrl(SpeedLimit);
+    state().settings.speedLimit = DownloadSpeedLimit_Edit->value();
+    device().FlowCtrl(state().settings.speedLimit);
     DSLApply_Btn->setEnabled(false);
     const fs::path settingsDir = programFolders().settings;
-    if (!writeSpeedLimit(settingsDir, SpeedLimit))
+    if (!writeSpeedLimit(settingsDir, state().settings.speedLimit))
       dialogs().showError(fromLocal(unableToWriteText(settingsFilePath(settingsDir).string())));
   }
 }
@@ -123,30 +121,32 @@ void TMainForm::DSL_BtnClick(QWidget* sender) {
 void TMainForm::DownloadSpeedLimit_EditChange() { DSLApply_Btn->setEnabled(true); }
 
 void TMainForm::LoadLanguageList() {
-  LanguageFileList.clear();
+  state().settings.languageFiles.clear();
   const ProgramFolders folders = programFolders();
   LanguageIndex index = loadLanguageIndex(folders.data);
   if (!index.exists) return;
   applyLanguageChoice(index, folders.languageChoice);
-  ConfiguredLanguageName = index.configuredName;
+  state().settings.configuredLanguage = index.configuredName;
   for (const LanguageEntry& entry : index.entries) {
-    LanguageFileList.push_back(entry.file);
+    state().settings.languageFiles.push_back(entry.file);
     // Each item carries its language's name, as listed in language.ext.
     LanguageBox_ComboBox->addItem(fromLocal(entry.name), fromLocal(entry.name));
   }
-  SelectedLanguageIndex = index.selectedIndex;
+  state().settings.selectedLanguage = index.selectedIndex;
   const QSignalBlocker quiet(LanguageBox_ComboBox);
-  LanguageBox_ComboBox->setCurrentIndex(SelectedLanguageIndex);
+  LanguageBox_ComboBox->setCurrentIndex(state().settings.selectedLanguage);
   ApplyLanguagePack();
 }
 
 void TMainForm::ApplyLanguagePack() {
-  if (SelectedLanguageIndex < 0 ||
-      SelectedLanguageIndex >= static_cast<int>(LanguageFileList.size()) ||
-      LanguageFileList[SelectedLanguageIndex].empty())
+  if (state().settings.selectedLanguage < 0 ||
+      state().settings.selectedLanguage >=
+          static_cast<int>(state().settings.languageFiles.size()) ||
+      state().settings.languageFiles[state().settings.selectedLanguage].empty())
     return;
-  const auto pack = LanguagePack::load(languageFolder(programFolders().data) /
-                                       LanguageFileList[SelectedLanguageIndex]);
+  const auto pack =
+      LanguagePack::load(languageFolder(programFolders().data) /
+                         state().settings.languageFiles[state().settings.selectedLanguage]);
   if (!pack) return;
 
   StringListHooks hooks;
@@ -154,7 +154,7 @@ void TMainForm::ApplyLanguagePack() {
     Login_SBtn->setText(fromLocal(state().messages.textOf(MsgList::LoginButton, 0)));
   };
   hooks.afterFWTipLabel = [this] {
-    showFirmwareTip(this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
+    showFirmwareTip(*this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
   };
   // The caption names no device yet: it follows the language.
   const QString noConnectBefore = msgText(MsgList::Boxes, boxmsg::kNoConnectCaption);
@@ -162,8 +162,8 @@ void TMainForm::ApplyLanguagePack() {
   if (windowTitle() == noConnectBefore)
     setWindowTitle(msgText(MsgList::Boxes, boxmsg::kNoConnectCaption));
   // A pack without a text shows the English one, whatever the pack before had.
-  PackTexts.clear();
-  for (const auto& [key, value] : pack->texts()) PackTexts[key] = fromLocal(value);
+  state().settings.packTexts.clear();
+  for (const auto& [key, value] : pack->texts()) state().settings.packTexts[key] = fromLocal(value);
 
   for (QWidget* component : components()) {
     const QByteArray kind = component->property("skinKind").toByteArray();
@@ -192,7 +192,7 @@ void TMainForm::ApplyLanguagePack() {
   QtTexts.use(fromLocal(pack->qtLocale().value_or("")));
   LoadHelpText(ManuallyUpdateHelp_Memo);
   LoadHelpText(AutoUpdateHelp_Memo);
-  showDeviceListMarks(this);
+  showDeviceListMarks(*this);
   nameControlsForScreenReaders(&*pack);
   showTutorialLanguage(*this, fromLocal(pack->qtLocale().value_or("")));
 }
@@ -206,29 +206,33 @@ void TMainForm::LoadHelpText(QPlainTextEdit* memo) {
   std::error_code ec;
   if (!fs::exists(file, ec)) return;
   const std::string packFile =
-      SelectedLanguageIndex >= 0 &&
-              SelectedLanguageIndex < static_cast<int>(LanguageFileList.size())
-          ? LanguageFileList[SelectedLanguageIndex]
+      state().settings.selectedLanguage >= 0 &&
+              state().settings.selectedLanguage <
+                  static_cast<int>(state().settings.languageFiles.size())
+          ? state().settings.languageFiles[state().settings.selectedLanguage]
           : std::string();
   if (auto text = loadHelpText(file, packFile)) memo->setPlainText(fromLocal(*text));
 }
 
 void TMainForm::LanguageBox_ComboBoxChange() {
-  LanguageChange_Btn->setEnabled(LanguageBox_ComboBox->currentIndex() != SelectedLanguageIndex);
+  LanguageChange_Btn->setEnabled(LanguageBox_ComboBox->currentIndex() !=
+                                 state().settings.selectedLanguage);
 }
 
 void TMainForm::LanguageChange_BtnClick(QWidget*) {
   const int chosen = LanguageBox_ComboBox->currentIndex();
   if (chosen < 0) return;
-  SelectedLanguageIndex = chosen;
-  ConfiguredLanguageName = LanguageBox_ComboBox->itemData(chosen).toString().toStdString();
+  state().settings.selectedLanguage = chosen;
+  state().settings.configuredLanguage =
+      LanguageBox_ComboBox->itemData(chosen).toString().toStdString();
   ApplyLanguagePack();
   ResetComponentPos();
   const ProgramFolders folders = programFolders();
   const bool indexOwnsChoice = folders.languageChoice == languageIndexPath(folders.data);
-  const bool written = indexOwnsChoice
-                           ? writeConfiguredLanguage(folders.data, ConfiguredLanguageName)
-                           : writeLanguageChoice(folders.languageChoice, ConfiguredLanguageName);
+  const bool written =
+      indexOwnsChoice
+          ? writeConfiguredLanguage(folders.data, state().settings.configuredLanguage)
+          : writeLanguageChoice(folders.languageChoice, state().settings.configuredLanguage);
   if (!written) dialogs().showError(fromLocal(unableToWriteText(folders.languageChoice.string())));
   LanguageChange_Btn->setEnabled(false);
 }

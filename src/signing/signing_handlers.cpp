@@ -2,13 +2,12 @@
 #include <QLabel>
 #include <QListWidget>
 
-#include "app/app_state.h"
 #include "app/mainform.h"
-#include "firmware/firmware_page.h"
+#include "firmware/firmware_window.h"
 #include "settings/program_folders.h"
 #include "signing/signed_file.h"
-#include "signing/signing_page.h"
 #include "signing/signing_texts.h"
+#include "signing/signing_window.h"
 
 namespace {
 
@@ -27,7 +26,7 @@ void showUnverifiedTipOnce(TMainForm& f) {
   // A login that has something to say of its device (an update pending)
   // keeps its tip.
   if (f.FirmwareWpdateTip_Label->text() != f.msgText(MsgList::FWTipLabel, 0)) return;
-  showFirmwareTipAs(&f, f.msgText(MsgList::Signing, signmsg::kNotVerified), true);
+  showFirmwareTipAs(f, f.msgText(MsgList::Signing, signmsg::kNotVerified), true);
 }
 
 std::optional<QString> checkChosenPatch(TMainForm& f, const QString& path) {
@@ -43,7 +42,7 @@ std::optional<QString> checkChosenPatch(TMainForm& f, const QString& path) {
     reason = fromLocal(signatureRefusal(f.state().messages, name, patch.verdict));
   if (!reason.isEmpty()) {
     f.Patch2Send_LV->clear();
-    showFirmwareTipAs(&f, f.msgText(MsgList::Signing, signmsg::kRefused).replace("%1", reason),
+    showFirmwareTipAs(f, f.msgText(MsgList::Signing, signmsg::kRefused).replace("%1", reason),
                       true);
     return std::nullopt;
   }

@@ -5,9 +5,9 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-#include "app/control_builders.h"
 #include "app/mainform.h"
 #include "tutorial/tutor_form.h"
+#include "tutorial/tutorial_window.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "app/mainform.h"
 #include "tutorial/tutor_form.h"
+#include "tutorial/tutorial_window.h"
 
 void TMainForm::TutorShow_BtnClick() {
   if (!tutorForm_) return;
@@ -44,7 +45,8 @@ void TTutor_Form::FormShow() {
 }
 
 void TTutor_Form::loadPicture(int step) {
-  Tutor_Image->setPixmap(QPixmap(tutorPicturePath(mainForm_.TutorialPictureSet, step)));
+  Tutor_Image->setPixmap(
+      QPixmap(tutorPicturePath(mainForm_.state().settings.tutorialPictureSet, step)));
 }
 
 void TTutor_Form::showPictureLanguage() {
@@ -52,7 +54,7 @@ void TTutor_Form::showPictureLanguage() {
 }
 
 void showTutorialLanguage(TMainForm& form, const QString& packLocale) {
-  form.TutorialPictureSet = tutorPictureSet(packLocale);
+  form.state().settings.tutorialPictureSet = tutorPictureSet(packLocale);
   if (TTutor_Form* tutor = form.tutorForm()) tutor->showPictureLanguage();
 }
 

@@ -10,22 +10,20 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <climits>
 #include <functional>
+#include <memory>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/control_builders.h"
 #include "widgets/skinned_controls.h"
 #include "common/file_helpers.h"
 #include "app/mainform.h"
 #include "common/ui_thread.h"
 #include "common/worker_thread.h"
-#include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
+#include "firmware/firmware_window.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
 #include "updateservice/browser_launch.h"
@@ -33,7 +31,7 @@
 #include "updateservice/update_check.h"
 #include "updateservice/update_check_worker.h"
 #include "updateservice/update_server_texts.h"
-#include "updateservice/updateservice_page.h"
+#include "updateservice/updateservice_window.h"
 #include "updateservice/web_fetch.h"
 
 namespace {
@@ -51,41 +49,43 @@ class NoHttpClient final : public IHttpClient {
   }
 };
 
-// The firmware page as the check sees it; each call comes on the window's
-// thread and does nothing once the window is gone.
-class FirmwarePageCheck final : public UpdateCheckPage {
+// The firmware page as the online update check sees it.
+class WindowUpdateCheckPage final : public UpdateCheckPage, WindowPage {
  public:
   // Takes the device buttons from the window until the check's end.
-  FirmwarePageCheck(TMainForm& f, std::string workFolder)
-      : f_(&f), workFolder_(std::move(workFolder)) {
-    for (QPushButton* button : deviceButtons()) enabledBefore_.push_back(button->isEnabled());
+  WindowUpdateCheckPage(TMainForm& f, std::string workFolder)
+      : WindowPage(f), workFolder_(std::move(workFolder)) {
+    for (QPushButton* button : deviceButtons(f)) enabledBefore_.push_back(button->isEnabled());
     setDeviceButtonsEnabled(f, false);
   }
 
   void showMessage(const std::string& text) override {
-    if (f_ && !f_->UpdateCheckStopping)
-      f_->dialogs().showMessage(kMessageBoxTitle, QString::fromStdString(text));
+    TMainForm* f = window();
+    if (f && !f->UpdateCheckStopping)
+      f->dialogs().showMessage(kMessageBoxTitle, QString::fromStdString(text));
   }
   void setTip(const std::string& text) override {
-    if (f_) showFirmwareTip(f_, QString::fromStdString(text));
+    if (TMainForm* f = window()) showFirmwareTip(*f, QString::fromStdString(text));
   }
   void showGauge(std::uint64_t value, std::uint64_t maximum, const std::string& text) override {
-    if (!f_) return;
+    TMainForm* f = window();
+    if (!f) return;
     // The bar counts in int: sizes beyond its range are scaled down alike.
     int shift = 0;
     while ((maximum >> shift) > static_cast<std::uint64_t>(INT_MAX)) ++shift;
-    TTextGauge* gauge = f_->PatchDownloadProcess_Gauge;
+    TTextGauge* gauge = f->PatchDownloadProcess_Gauge;
     gauge->setRange(0, static_cast<int>(maximum >> shift));
     gauge->setValue(static_cast<int>(std::min(value, maximum) >> shift));
     gauge->setProgressText(QString::fromStdString(text));
     gauge->show();
   }
   void hideGauge() override {
-    if (f_) f_->PatchDownloadProcess_Gauge->hide();
+    if (TMainForm* f = window()) f->PatchDownloadProcess_Gauge->hide();
   }
   void endUpdateCheck(const UpdateCheckOutcome& outcome) override {
-    if (!f_) return;
-    TMainForm& f = *f_;
+    TMainForm* window = this->window();
+    if (!window) return;
+    TMainForm& f = *window;
     f.UpdateCheckActive = false;
     f.PatchDownloadProcess_Gauge->hide();
     // A patch packed as the check was being stopped is not sent, nor one
@@ -95,7 +95,7 @@ class FirmwarePageCheck final : public UpdateCheckPage {
     if (!send) {
       if (outcome.kind == UpdateCheckOutcome::Packed) ClearDirectory(workFolder_);
       if (!f.updateRunActive()) {
-        const std::vector<QPushButton*> buttons = deviceButtons();
+        const std::vector<QPushButton*> buttons = deviceButtons(f);
         for (std::size_t i = 0; i < buttons.size(); ++i) buttons[i]->setEnabled(enabledBefore_[i]);
       }
       return;
@@ -106,57 +106,66 @@ class FirmwarePageCheck final : public UpdateCheckPage {
     listitem::add(f.Patch2Send_LV, QFileInfo(patch).fileName(), patch, kPatchImage,
                   f.TovarinImages_ImageList);
     f.FirmwareUpdate_Btn->setEnabled(true);
-    showFirmwareTip(&f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
+    showFirmwareTip(f, f.msgText(MsgList::FWTipLabel, fwmsg::kTipReady));
     f.FirmwareUpdate_BtnClick(f.CheckForUpdate_Btn);
   }
 
  private:
-  std::vector<QPushButton*> deviceButtons() const {
-    return {f_->FirmwareUpdate_Btn, f_->CheckForUpdate_Btn, f_->DeviceReboot_Btn,
-            f_->FirmwareBacktrack_Btn};
+  static std::vector<QPushButton*> deviceButtons(const TMainForm& f) {
+    return {f.FirmwareUpdate_Btn, f.CheckForUpdate_Btn, f.DeviceReboot_Btn,
+            f.FirmwareBacktrack_Btn};
   }
 
-  QPointer<TMainForm> f_;
   std::string workFolder_;
   std::vector<bool> enabledBefore_;
 };
 
-// The web fetches' page functions: each runs on the window's thread.
+// The firmware page's history memo and the message label as the web fetches
+// see them. A fetch's result shows only while the window still wants it: a
+// newer round replaces an older one.
+class WindowWebFetchPage final : public WindowPage {
+ public:
+  using WindowPage::WindowPage;
 
-void showPatchHistory(TMainForm& f, const HistoryFetch& fetched) {
-  if (!fetched.ok) {
-    f.PatchMessage_Memo->appendPlainText(f.msgText(MsgList::FWHints, kHintServerFailed) + " : " +
-                                         QString::fromStdString(fetched.statusLine));
-    return;
-  }
-  QStringList lines;
-  for (const std::string& line : fetched.lines) lines << QString::fromStdString(line);
-  if (fetched.cut) lines << f.msgText(MsgList::UpdateServer, servermsg::kHistoryCut);
-  f.PatchMessage_Memo->setPlainText(lines.join('\n'));
-}
-
-void showWebMessage(TMainForm& f, const MessageFetch& fetched) {
-  QLabel* label = f.WebMessageURL_Label;
-  switch (fetched.kind) {
-    case MessageFetch::NoMessage:
-      return;
-    case MessageFetch::Failed:
-      // The previous message, if there was one, comes back.
-      label->setVisible(!label->text().isEmpty());
-      return;
-    case MessageFetch::Drawn: {
-      // A text cut to its bound says so at its end.
-      const QString cutMark = f.msgText(MsgList::UpdateServer, servermsg::kMessageCut);
-      const WebMessage& m = fetched.message;
-      label->setText(QString::fromStdString(m.caption) + (m.captionCut ? cutMark : QString()));
-      label->setToolTip(QString::fromStdString(m.tooltip) + (m.tooltipCut ? cutMark : QString()));
-      label->adjustSize();
-      f.WebMessageAddress = QString::fromStdString(m.address);
-      label->show();
+  void showPatchHistory(int round, const HistoryFetch& fetched) {
+    TMainForm* f = window();
+    if (!f || !f->state().web.rounds.historyWanted(round)) return;
+    if (!fetched.ok) {
+      f->PatchMessage_Memo->appendPlainText(f->msgText(MsgList::FWHints, kHintServerFailed) +
+                                            " : " + QString::fromStdString(fetched.statusLine));
       return;
     }
+    QStringList lines;
+    for (const std::string& line : fetched.lines) lines << QString::fromStdString(line);
+    if (fetched.cut) lines << f->msgText(MsgList::UpdateServer, servermsg::kHistoryCut);
+    f->PatchMessage_Memo->setPlainText(lines.join('\n'));
   }
-}
+
+  void showWebMessage(int round, const MessageFetch& fetched) {
+    TMainForm* f = window();
+    if (!f || !f->state().web.rounds.messageWanted(round)) return;
+    QLabel* label = f->WebMessageURL_Label;
+    switch (fetched.kind) {
+      case MessageFetch::NoMessage:
+        return;
+      case MessageFetch::Failed:
+        // The previous message, if there was one, comes back.
+        label->setVisible(!label->text().isEmpty());
+        return;
+      case MessageFetch::Drawn: {
+        // A text cut to its bound says so at its end.
+        const QString cutMark = f->msgText(MsgList::UpdateServer, servermsg::kMessageCut);
+        const WebMessage& m = fetched.message;
+        label->setText(QString::fromStdString(m.caption) + (m.captionCut ? cutMark : QString()));
+        label->setToolTip(QString::fromStdString(m.tooltip) + (m.tooltipCut ? cutMark : QString()));
+        label->adjustSize();
+        f->state().web.address = QString::fromStdString(m.address);
+        label->show();
+        return;
+      }
+    }
+  }
+};
 
 // One fetch on a worker of the window's own, so that the window waits for it
 // before it goes (see ~TMainForm); the fetch is bounded by the HTTP client's
@@ -188,15 +197,6 @@ void runFetchThread(TMainForm& f, std::function<void()> work) {
   webFetchStarted();
   fetches.push_back(new WebFetchThread(std::move(work)));
   fetches.back()->Start();
-}
-
-// A fetch's window change: carried out on the window's thread, and only while
-// the window is there and still wants the fetch's result.
-void onWindow(const QPointer<TMainForm>& form, const std::function<bool(TMainForm&)>& wanted,
-              const std::function<void(TMainForm&)>& change) {
-  runOnUiThread([&] {
-    if (form && wanted(*form)) change(*form);
-  });
 }
 
 IHttpClient& httpOf(const AppServices& services) {
@@ -240,7 +240,7 @@ void TMainForm::CheckForUpdate_BtnClick() {
   const std::string workFolder = request.workFolder;
   UpdateCheckThread =
       new TUpdateCheckThread(httpOf(services()), state().messages, std::move(request),
-                             std::make_unique<FirmwarePageCheck>(*this, workFolder));
+                             std::make_unique<WindowUpdateCheckPage>(*this, workFolder));
   UpdateCheckThread->Start();
 }
 
@@ -284,7 +284,7 @@ void endWebFetches(TMainForm& f) {
 
 void TMainForm::StartPatchHistoryFetch(const QString& hardwareName) {
   // A newer login's history replaces whatever an older fetch still brings.
-  const int round = WebFetches.startHistory();
+  const int round = state().web.rounds.startHistory();
   const std::string name = hardwareName.toStdString();
   if (isUnknownHardware(name)) {
     PatchMessage_Memo->appendPlainText("Error Firmware Unknown!");
@@ -292,27 +292,23 @@ void TMainForm::StartPatchHistoryFetch(const QString& hardwareName) {
   }
   IHttpClient* http = &httpOf(services());
   const std::string host = services().updateServer.toStdString();
-  const QPointer<TMainForm> form(this);
+  auto page = std::make_shared<WindowWebFetchPage>(*this);
   runFetchThread(*this, [=] {
     const HistoryFetch fetched = fetchPatchHistory(*http, host, name);
-    onWindow(
-        form, [round](TMainForm& f) { return f.WebFetches.historyWanted(round); },
-        [&](TMainForm& f) { showPatchHistory(f, fetched); });
+    runOnUiThread([&] { page->showPatchHistory(round, fetched); });
   });
 }
 
 void TMainForm::StartWebMessageFetch() {
-  const int round = WebFetches.startMessage();
+  const int round = state().web.rounds.startMessage();
   IHttpClient* http = &httpOf(services());
   IRandom* random = services().random;
   IClock* clock = services().clock;
   const std::string host = services().updateServer.toStdString();
-  const QPointer<TMainForm> form(this);
+  auto page = std::make_shared<WindowWebFetchPage>(*this);
   runFetchThread(*this, [=] {
     const MessageFetch fetched = fetchWebMessage(*http, host, *random, *clock);
-    onWindow(
-        form, [round](TMainForm& f) { return f.WebFetches.messageWanted(round); },
-        [&](TMainForm& f) { showWebMessage(f, fetched); });
+    runOnUiThread([&] { page->showWebMessage(round, fetched); });
   });
 }
 
@@ -322,11 +318,12 @@ void TMainForm::WebMessageTimer_TimerTimer() {
 }
 
 void TMainForm::LookUpDefaultBrowser() {
-  BrowserPath = services().browser ? services().browser->defaultBrowserPath() : QString();
+  state().web.browserPath =
+      services().browser ? services().browser->defaultBrowserPath() : QString();
 }
 
 void TMainForm::WebMessageURL_LabelClick() {
-  openWebAddress(services().browser, BrowserPath, WebMessageAddress);
+  openWebAddress(services().browser, state().web.browserPath, state().web.address);
 }
 
 void connectUpdateServiceHandlers(TMainForm& f) {

@@ -94,7 +94,7 @@ struct E2eWindow {
   // The update run has ended and let the device's connection go.
   [[nodiscard]] bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !form->updateRunActive() && firmwareRunsHoldingConnection(state) == 0; },
+        [&] { return !form->updateRunActive() && firmwareRunsHoldingConnection(state.updateRun) == 0; },
         30000);
   }
   // Presses CheckForUpdate once the login's own web fetches have ended, so

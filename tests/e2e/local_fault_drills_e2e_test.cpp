@@ -186,7 +186,7 @@ class LocalFaultDrills : public QObject {
     win_.showPage("Options");
     f().DownloadSpeedLimit_Edit->setValue(800);
     QVERIFY(win_.click(f().DSLApply_Btn));
-    QCOMPARE(f().SpeedLimit, 800);
+    QCOMPARE(f().state().settings.speedLimit, 800);
     QVERIFY(!f().DSLApply_Btn->isEnabled());
     QCOMPARE(win_.dialogs.boxes().back().kind, ShownBox::Error);
     QCOMPARE(win_.dialogs.boxes().back().text, unableToWrite);

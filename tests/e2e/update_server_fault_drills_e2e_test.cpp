@@ -178,7 +178,7 @@ class UpdateServerFaultDrills : public QObject {
     win_.dialogs.answers = {true};
     QVERIFY(f().close());
     QVERIFY(!f().updateRunActive());
-    QCOMPARE(firmwareRunsHoldingConnection(win_.state), 0);
+    QCOMPARE(firmwareRunsHoldingConnection(win_.state.updateRun), 0);
     QCOMPARE(win_.dialogs.boxes().at(0).title, QString("Warning"));
 
     // The work folder is emptied, the packed patch gone, nothing sent.

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,13 +56,14 @@ struct UpdateRunTest : ::testing::Test {
                                const QString& folder = {}) {
     std::vector<std::string> calls;
     state.updateRun.active = true;
-    firmwareRunStarted(state);
-    TFWUpdateThread worker(std::make_unique<RecordingPage>(calls, patchPath, folder), state, link,
-                           origin);
+    firmwareRunStarted(state.updateRun);
+    TFWUpdateThread worker(std::make_unique<RecordingPage>(calls, patchPath, folder),
+                           {state.updateRun, state.session, state.messages, state.trustedKeys},
+                           link, origin);
     worker.Start();
     worker.WaitFor();
     EXPECT_FALSE(state.updateRun.active);
-    EXPECT_EQ(firmwareRunsHoldingConnection(state), 0);
+    EXPECT_EQ(firmwareRunsHoldingConnection(state.updateRun), 0);
     return calls;
   }
   std::string msg(MsgList list, int index) {
@@ -94,6 +96,16 @@ TEST_F(UpdateRunTest, FailedRunsShowTheirTipBeforeTheButtonsReturn) {
             (std::vector<std::string>{
                 "lock", "gauge:" + msg(MsgList::UpdateProgressGauge, fwmsg::kGaugeUploading),
                 failure + msg(MsgList::FWTipLabel, fwmsg::kTipDeviceBusy), "end"}));
+  EXPECT_EQ(link.openHandles().size(), 0u);
+
+  // A run that breaks on an error fails like any other and still ends.
+  link.onSend = [](const char*, const char*, int32_t*) -> int32_t {
+    throw std::runtime_error("out of memory");
+  };
+  EXPECT_EQ(run(UpdateOrigin::Operator, patch),
+            (std::vector<std::string>{
+                "lock", "gauge:" + msg(MsgList::UpdateProgressGauge, fwmsg::kGaugeUploading),
+                failure + msg(MsgList::FWTipLabel, fwmsg::kTipUpdateFailed), "end"}));
   EXPECT_EQ(link.openHandles().size(), 0u);
 }
 

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "firmware/firmware_page.h"
+#include "firmware/firmware_window.h"
 #include "firmware/update_run_worker.h"
 #include "form_fixture.h"
 #include "session/device_session.h"
@@ -75,7 +75,7 @@ struct FirmwareFixture : FormFixture {
   }
   bool waitRunEnded() {
     return waitUntil(
-        [&] { return !f->updateRunActive() && firmwareRunsHoldingConnection(state) == 0; }, 15000);
+        [&] { return !f->updateRunActive() && firmwareRunsHoldingConnection(state.updateRun) == 0; }, 15000);
   }
   // Each accepted reboot starts a device search; waits until all have ended.
   bool waitSearchesEnded() {

@@ -3,7 +3,7 @@
 #include <QEnterEvent>
 #include <QtTest>
 
-#include "firmware/firmware_page.h"
+#include "firmware/firmware_window.h"
 #include "firmware_fixture.h"
 #include "patchformat.h"
 
@@ -13,8 +13,8 @@ class FirmwarePatchAreaTest : public QObject {
   void clickOnTheAreaChoosesOnePatch() {
     FirmwareFixture fx;
     TMainForm& f = *fx.f;
-    f.FirmwareUpdate_Btn->setEnabled(false);                // as a pending update leaves it
-    showFirmwareTip(&f, "Patch not Match, Please Check!");  // a refused patch before
+    f.FirmwareUpdate_Btn->setEnabled(false);               // as a pending update leaves it
+    showFirmwareTip(f, "Patch not Match, Please Check!");  // a refused patch before
     QCOMPARE(f.FirmwareWpdateTip_Label->property("tone").toString(), QString("failure"));
     const QString path = fx.writeFile("cam_2011.patch");
     fx.dialogs.files.push_back(path);

@@ -5,7 +5,7 @@
 #include <QtTest>
 #include <chrono>
 
-#include "app/control_builders.h"
+#include "firmware/firmware_window.h"
 #include "firmware/reboot_check_worker.h"
 #include "firmware_fixture.h"
 

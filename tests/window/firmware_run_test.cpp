@@ -6,8 +6,8 @@
 #include <QDirIterator>
 #include <QtTest>
 
-#include "app/control_builders.h"
 #include "common/platform_locale.h"
+#include "firmware/firmware_window.h"
 #include "firmware_fixture.h"
 
 namespace {

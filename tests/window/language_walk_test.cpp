@@ -6,9 +6,9 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include "firmware/firmware_page.h"
+#include "firmware/firmware_window.h"
 #include "form_fixture.h"
-#include "remotefiles/file_page.h"
+#include "remotefiles/remotefiles_window.h"
 #include "settings/message_lists.h"
 #include "tutorial/tutor_form.h"
 
@@ -100,7 +100,7 @@ class LanguageWalkTest : public QObject {
     f.Login_SBtnClick();
     f.FirmwareUpdate_BtnClick(f.DeviceReboot_Btn);
     f.FirmwareUpdate_BtnClick(f.FirmwareBacktrack_Btn);
-    askMissionOverwrite(f);
+    makeRemoteFilesPage(f)->askMissionOverwrite();
     f.state().updateRun.active = true;
     confirmCloseDuringUpdate(f);
     f.state().updateRun.active = false;

@@ -8,6 +8,7 @@
 #include <deque>
 #include <fstream>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "common/file_helpers.h"
@@ -173,7 +174,7 @@ class RemoteFilesTest : public QObject {
     QCOMPARE(dirs.back().code, 2);
     QCOMPARE(dirs.back().path, std::string("odd"));
     QCOMPARE(f.Path_SEdit->text(), QString("/sdcard/odd"));
-    QCOMPARE(f.CurrentRelPath, std::string("odd"));
+    QCOMPARE(f.state().files.currentRelPath, std::string("odd"));
     QCOMPARE(fullPathOf(f.FileList_LV->item(0)), QString("/sdcard/odd/my clip, 1.mp4"));
   }
 
@@ -230,7 +231,7 @@ class RemoteFilesTest : public QObject {
     QCOMPARE(fx.device.searchDirCalls().back().path, std::string());
     QCOMPARE(fx.device.searchDirCalls().back().code, 1);
     QCOMPARE(f.Path_SEdit->text(), QString("/sdcard"));
-    QCOMPARE(f.CurrentRelPath, std::string());
+    QCOMPARE(f.state().files.currentRelPath, std::string());
     const auto calls = fx.device.searchDirCalls().size();
     f.Backdir_BtnClick();  // the root has no parent
     QCOMPARE(fx.device.searchDirCalls().size(), calls);
@@ -288,7 +289,7 @@ class RemoteFilesTest : public QObject {
     f.FileListAddItemByName(std::string(200, 'd'), std::string(100, 'p'), '1');
     open(f, QString(200, 'd'));
     QVERIFY(fx.device.searchDirCalls().empty());
-    QVERIFY(f.CurrentRelPath.empty());
+    QVERIFY(f.state().files.currentRelPath.empty());
     QCOMPARE(fx.dialogs.boxes().size(), size_t(1));
   }
 
@@ -338,7 +339,7 @@ class RemoteFilesTest : public QObject {
     open(f, "g.avi");  // the tenth: the nine have ended, so their slots are free
     QVERIFY(waitMissionsDone(f));
     QVERIFY(!fx.dialogs.texts().contains("Download missions reach limit!"));
-    QCOMPARE(f.CurrentRelPath, std::string("DCIM/g.avi"));
+    QCOMPARE(f.state().files.currentRelPath, std::string("DCIM/g.avi"));
     std::map<std::string, int32_t> codes;
     for (const auto& call : fx.device.searchDirCalls()) codes[call.path] = call.code;
     QCOMPARE(codes.size(), size_t(10));
@@ -441,10 +442,11 @@ class RemoteFilesTest : public QObject {
     };
     fx.device.onRecvFile = [](const char* path, int32_t, uint16_t, int32_t*) {
       if (QString(path).contains("drop")) return -1;
+      if (QString(path).contains("throw")) throw std::runtime_error("disk gone");
       std::ofstream(path, std::ios::binary) << "data";
       return 0;
     };
-    for (const char* name : {"drop.mp4", "a.mp4", "dir.mp4", "bad.mp4"})
+    for (const char* name : {"drop.mp4", "a.mp4", "dir.mp4", "bad.mp4", "throw.mp4"})
       f.FileListAddItemByName(name, "", '2');
     QDir(downloads.path()).mkdir("dir.mp4");
     const QString gone = downloads.filePath("gone");
@@ -459,6 +461,9 @@ class RemoteFilesTest : public QObject {
                   "dir.mp4: a folder of that name is in the way in the download folder."},
              Case{downloads.path(), "bad.mp4",
                   "bad.mp4: the MD5 check failed; the file was not kept."},
+             // A mission that breaks on an error still ends, and says so.
+             Case{downloads.path(), "throw.mp4",
+                  "throw.mp4: the file could not be written into the download folder."},
          }) {
       f.DownloadSavePath_Edit->setText(c.folder);
       open(f, c.file);
@@ -467,7 +472,7 @@ class RemoteFilesTest : public QObject {
       fx.dialogs.clear();
     }
     // Only the fault of the device and the digest reached the device.
-    QCOMPARE(fx.device.searchDirCalls().size(), size_t(2));
+    QCOMPARE(fx.device.searchDirCalls().size(), size_t(3));
     // The file whose digest did not match is nowhere, under no name.
     QCOMPARE(QDir(downloads.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     QVERIFY(!QFile::exists("/a.mp4"));

@@ -48,7 +48,7 @@ class SettingsWindowTest : public QObject {
     writeText(fx.exeDir.path() + "/configs.ini", "[CONFIGS]\nspeedlimit=20000\n");
     TMainForm& f = fx.create();
     QCOMPARE(fx.device.flowCtrl, std::vector<int32_t>{20000});
-    QCOMPARE(f.SpeedLimit, 20000);
+    QCOMPARE(f.state().settings.speedLimit, 20000);
     QCOMPARE(f.DownloadSpeedLimit_Edit->value(), 9999);
     f.DownloadSpeedLimit_Edit->setValue(100);
     QVERIFY(f.DSLApply_Btn->isEnabled());
@@ -61,14 +61,14 @@ class SettingsWindowTest : public QObject {
     FormFixture fx;
     writeText(fx.exeDir.path() + "/configs.ini", "[CONFIGS]\nspeedlimit=0x1F4\n");
     TMainForm& f = fx.create();
-    QCOMPARE(f.SpeedLimit, 500);
+    QCOMPARE(f.state().settings.speedLimit, 500);
     f.DSL_BtnClick(f.DSLDefault_Btn);  // already 500: no change, Apply stays off
     QVERIFY(!f.DSLApply_Btn->isEnabled());
     f.DownloadSpeedLimit_Edit->setValue(42);
     QVERIFY(f.DSLApply_Btn->isEnabled());
     QTest::mouseClick(f.DSLApply_Btn, Qt::LeftButton);
     QCOMPARE(fx.device.flowCtrl.back(), 42);
-    QCOMPARE(f.SpeedLimit, 42);
+    QCOMPARE(f.state().settings.speedLimit, 42);
     QVERIFY(!f.DSLApply_Btn->isEnabled());
     QVERIFY(readAll(fx.exeDir.path() + "/configs.ini").find("speedlimit=42") != std::string::npos);
   }

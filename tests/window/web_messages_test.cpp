@@ -149,7 +149,7 @@ class WebMessagesTest : public QObject {
     QVERIFY(fx.showWith(oneMessage("News", "http://h/news")));
     QCOMPARE(fx.f->WebMessageURL_Label->text(), QString("News"));
     QCOMPARE(fx.f->WebMessageURL_Label->toolTip(), QString("about News"));
-    QCOMPARE(fx.f->WebMessageAddress, QString("http://h/news"));
+    QCOMPARE(fx.f->state().web.address, QString("http://h/news"));
     QVERIFY(!fx.f->WebMessageURL_Label->isHidden());
     QVERIFY(fx.f->WebMessageTimer_Timer->isActive());
     QCOMPARE(fx.f->WebMessageTimer_Timer->interval(), 1800000);
@@ -171,7 +171,7 @@ class WebMessagesTest : public QObject {
     QVERIFY(fetchesEnded());
     QVERIFY(!label->isHidden());
     QCOMPARE(label->text(), QString("Old news"));
-    QCOMPARE(fx.f->WebMessageAddress, QString("http://h/old"));
+    QCOMPARE(fx.f->state().web.address, QString("http://h/old"));
 
     // A file without messages: the label stays hidden.
     fx.http.beforeAnswer = nullptr;
@@ -233,7 +233,7 @@ class WebMessagesTest : public QObject {
     QCOMPARE(fx.f->PatchMessage_Memo->toPlainText(), QString("history of 52HQX"));
     QCOMPARE(fx.f->WebMessageURL_Label->text(), QString("Second"));
     QCOMPARE(fx.f->WebMessageURL_Label->toolTip(), QString("about Second"));
-    QCOMPARE(fx.f->WebMessageAddress, QString("http://h/second"));
+    QCOMPARE(fx.f->state().web.address, QString("http://h/second"));
   }
 
   void noFetchThreadOutlivesTheWindow() {

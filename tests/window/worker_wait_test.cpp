@@ -1,8 +1,12 @@
 // Workers change the window only through blocking calls to the window's
 // thread; the window's thread must keep serving them while it waits for a
 // worker, or both would wait for ever.
+#include <unistd.h>
 #include <QtTest>
+
 #include <atomic>
+#include <cstdio>
+#include <stdexcept>
 
 #include "common/ui_thread.h"
 #include "common/worker_thread.h"
@@ -127,6 +131,34 @@ class WorkerWaitTest : public QObject {
     f.StopAllThreads();
     QVERIFY(f.DownloadMissions[0] == nullptr);
     QCOMPARE(ended.load(), 1);
+  }
+
+  void aWorkerThatThrowsTellsItsPageAndStandardErrorAndStillEnds() {
+    FormFixture fx;
+    fx.create();
+    struct Throwing : TThread {
+      std::string shown;
+      bool ended = false;
+      void Execute() override { throw std::runtime_error("disk gone"); }
+      void ShowFailure(const std::string& what) override { shown = what; }
+      void DoTerminate() override { ended = true; }
+    };
+    QTemporaryFile err;
+    QVERIFY(err.open());
+    std::fflush(stderr);
+    const int saved = dup(2);
+    dup2(err.handle(), 2);
+    Throwing worker;
+    worker.Start();
+    worker.WaitFor();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    ::close(saved);
+    QCOMPARE(worker.shown, std::string("disk gone"));
+    QVERIFY(worker.ended);
+    QFile written(err.fileName());
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(QString(written.readAll()).contains("disk gone"));
   }
 
   void freeOnTerminateThreadsDeleteThemselves() {

@@ -1,4 +1,4 @@
-// The window's side of signatures: the keys read at start, the chosen
+// The signing part of the window as the rest of it reaches it: the keys read at start, the chosen
 // patch's check and what --folders tells about the keys.
 #pragma once
 

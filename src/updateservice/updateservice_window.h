@@ -4,6 +4,8 @@
 
 class TMainForm;
 
+void connectUpdateServiceHandlers(TMainForm& form);
+
 // Asked when the window is about to close during an online update check:
 // false keeps it open; on true the check has been stopped.
 bool confirmCloseDuringCheck(TMainForm& form);
