@@ -1,6 +1,7 @@
 // Message-list indices used by the firmware page (texts via msgText).
 #pragma once
 
+#include "kestrum.h"
 #include "settings/message_lists.h"
 
 namespace fwmsg {
@@ -41,13 +42,13 @@ inline constexpr int kGaugeSendFinished = 3;         // UpdateProgressGauge
 // the step's message: which FWTipLabel entry (kWhy...) names it.
 constexpr int reasonOf(int result) {
   switch (result) {
-    case -1:
+    case KESTRUM_FAIL_CONNECTION:
       return kWhyConnectionLost;
-    case -3:
+    case KESTRUM_FAIL_TIMEOUT:
       return kWhyNoAnswer;
-    case -5:  // the device's check of the patch (digest, header, entries)
+    case KESTRUM_FAIL_REFUSED:  // the device's check of the patch (digest, header, entries)
       return kWhyNotAPatch;
-    case -8:
+    case KESTRUM_FAIL_LOCAL_FILE:
       return kWhyUnreadableFile;
     default:
       return kWhyDeviceCode;
