@@ -10,6 +10,7 @@
 #include "app/platform_locale.h"
 #include "app/ui_thread.h"
 #include "devicelink/device_link.h"
+#include "devicelink/device_results.h"
 #include "firmware/firmware_texts.h"
 #include "signing/signed_file.h"
 
@@ -128,14 +129,15 @@ void TFWUpdateThread::showFailure(int tipIndex, const QString& reason) {
 }
 
 void TFWUpdateThread::actOnResult(int32_t result) {
-  if (result == KESTRUM_SEND_HARDWARE_MISMATCH) {
+  const SendOutcome outcome = decodeSendResult(result);
+  if (outcome == SendOutcome::HardwareMismatch) {
     showFailure(fwmsg::kTipPatchNotMatch);
-  } else if (result == KESTRUM_SEND_BUSY) {
+  } else if (outcome == SendOutcome::Busy) {
     showFailure(fwmsg::kTipDeviceBusy);
-  } else if (result < 0) {
+  } else if (outcome == SendOutcome::Failed) {
     showFailure(fwmsg::kTipUpdateFailed, fwmsg::reasonText(state_.messages, result));
-  } else if (result >= KESTRUM_SEND_DELIVERED) {
-    const bool installed = result > KESTRUM_SEND_DELIVERED;
+  } else if (outcome == SendOutcome::Delivered || outcome == SendOutcome::Installed) {
+    const bool installed = outcome == SendOutcome::Installed;
     onPage([this, result, installed](UpdatePage& p) {
       state_.session.UpdatePending = -1;
       p.setUpdateGaugeText(text(MsgList::UpdateProgressGauge,
@@ -146,7 +148,7 @@ void TFWUpdateThread::actOnResult(int32_t result) {
     // when the reboot's message has been closed.
     onPage([](UpdatePage& p) { p.postRunNotice(notice::kUpdateWillFinish); });
   }
-  // 0 to 6: no outcome the program knows; the gauge stays as it is.
+  // Unknown: the gauge stays as it is.
 }
 
 void TFWUpdateThread::endStep() {

@@ -21,6 +21,7 @@
 #include "app/notice_texts.h"
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
+#include "devicelink/device_results.h"
 #include "firmware/firmware_page.h"
 #include "firmware/firmware_texts.h"
 #include "session/device_list.h"
@@ -39,7 +40,7 @@ namespace {
 // A login that failed without the device refusing the account: the step
 // and what happened.
 QString loginFailureMessage(TMainForm& form, int32_t result) {
-  const QString why = result == -1 || result == -3
+  const QString why = isUnreachable(result)
                           ? fwmsg::reasonText(form.state().messages, result)
                           : form.msgText(MsgList::FWTipLabel, fwmsg::kWhyDeviceCode).arg(result);
   return fwmsg::withReason(form.msgText(MsgList::FWTipLabel, fwmsg::kMsgLoginFailed), why);
