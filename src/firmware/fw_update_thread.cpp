@@ -13,16 +13,7 @@
 #include "devicelink/device_results.h"
 #include "firmware/firmware_texts.h"
 #include "signing/signed_file.h"
-
-namespace {
-
-// The online update's work folder: the patch folder followed by "autotmp".
-std::string workFolderOf(const QString& patchFolder) {
-  constexpr char sep = std::filesystem::path::preferred_separator;
-  return patchFolder.toStdString() + sep + "autotmp" + sep;
-}
-
-}  // namespace
+#include "updateservice/update_check.h"
 
 void firmwareRunStarted(AppState& state) { ++state.updateRun.holdingConnection; }
 
@@ -156,9 +147,9 @@ void TFWUpdateThread::endStep() {
   onPage([this, &patchFolder](UpdatePage& p) { patchFolder = p.endUpdateRun(origin_); });
   if (origin_ == UpdateOrigin::Automatic) {
     // The packed patch lived in the work folder: both go. An empty patch
-    // folder would make the work folder a child of the file system root,
-    // which is nothing of ours to empty.
-    if (!patchFolder.isEmpty()) ClearDirectory(workFolderOf(patchFolder));
+    // folder has no work folder (it would hang off the file system root).
+    const std::string workFolder = updateWorkFolder(patchFolder.toStdString());
+    if (!workFolder.empty()) ClearDirectory(workFolder);
     onPage([](UpdatePage& p) { p.dropPackedPatch(); });
   }
   onPage([this](UpdatePage&) { state_.updateRun.active = false; });
