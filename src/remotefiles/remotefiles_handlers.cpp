@@ -165,7 +165,7 @@ void askForData(TMainForm& f) {
   stopListing(f);
   f.Path_SEdit->setText(shown(fullPath));
   f.FileList_LV->clear();
-  startListing(f, f.CurrentRelPath, kListDir);
+  startListing(f, f.CurrentRelPath, KESTRUM_REQ_LIST_DIR);
 }
 
 }  // namespace
@@ -183,7 +183,7 @@ void TMainForm::FileListAddItemByName(const std::string& name, const std::string
 
 void TMainForm::StartRootListing() {
   stopListing(*this);
-  startListing(*this, std::string(), kListRoot);
+  startListing(*this, std::string(), KESTRUM_REQ_LIST_ROOT);
 }
 
 void TMainForm::FileList_LVDblClick() { askForData(*this); }
@@ -197,7 +197,7 @@ void TMainForm::Backdir_BtnClick() {
   CurrentRelPath = parentDirOf(ShownDirPath);
   Path_SEdit->setText(shown(addressBoxText(CurrentRelPath)));
   FileList_LV->clear();
-  startListing(*this, CurrentRelPath, kListDir);
+  startListing(*this, CurrentRelPath, KESTRUM_REQ_LIST_DIR);
 }
 
 void TMainForm::DownloadProgress_TimerTimer() {
