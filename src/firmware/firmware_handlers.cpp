@@ -27,6 +27,7 @@
 #include "firmware/patch_choice.h"
 #include "firmware/reboot_check_thread.h"
 #include "session/discovery.h"
+#include "session/session_texts.h"
 #include "settings/box_texts.h"
 #include "signing/signing_page.h"
 
@@ -184,7 +185,8 @@ void setDeviceButtonsEnabled(TMainForm& f, bool enabled) {
 }
 
 QString loggedInHardware(TMainForm& f) {
-  if (f.Login_SBtn->text() != f.msgText(MsgList::LoginButton, 1)) return {};
+  if (f.Login_SBtn->text() != f.msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice))
+    return {};
   return f.TargetHarward_Val->text();
 }
 

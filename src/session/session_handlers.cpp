@@ -31,6 +31,7 @@
 #include "session/search_ranges.h"
 #include "session/search_worker.h"
 #include "session/session_page.h"
+#include "session/session_texts.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
 #include "signing/signing_page.h"
@@ -63,13 +64,13 @@ void TMainForm::Login_SBtnClick() {
   stopRebootCheck(*this);
 
   // 1. Pressed as "ChangeDev": stop the current device's work first.
-  if (Login_SBtn->text() == msgText(MsgList::LoginButton, 1)) {
+  if (Login_SBtn->text() == msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice)) {
     StopAllThreads();
     UpdateProgress_Gauge->hide();
     FirmwareWpdateTip_Label->show();
     // Neither the patch nor what the tip said belongs to the next device.
     Patch2Send_LV->clear();
-    showFirmwareTip(this, msgText(MsgList::FWTipLabel, 0));
+    showFirmwareTip(this, msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch));
     FileList_LV->clear();
     PatchMessage_Memo->clear();
   }
@@ -141,7 +142,7 @@ void TMainForm::Login_SBtnClick() {
   else
     FirmwareBacktrack_Btn->hide();
   state().rebootCheck = {version, false};
-  Login_SBtn->setText(msgText(MsgList::LoginButton, 1));
+  Login_SBtn->setText(msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice));
   // Nothing the previous device's page said carries over.
   showTipForLoggedInDevice(*this);
   showUnverifiedTipOnce(*this);
@@ -163,10 +164,11 @@ void TMainForm::RebootDevice() {
   const std::string& address =
       updateRunActive() ? updateRunAddress() : state().session.DeviceAddress;
   if (!sendDeviceCommand(device(), address, KESTRUM_REQ_REBOOT)) {
-    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, 1));
+    dialogs().showMessage(kMessageBoxTitle,
+                          msgText(MsgList::FWHints, fwmsg::kHintFailedConnection));
     return;
   }
-  dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, 6));
+  dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, fwmsg::kHintDeviceReboot));
   // The panel ends open, with its fold button usable, whether or not the
   // operator opened it meanwhile: the device list and Login stay in reach.
   if (!loginPanelOpen()) PanelSpreader_BtnClick();
@@ -228,7 +230,8 @@ void TMainForm::ConsoleRangeSearch(const QString& ranges) {
 void showSearchRunning(TMainForm* form) {
   if (MainForm != form) return;
   form->DevSearch_Btn->setEnabled(false);
-  form->DevSearch_Btn->setText(form->msgText(MsgList::DevSearch, 1));
+  form->DevSearch_Btn->setText(
+      form->msgText(MsgList::DevSearch, sessionmsg::kSearchButtonSearching));
   // The list stays as it is until the search ends: a node must not move or
   // vanish under a pointer about to double-click it.
 }
@@ -366,7 +369,7 @@ void TMainForm::FillDeviceList() {
   state().searchRanges.searched = true;
   showDeviceListMarks(this);
   DevSearch_Btn->setEnabled(true);
-  DevSearch_Btn->setText(msgText(MsgList::DevSearch, 0));
+  DevSearch_Btn->setText(msgText(MsgList::DevSearch, sessionmsg::kSearchButtonIdle));
 }
 
 void TMainForm::DevList_TreeViewDblClick() {

@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/mainform.h"
 #include "firmware/firmware_page.h"
+#include "firmware/firmware_texts.h"
 #include "settings/program_folders.h"
 #include "signing/signed_file.h"
 #include "signing/signing_page.h"
@@ -26,7 +27,8 @@ void showUnverifiedTipOnce(TMainForm& f) {
   trusted.unverifiedTipShown = true;
   // A login that has something to say of its device (an update pending)
   // keeps its tip.
-  if (f.FirmwareWpdateTip_Label->text() != f.msgText(MsgList::FWTipLabel, 0)) return;
+  if (f.FirmwareWpdateTip_Label->text() != f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch))
+    return;
   showFirmwareTipAs(&f, f.msgText(MsgList::Signing, signmsg::kNotVerified), true);
 }
 
