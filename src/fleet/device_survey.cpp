@@ -26,7 +26,7 @@ DeviceSurvey surveyDevice(IDeviceLink& link, const FleetTarget& target,
     survey.transient = true;
     return survey;
   }
-  char hardwareName[17] = {};
+  char hardwareName[KESTRUM_HARDWARE_NAME_SIZE] = {};
   int32_t defaultResult = 0;
   survey.loginResult = loginDefaultThenTyped(link, session, account.user, account.password,
                                              hardwareName, &survey.version, &defaultResult);

@@ -4,7 +4,7 @@
 
 #include "devicelink/device_link.h"
 
-std::string hardwareNameText(const char (&buffer)[17]) {
+std::string hardwareNameText(const char (&buffer)[KESTRUM_HARDWARE_NAME_SIZE]) {
   const void* zero = std::memchr(buffer, 0, sizeof buffer);
   const std::size_t length = zero ? static_cast<const char*>(zero) - buffer : sizeof buffer;
   return std::string(buffer, length);
@@ -12,7 +12,8 @@ std::string hardwareNameText(const char (&buffer)[17]) {
 
 int32_t loginDefaultThenTyped(IDeviceLink& link, DeviceSessionRecord& session,
                               const std::string& typedUser, const std::string& typedPassword,
-                              char (&hardwareName)[17], int32_t* version, int32_t* defaultResult) {
+                              char (&hardwareName)[KESTRUM_HARDWARE_NAME_SIZE], int32_t* version,
+                              int32_t* defaultResult) {
   setCredentialField(session.UserName, "admin");
   setCredentialField(session.Password, "");
   int32_t result =

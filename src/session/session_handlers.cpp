@@ -111,7 +111,7 @@ void TMainForm::Login_SBtnClick() {
   Path_SEdit->setText("/sdcard");
   session.UpdatePending = 0;
   session.BacktrackAvailable = 0;
-  char hardwareName[17] = {};
+  char hardwareName[KESTRUM_HARDWARE_NAME_SIZE] = {};
   int32_t version = 0;
   const int32_t result =
       loginDefaultThenTyped(link, session, UserName_Edit->text().toStdString(),
