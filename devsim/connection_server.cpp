@@ -275,7 +275,7 @@ class Session {
     if (size == 0 || size > options_.maxPatchBytes)
       return link_.sendStatus(MsgType::PatchReady, wire::kStatusRefused);
     if (device_.faults().busy || !device_.beginPatch())
-      return link_.sendStatus(MsgType::PatchReady, -6);
+      return link_.sendStatus(MsgType::PatchReady, wire::kStatusBusy);
     std::string patchPath = device_.folder() + "/incoming.patch";
     std::optional<std::int32_t> result = receivePatch(size, md5, patchPath);
     ::unlink(patchPath.c_str());

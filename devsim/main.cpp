@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "camera_fleet.h"
@@ -79,14 +80,24 @@ bool splitHostPort(const std::string& text, std::string* host, int* port) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string world = defaultWorld(), state, http = "127.0.0.1:8080", signatures;
-  bool serveHttp = true, behindRouter = false, https = false;
+// What the command line asks for.
+struct LabOptions {
+  std::string world = defaultWorld();
+  std::string state;
+  std::string http = "127.0.0.1:8080";
+  std::string signatures;  // empty: the world's choice
+  bool serveHttp = true;
+  bool behindRouter = false;
+  bool https = false;
   std::string tlsCert, tlsKey;
-  long rebootMs = -1, cameras = 0;
+  long rebootMs = -1;  // -1: the world's
+  long cameras = 0;    // 0: the world's devices
   std::string firstCamera = "127.0.1.1";
+};
+
+// Reads the command line into o; an exit status when the program ends here
+// (--help, or an option it cannot use, said on standard error).
+std::optional<int> parseOptions(int argc, char** argv, LabOptions& o) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&]() -> std::string {
@@ -100,120 +111,152 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     } else if (arg == "--world") {
-      world = value();
+      o.world = value();
     } else if (arg == "--state") {
-      state = value();
+      o.state = value();
     } else if (arg == "--http") {
-      http = value();
+      o.http = value();
     } else if (arg == "--signatures") {
-      signatures = value();
-      if (signatures != "lab" && signatures != "none" && signatures != "other_key") {
+      o.signatures = value();
+      if (o.signatures != "lab" && o.signatures != "none" && o.signatures != "other_key") {
         std::cerr << "--signatures wants lab, none or other_key\n" << kUsage;
         return 2;
       }
     } else if (arg == "--no-http") {
-      serveHttp = false;
+      o.serveHttp = false;
     } else if (arg == "--https") {
-      https = true;
+      o.https = true;
     } else if (arg == "--tls-cert") {
-      tlsCert = value();
+      o.tlsCert = value();
     } else if (arg == "--tls-key") {
-      tlsKey = value();
+      o.tlsKey = value();
     } else if (arg == "--reboot-ms") {
-      rebootMs = std::strtol(value().c_str(), nullptr, 10);
+      o.rebootMs = std::strtol(value().c_str(), nullptr, 10);
     } else if (arg == "--cameras") {
-      cameras = std::strtol(value().c_str(), nullptr, 10);
-      if (cameras < 1 || cameras > devsim::kMaxFleetCameras) {
+      o.cameras = std::strtol(value().c_str(), nullptr, 10);
+      if (o.cameras < 1 || o.cameras > devsim::kMaxFleetCameras) {
         std::cerr << "--cameras wants 1 to " << devsim::kMaxFleetCameras << "\n";
         return 2;
       }
     } else if (arg == "--first") {
-      firstCamera = value();
+      o.firstCamera = value();
     } else if (arg == "--behind-router") {
-      behindRouter = true;
+      o.behindRouter = true;
     } else {
       std::cerr << "unknown option " << arg << "\n" << kUsage;
       return 2;
     }
   }
-
-  if (https && (tlsCert.empty() || tlsKey.empty())) {
+  if (o.https && (o.tlsCert.empty() || o.tlsKey.empty())) {
     std::cerr << "--https needs --tls-cert FILE and --tls-key FILE "
                  "(scripts/make-test-ca.sh DIR makes a test pair)\n";
     return 2;
   }
+  return std::nullopt;
+}
 
-  devsim::LabConfig config;
+// The world file with the command line's changes; an exit status when it
+// cannot be used.
+std::optional<int> loadWorld(const LabOptions& o, devsim::LabConfig& config) {
   std::string error;
-  if (!devsim::loadLabConfig(world, &config, &error)) {
+  if (!devsim::loadLabConfig(o.world, &config, &error)) {
     std::cerr << "tovarin-devsim: " << error << "\n";
     return 1;
   }
-  if (!state.empty()) config.stateDir = state;
-  if (rebootMs >= 0) config.rebootSeconds = static_cast<double>(rebootMs) / 1000.0;
-  if (cameras > 0) {
+  if (!o.state.empty()) config.stateDir = o.state;
+  if (o.rebootMs >= 0) config.rebootSeconds = static_cast<double>(o.rebootMs) / 1000.0;
+  if (o.cameras > 0) {
     devsim::DeviceConfig model = config.devices.front();
-    model.behindRouter = behindRouter;
+    model.behindRouter = o.behindRouter;
     config.devices.clear();
-    if (!devsim::addCameraFleet(&config, model, static_cast<int>(cameras), firstCamera, &error)) {
+    if (!devsim::addCameraFleet(&config, model, static_cast<int>(o.cameras), o.firstCamera,
+                                &error)) {
       std::cerr << "tovarin-devsim: " << error << "\n";
       return 2;
     }
   }
+  return std::nullopt;
+}
 
+// Ctrl+C and a termination request end the run; a closed peer does not.
+void catchStopSignals() {
   struct sigaction sa {};
   sa.sa_handler = onSignal;
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
+}
+
+void announceDevices(const LabOptions& o, const devsim::LabConfig& config,
+                     const devsim::DeviceLab& lab) {
+  if (o.cameras > 0)
+    std::cout << o.cameras << " cameras " << config.devices.front().identifier << " to "
+              << config.devices.back().identifier << " at " << config.devices.front().address
+              << " to " << config.devices.back().address << "\n";
+  for (const auto& d : config.devices)
+    if (o.cameras == 0)
+      std::cout << "device " << d.identifier << " at " << d.address << ":" << config.tcpPort
+                << " hardware " << d.hardware << " version " << d.version << "\n";
+  std::cout << "state folder " << lab.stateDir() << "\n";
+}
+
+// Starts the world's update server with its faults and signatures; an exit
+// status when it cannot serve.
+std::optional<int> startUpdateServer(const LabOptions& o, const devsim::LabConfig& config,
+                                     std::unique_ptr<devsim::UpdateServer>& server) {
+  std::string host, error;
+  int port = 0;
+  std::string root = config.httpRoot.empty()
+                         ? (std::filesystem::path(o.world).parent_path() / "updateserver").string()
+                         : config.httpRoot;
+  if (!splitHostPort(o.http, &host, &port)) {
+    std::cerr << "tovarin-devsim: --http wants ADDRESS:PORT\n";
+    return 2;
+  }
+  server = std::make_unique<devsim::UpdateServer>(root, host, port);
+  const devsim::HttpFaults& faults = config.httpFaults;
+  server->failPathsStartingWith(faults.failPrefix, faults.failStatus);
+  server->setResponseDelay(faults.delay);
+  if (faults.cutAfterBytes) server->cutBodiesAfter(faults.cutAfterBytes);
+  server->corruptFiles(faults.corruptFiles);
+  server->cutFilesOnceAtHalf(faults.cutOnceAtHalf);
+  if (o.https) server->useTls(o.tlsCert, o.tlsKey);
+  devsim::UpdateServer::Signer signer;
+  if (!devsim::labSigner(o.signatures.empty() ? config.signatures : o.signatures, config.signingKey,
+                         &signer, &error)) {
+    std::cerr << "tovarin-devsim: signing key: " << error << "\n";
+    return 1;
+  }
+  server->signFilesWith(signer);
+  if (!server->start(&error)) {
+    std::cerr << "tovarin-devsim: update server: " << error << "\n";
+    return 1;
+  }
+  std::cout << "update server " << (o.https ? "https://" : "http://") << o.http << "/ serving "
+            << root << "\n";
+  return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  LabOptions options;
+  if (const std::optional<int> done = parseOptions(argc, argv, options)) return *done;
+  devsim::LabConfig config;
+  if (const std::optional<int> failed = loadWorld(options, config)) return *failed;
+  catchStopSignals();
 
   devsim::DeviceLab lab(config);
+  std::string error;
   if (!lab.start(&error)) {
     std::cerr << "tovarin-devsim: " << error << "\n";
     return 1;
   }
-  if (cameras > 0)
-    std::cout << cameras << " cameras " << config.devices.front().identifier << " to "
-              << config.devices.back().identifier << " at " << config.devices.front().address
-              << " to " << config.devices.back().address << "\n";
-  for (const auto& d : config.devices)
-    if (cameras == 0)
-      std::cout << "device " << d.identifier << " at " << d.address << ":" << config.tcpPort
-                << " hardware " << d.hardware << " version " << d.version << "\n";
-  std::cout << "state folder " << lab.stateDir() << "\n";
-
+  announceDevices(options, config, lab);
   std::unique_ptr<devsim::UpdateServer> server;
-  if (serveHttp) {
-    std::string host;
-    int port = 0;
-    std::string root = config.httpRoot.empty()
-                           ? (std::filesystem::path(world).parent_path() / "updateserver").string()
-                           : config.httpRoot;
-    if (!splitHostPort(http, &host, &port)) {
-      std::cerr << "tovarin-devsim: --http wants ADDRESS:PORT\n";
-      return 2;
-    }
-    server = std::make_unique<devsim::UpdateServer>(root, host, port);
-    const devsim::HttpFaults& faults = config.httpFaults;
-    server->failPathsStartingWith(faults.failPrefix, faults.failStatus);
-    server->setResponseDelay(faults.delay);
-    if (faults.cutAfterBytes) server->cutBodiesAfter(faults.cutAfterBytes);
-    server->corruptFiles(faults.corruptFiles);
-    server->cutFilesOnceAtHalf(faults.cutOnceAtHalf);
-    if (https) server->useTls(tlsCert, tlsKey);
-    devsim::UpdateServer::Signer signer;
-    if (!devsim::labSigner(signatures.empty() ? config.signatures : signatures, config.signingKey,
-                           &signer, &error)) {
-      std::cerr << "tovarin-devsim: signing key: " << error << "\n";
-      return 1;
-    }
-    server->signFilesWith(signer);
-    if (!server->start(&error)) {
-      std::cerr << "tovarin-devsim: update server: " << error << "\n";
-      return 1;
-    }
-    std::cout << "update server " << (https ? "https://" : "http://") << http << "/ serving "
-              << root << "\n";
+  if (options.serveHttp) {
+    if (const std::optional<int> failed = startUpdateServer(options, config, server))
+      return *failed;
   }
   std::cout.flush();
 

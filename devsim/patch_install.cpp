@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "frame.h"
 #include "install_script.h"
 #include "patchformat.h"
 #include "storage.h"
@@ -35,16 +36,18 @@ InstallOutcome installPatch(const Device& device, const std::string& patchPath,
   patchformat::Header header;
   std::vector<patchformat::EntryInfo> entries;
   std::string error;
-  if (!patchformat::readPatch(patchPath, &header, &entries, &error)) return refused(-5, error);
+  if (!patchformat::readPatch(patchPath, &header, &entries, &error))
+    return refused(wire::kStatusRefused, error);
   std::string ownHardware = device.config().hardware.substr(0, patchformat::kHardwareNameWidth);
   if (device.faults().otherHardware || header.hardwareName != ownHardware)
-    return refused(-4, "patch for hardware " + header.hardwareName);
+    return refused(wire::kStatusOtherHardware, "patch for hardware " + header.hardwareName);
   if (entries.empty() || entries.back().name != patchformat::kRuleScriptName ||
       entries.back().dataSize > kMaxScriptBytes)
-    return refused(-5, "no install script at the end");
+    return refused(wire::kStatusRefused, "no install script at the end");
   std::uint64_t total = 0;
   for (const auto& e : entries) {
-    if (!isPlainName(e.name)) return refused(-5, "entry name not plain: " + e.name);
+    if (!isPlainName(e.name))
+      return refused(wire::kStatusRefused, "entry name not plain: " + e.name);
     total += e.dataSize;
   }
 
@@ -54,7 +57,7 @@ InstallOutcome installPatch(const Device& device, const std::string& patchPath,
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (!patchformat::extractEntry(patchPath, entries[i], device.tmp() + "/" + entries[i].name,
                                    &error))
-      return refused(-5, error);
+      return refused(wire::kStatusRefused, error);
     done += entries[i].dataSize;
     std::uint64_t share = total ? done * 59 / total : (i + 1) * 59 / entries.size();
     if (i + 1 < entries.size()) progress(41 + static_cast<std::int32_t>(share * 58 / 59));
@@ -66,7 +69,7 @@ InstallOutcome installPatch(const Device& device, const std::string& patchPath,
   std::error_code ec;
   fs::create_directories(device.mtd(), ec);
   if (!runInstallScript(script, device.tmp(), device.mtd(), nullptr, &error))
-    return refused(-5, "install script: " + error);
+    return refused(wire::kStatusRefused, "install script: " + error);
   progress(100);
   return {0, header.version, {}};
 }

@@ -11,7 +11,7 @@
 namespace devsim {
 
 struct InstallOutcome {
-  std::int32_t status = 0;   // 0 installed; -4 other hardware; -5 a bad patch
+  std::int32_t status = 0;   // 0 installed, or a PatchResult refusal (wire::kStatus...)
   std::int32_t version = 0;  // the patch's firmware version when installed
   std::string message;
 };

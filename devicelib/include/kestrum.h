@@ -6,7 +6,7 @@
  * handles may run on different threads at the same time. Callbacks run on the
  * thread that made the call that triggers them. Every call that waits for the
  * device ends by a deadline however many keep-alives arrive, then fails with
- * -3 and drops the connection (docs/protocol.md lists them).
+ * KESTRUM_FAIL_TIMEOUT and drops the connection (docs/protocol.md lists them).
  */
 #ifndef KESTRUM_H
 #define KESTRUM_H
@@ -32,6 +32,18 @@ extern "C" {
 #define KESTRUM_FILE_BUFFER_SIZE 44   /* RecvData never writes more than this for a download */
 #define KESTRUM_PATCH_NAME_SIZE 260   /* GetFile2Patch name buffer, NUL included */
 #define KESTRUM_PATCH_INFO_SIZE 8192  /* GetFile2Patch information (path) buffer, NUL included */
+
+/* Negative results of the library's own failures, for every call. The
+ * device's patch refusals pass through as KESTRUM_SEND_HARDWARE_MISMATCH and
+ * KESTRUM_SEND_BUSY. */
+#define KESTRUM_FAIL_CONNECTION (-1) /* no connection, or the peer closed it */
+#define KESTRUM_FAIL_ARGUMENT (-2)   /* bad argument, unknown handle or transfer id */
+#define KESTRUM_FAIL_TIMEOUT (-3)    /* the device stayed silent too long */
+#define KESTRUM_FAIL_REFUSED (-5)    /* the device refused (MD5 mismatch included) */
+#define KESTRUM_FAIL_MALFORMED (-7)  /* the device broke the protocol */
+#define KESTRUM_FAIL_LOCAL_FILE (-8) /* a local file could not be read or written */
+#define KESTRUM_FAIL_CANCELLED (-9)  /* StopRecvFile or ReleaseSocket ended the call */
+#define KESTRUM_FAIL_TOO_LARGE (-10) /* a size the interface cannot carry */
 
 /* SearchDir request codes. */
 #define KESTRUM_REQ_LIST_ROOT 1

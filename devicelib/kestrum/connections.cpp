@@ -23,13 +23,13 @@ std::int32_t statusFromIo(wire::Io io) {
     case wire::Io::Ok:
       return 0;
     case wire::Io::Timeout:
-      return kFailTimeout;
+      return KESTRUM_FAIL_TIMEOUT;
     case wire::Io::Cancelled:
-      return kFailCancelled;
+      return KESTRUM_FAIL_CANCELLED;
     case wire::Io::Malformed:
-      return kFailMalformed;
+      return KESTRUM_FAIL_MALFORMED;
     default:
-      return kFailConnection;
+      return KESTRUM_FAIL_CONNECTION;
   }
 }
 
@@ -107,7 +107,7 @@ std::int32_t readReply(Connection& c, wire::Frame* frame, wire::Clock::time_poin
     // Checked here too: frames that are already waiting never make a read wait.
     if (wire::Clock::now() >= deadline) {
       c.breakOff();
-      return kFailTimeout;
+      return KESTRUM_FAIL_TIMEOUT;
     }
     wire::Io io =
         wire::recvFrame(c.fd.get(), frame, ioTimeoutMs(), cancel, wire::kMaxPayload, deadline);
@@ -118,12 +118,12 @@ std::int32_t readReply(Connection& c, wire::Frame* frame, wire::Clock::time_poin
     if (frame->type == static_cast<std::uint8_t>(wire::MsgType::KeepAlive)) {
       if (frame->payload.empty()) continue;
       c.breakOff();
-      return kFailMalformed;
+      return KESTRUM_FAIL_MALFORMED;
     }
     if (frame->type == static_cast<std::uint8_t>(wire::MsgType::Error)) {
       std::optional<std::int32_t> status = wire::decodeStatus(*frame, wire::MsgType::Error);
       c.breakOff();
-      return (status && *status < 0) ? *status : kFailMalformed;
+      return (status && *status < 0) ? *status : KESTRUM_FAIL_MALFORMED;
     }
     return 0;
   }

@@ -49,7 +49,7 @@ std::int32_t streamInto(Connection& c, Transfer& t, int fd, std::uint64_t size) 
     std::size_t got = 0;
     wire::Io io = wire::recvSome(c.fd.get(), buffer.get(), want, &got, ioTimeoutMs(), &t.cancelled);
     if (io != wire::Io::Ok) return statusFromIo(io);
-    if (!writeAll(fd, buffer.get(), got)) return kFailLocalFile;
+    if (!writeAll(fd, buffer.get(), got)) return KESTRUM_FAIL_LOCAL_FILE;
     left -= got;
     speed.addBytes(got);
   }
@@ -79,23 +79,23 @@ extern "C" {
 
 KESTRUM_API int32_t RecvFile(const char* localPath, int32_t size, uint16_t transferId,
                              int32_t* handle) {
-  if (!localPath || !*localPath || !handle) return kFailArgument;
+  if (!localPath || !*localPath || !handle) return KESTRUM_FAIL_ARGUMENT;
   auto t = findTransfer(transferId);
-  if (!t || t->handle != *handle || t->kind == TransferKind::Listing) return kFailArgument;
+  if (!t || t->handle != *handle || t->kind == TransferKind::Listing) return KESTRUM_FAIL_ARGUMENT;
   std::lock_guard lock(t->mutex);
   if (!t->sizeKnown || t->fileDone || size < 0 || static_cast<std::uint64_t>(size) != t->size)
-    return kFailArgument;
+    return KESTRUM_FAIL_ARGUMENT;
   auto c = usableConnection(handle);
-  if (!c) return kFailConnection;
+  if (!c) return KESTRUM_FAIL_CONNECTION;
 
   // The bytes go into a side file that replaces the target only when
   // complete, so a failed download never leaves a truncated file that looks
   // like a finished one, nor destroys the file it was meant to replace.
   std::string partPath;
   int fd = createPartFile(localPath, &partPath);
-  std::int32_t status = fd < 0 ? kFailLocalFile : streamInto(*c, *t, fd, t->size);
-  if (fd >= 0 && ::close(fd) != 0 && status == 0) status = kFailLocalFile;
-  if (status == 0 && ::rename(partPath.c_str(), localPath) != 0) status = kFailLocalFile;
+  std::int32_t status = fd < 0 ? KESTRUM_FAIL_LOCAL_FILE : streamInto(*c, *t, fd, t->size);
+  if (fd >= 0 && ::close(fd) != 0 && status == 0) status = KESTRUM_FAIL_LOCAL_FILE;
+  if (status == 0 && ::rename(partPath.c_str(), localPath) != 0) status = KESTRUM_FAIL_LOCAL_FILE;
   t->fileDone = true;
   if (status != 0) {
     if (fd >= 0) ::unlink(partPath.c_str());

@@ -21,20 +21,20 @@ std::int32_t commandRequest(Connection& c, std::int32_t code) {
   std::optional<std::int32_t> status = wire::decodeStatus(f, wire::MsgType::CommandReply);
   if (!status) {
     c.breakOff();
-    return kFailMalformed;
+    return KESTRUM_FAIL_MALFORMED;
   }
-  return *status == 0 ? 0 : (*status < 0 ? *status : kFailRefused);
+  return *status == 0 ? 0 : (*status < 0 ? *status : KESTRUM_FAIL_REFUSED);
 }
 
 std::int32_t receiveListing(Connection& c, Transfer& t, void* buffer, int32_t* count,
                             const std::atomic<bool>* cancel) {
-  if (t.listingEnded) return kFailArgument;
+  if (t.listingEnded) return KESTRUM_FAIL_ARGUMENT;
   wire::Frame f;
   if (std::int32_t s = readReply(c, &f, deadlineIn(replyDeadlineMs()), cancel); s < 0) return s;
   std::optional<wire::ListReply> reply = wire::decodeListReply(f);
   if (!reply) {
     c.breakOff();
-    return kFailMalformed;
+    return KESTRUM_FAIL_MALFORMED;
   }
   if (reply->status < 0) {
     t.listingEnded = true;
@@ -50,13 +50,13 @@ std::int32_t receiveListing(Connection& c, Transfer& t, void* buffer, int32_t* c
 
 std::int32_t receiveFileInfo(Connection& c, Transfer& t, void* buffer, int32_t* size,
                              const std::atomic<bool>* cancel) {
-  if (t.sizeKnown || t.fileDone) return kFailArgument;  // RecvFile comes next, or nothing
+  if (t.sizeKnown || t.fileDone) return KESTRUM_FAIL_ARGUMENT;  // RecvFile comes next, or nothing
   wire::Frame f;
   if (std::int32_t s = readReply(c, &f, deadlineIn(replyDeadlineMs()), cancel); s < 0) return s;
   std::optional<wire::FileInfo> info = wire::decodeFileInfo(f);
   if (!info) {
     c.breakOff();
-    return kFailMalformed;
+    return KESTRUM_FAIL_MALFORMED;
   }
   if (info->status < 0) {
     t.fileDone = true;  // a refusal: no bytes follow
@@ -66,12 +66,12 @@ std::int32_t receiveFileInfo(Connection& c, Transfer& t, void* buffer, int32_t* 
   const std::string& md5 = info->md5;
   if (fileSize > 0x7fffffff) {  // the interface carries sizes in 32 signed bits
     c.breakOff();
-    return kFailTooLarge;
+    return KESTRUM_FAIL_TOO_LARGE;
   }
   if (t.kind == TransferKind::FileWithMd5) {
     if (!wire::isMd5Hex(md5)) {
       c.breakOff();
-      return kFailMalformed;
+      return KESTRUM_FAIL_MALFORMED;
     }
     std::memcpy(buffer, md5.c_str(), md5.size() + 1);  // 33 of 44 bytes
   }
@@ -106,7 +106,7 @@ std::int32_t settlePendingReplies(Connection& c) {
     for (int reply = 0; !t->listingEnded; ++reply) {
       if (reply > 10001) {
         c.breakOff();
-        return kFailMalformed;
+        return KESTRUM_FAIL_MALFORMED;
       }
       if (std::int32_t s = receiveListing(c, *t, scratch, &n, nullptr); s < 0 && !t->listingEnded)
         return s;
@@ -120,7 +120,7 @@ std::int32_t settlePendingReplies(Connection& c) {
   }
   if (t->sizeKnown && !t->fileDone) {
     c.breakOff();  // raw bytes still on the way
-    return kFailConnection;
+    return KESTRUM_FAIL_CONNECTION;
   }
   return 0;
 }
@@ -131,12 +131,12 @@ extern "C" {
 
 KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint16_t* transferId,
                               int32_t* handle) {
-  if (!transferId) return kFailArgument;
+  if (!transferId) return KESTRUM_FAIL_ARGUMENT;
   // Until a request is accepted the caller holds no transfer: a later
   // StopRecvFile with this value must not reach anyone else's.
   *transferId = kNoTransferId;
   std::size_t pathLength = pathOrNull ? strnlen(pathOrNull, wire::kMaxPathLength + 1) : 0;
-  if (pathLength > wire::kMaxPathLength) return kFailArgument;
+  if (pathLength > wire::kMaxPathLength) return KESTRUM_FAIL_ARGUMENT;
   std::string path(pathOrNull ? pathOrNull : "", pathLength);
 
   TransferKind kind;
@@ -148,26 +148,26 @@ KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint1
       break;
     case KESTRUM_REQ_GET_FILE:
     case KESTRUM_REQ_GET_FILE_MD5:
-      if (path.empty()) return kFailArgument;
+      if (path.empty()) return KESTRUM_FAIL_ARGUMENT;
       kind = requestCode == KESTRUM_REQ_GET_FILE ? TransferKind::File : TransferKind::FileWithMd5;
       break;
     case KESTRUM_REQ_BACKTRACK:
     case KESTRUM_REQ_REBOOT: {
       auto c = usableConnection(handle);
-      if (!c) return kFailConnection;
+      if (!c) return KESTRUM_FAIL_CONNECTION;
       if (std::int32_t s = settlePendingReplies(*c); s < 0) return s;
       forgetTransfersOf(*handle);
       return commandRequest(*c, requestCode);
     }
     default:
-      return kFailArgument;
+      return KESTRUM_FAIL_ARGUMENT;
   }
 
   auto c = usableConnection(handle);
-  if (!c) return kFailConnection;
+  if (!c) return KESTRUM_FAIL_CONNECTION;
   if (std::int32_t s = settlePendingReplies(*c); s < 0) return s;
   auto t = startTransfer(*handle, kind);
-  if (!t) return kFailArgument;
+  if (!t) return KESTRUM_FAIL_ARGUMENT;
   wire::Writer w;
   w.i32(requestCode)
       .u16(static_cast<std::uint16_t>(path.size()))
@@ -184,11 +184,11 @@ KESTRUM_API int32_t SearchDir(const char* pathOrNull, int32_t requestCode, uint1
 
 KESTRUM_API int32_t RecvData(void* buffer, int32_t* count, int32_t* size, uint16_t transferId,
                              int32_t* handle) {
-  if (!buffer || !count || !size || !handle) return kFailArgument;
+  if (!buffer || !count || !size || !handle) return KESTRUM_FAIL_ARGUMENT;
   auto t = findTransfer(transferId);
-  if (!t || t->handle != *handle) return kFailArgument;
+  if (!t || t->handle != *handle) return KESTRUM_FAIL_ARGUMENT;
   auto c = usableConnection(handle);
-  if (!c) return kFailConnection;
+  if (!c) return KESTRUM_FAIL_CONNECTION;
   std::lock_guard lock(t->mutex);
   if (t->kind == TransferKind::Listing) return receiveListing(*c, *t, buffer, count, &t->cancelled);
   return receiveFileInfo(*c, *t, buffer, size, &t->cancelled);

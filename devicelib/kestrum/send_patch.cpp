@@ -48,10 +48,11 @@ std::int32_t upload(Connection& c, int fd, std::uint64_t size, Progress& progres
   const auto deadline = uploadDeadline(size);
   std::uint64_t sent = 0;
   while (sent < size) {
-    if (wire::Clock::now() >= deadline) return kFailTimeout;
+    if (wire::Clock::now() >= deadline) return KESTRUM_FAIL_TIMEOUT;
     ssize_t n = ::read(fd, buffer.get(), kBufferSize);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return kFailLocalFile;  // shrank or unreadable: the device sees a short upload
+    if (n <= 0)
+      return KESTRUM_FAIL_LOCAL_FILE;  // shrank or unreadable: the device sees a short upload
     if (static_cast<std::uint64_t>(n) > size - sent) n = static_cast<ssize_t>(size - sent);
     wire::Io io = wire::sendAll(c.fd.get(), buffer.get(), static_cast<std::size_t>(n),
                                 ioTimeoutMs(), nullptr, deadline);
@@ -82,7 +83,7 @@ std::int32_t awaitResult(Connection& c, Progress& progress) {
       return *result;
     } else {
       c.breakOff();
-      return kFailMalformed;
+      return KESTRUM_FAIL_MALFORMED;
     }
   }
 }
@@ -92,22 +93,22 @@ std::int32_t awaitResult(Connection& c, Progress& progress) {
 extern "C" {
 
 KESTRUM_API int32_t SendUpdatePatch(const char* patchPath, const char* md5Hex, int32_t* handle) {
-  if (!patchPath || !md5Hex) return kFailArgument;
+  if (!patchPath || !md5Hex) return KESTRUM_FAIL_ARGUMENT;
   std::string md5(md5Hex, strnlen(md5Hex, 33));
-  if (!wire::isMd5Hex(md5)) return kFailArgument;
+  if (!wire::isMd5Hex(md5)) return KESTRUM_FAIL_ARGUMENT;
   auto c = usableConnection(handle);
-  if (!c) return kFailConnection;
+  if (!c) return KESTRUM_FAIL_CONNECTION;
 
   int fd = ::open(patchPath, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return kFailLocalFile;
+  if (fd < 0) return KESTRUM_FAIL_LOCAL_FILE;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
     ::close(fd);  // a folder or an empty file is no patch file
-    return kFailLocalFile;
+    return KESTRUM_FAIL_LOCAL_FILE;
   }
   if (static_cast<std::uint64_t>(st.st_size) > 0xffffffffu) {  // a patch states its size in 32 bits
     ::close(fd);
-    return kFailTooLarge;
+    return KESTRUM_FAIL_TOO_LARGE;
   }
   if (std::int32_t s = settlePendingReplies(*c); s < 0) {
     ::close(fd);
@@ -124,9 +125,9 @@ KESTRUM_API int32_t SendUpdatePatch(const char* patchPath, const char* md5Hex, i
       (result = readReply(*c, &f, deadlineIn(callDeadlineMs()))) == 0) {
     std::optional<std::int32_t> ready = wire::decodeStatus(f, wire::MsgType::PatchReady);
     if (!ready) {
-      result = kFailMalformed;
+      result = KESTRUM_FAIL_MALFORMED;
     } else if (*ready != 0) {
-      result = *ready < 0 ? *ready : kFailRefused;
+      result = *ready < 0 ? *ready : KESTRUM_FAIL_REFUSED;
     } else {
       progress.report(0);
       result = upload(*c, fd, size, progress);

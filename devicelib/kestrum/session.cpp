@@ -20,10 +20,10 @@ std::string boundedText(const char* field, std::size_t width) {
 extern "C" {
 
 KESTRUM_API int32_t ConnectServer(const char* address, int32_t port) {
-  if (!address || port < 1 || port > 65535) return kFailArgument;
+  if (!address || port < 1 || port > 65535) return KESTRUM_FAIL_ARGUMENT;
   wire::Fd fd = wire::connectTcp(std::string(address, strnlen(address, 64)),
                                  static_cast<std::uint16_t>(port), kConnectTimeoutMs);
-  if (!fd.valid()) return kFailConnection;
+  if (!fd.valid()) return KESTRUM_FAIL_CONNECTION;
   return addConnection(std::move(fd));
 }
 
@@ -39,10 +39,11 @@ KESTRUM_API void ReleaseSocket(int32_t* handle) {
 KESTRUM_API int32_t LoginServer(char hardwareName[17], int32_t* version, int32_t* updatePending,
                                 int32_t* backtrackAvailable, const char userName[65],
                                 const char password[65], int32_t* handle) {
-  if (!hardwareName || !version || !updatePending || !backtrackAvailable) return kFailArgument;
+  if (!hardwareName || !version || !updatePending || !backtrackAvailable)
+    return KESTRUM_FAIL_ARGUMENT;
   std::memset(hardwareName, 0, KESTRUM_HARDWARE_NAME_SIZE);
   auto c = usableConnection(handle);
-  if (!c) return kFailConnection;
+  if (!c) return KESTRUM_FAIL_CONNECTION;
   if (std::int32_t s = settlePendingReplies(*c); s < 0) return s;
 
   wire::Writer w;
@@ -55,7 +56,7 @@ KESTRUM_API int32_t LoginServer(char hardwareName[17], int32_t* version, int32_t
   std::optional<wire::LoginReply> reply = wire::decodeLoginReply(f);
   if (!reply) {
     c->breakOff();
-    return kFailMalformed;
+    return KESTRUM_FAIL_MALFORMED;
   }
   if (reply->status != KESTRUM_LOGIN_OK) return reply->status;
   // At most 16 bytes, so the NUL stays.

@@ -1,22 +1,13 @@
-// Negative results that the library returns for its own failures. The
-// device's own refusals (-4 other hardware, -6 busy, ...) pass through as
-// the device sent them.
+// The library's failure results are public (KESTRUM_FAIL_* in kestrum.h);
+// this header maps socket outcomes onto them and holds the waiting limits.
 #pragma once
 
 #include <cstdint>
 
+#include "kestrum.h"
 #include "socket_io.h"
 
 namespace kestrum {
-
-constexpr std::int32_t kFailConnection = -1;  // no connection, or the peer closed it
-constexpr std::int32_t kFailArgument = -2;    // bad argument, unknown handle or transfer id
-constexpr std::int32_t kFailTimeout = -3;     // the device stayed silent too long
-constexpr std::int32_t kFailRefused = -5;     // the device refused (MD5 mismatch included)
-constexpr std::int32_t kFailMalformed = -7;   // the device broke the protocol
-constexpr std::int32_t kFailLocalFile = -8;   // a local file could not be read or written
-constexpr std::int32_t kFailCancelled = -9;   // StopRecvFile or ReleaseSocket ended the call
-constexpr std::int32_t kFailTooLarge = -10;   // a size the interface cannot carry
 
 std::int32_t statusFromIo(wire::Io io);
 

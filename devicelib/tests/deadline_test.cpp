@@ -56,7 +56,8 @@ std::pair<int32_t, Clock::duration> timed(Call call) {
   int32_t status = call(&c.handle);
   auto took = Clock::now() - start;
   uint16_t id = 1;
-  EXPECT_EQ(SearchDir(nullptr, KESTRUM_REQ_REBOOT, &id, &c.handle), -1) << "connection kept";
+  EXPECT_EQ(SearchDir(nullptr, KESTRUM_REQ_REBOOT, &id, &c.handle), KESTRUM_FAIL_CONNECTION)
+      << "connection kept";
   return {status, took};
 }
 
@@ -66,7 +67,7 @@ TEST_F(DeadlineTest, KeepAlivesForeverEndEveryCallAtItsDeadline) {
   int32_t v, p, b;
   auto [login, loginTook] =
       timed([&](int32_t* h) { return LoginServer(hardware, &v, &p, &b, "admin", "", h); });
-  EXPECT_EQ(login, -3);
+  EXPECT_EQ(login, KESTRUM_FAIL_TIMEOUT);
   EXPECT_GE(loginTook, kDeadline - milliseconds(100));
   EXPECT_LT(loginTook, kDeadline + milliseconds(800));
 
@@ -74,7 +75,7 @@ TEST_F(DeadlineTest, KeepAlivesForeverEndEveryCallAtItsDeadline) {
     uint16_t id = 1;
     return SearchDir(nullptr, KESTRUM_REQ_REBOOT, &id, h);
   });
-  EXPECT_EQ(reboot, -3);
+  EXPECT_EQ(reboot, KESTRUM_FAIL_TIMEOUT);
   EXPECT_LT(rebootTook, kDeadline + milliseconds(800));
 
   // RecvData may wait three call deadlines: a device may be reading a big file.
@@ -85,7 +86,7 @@ TEST_F(DeadlineTest, KeepAlivesForeverEndEveryCallAtItsDeadline) {
     int32_t count = 0, size = 0;
     return RecvData(buffer, &count, &size, id, h);
   });
-  EXPECT_EQ(recv, -3);
+  EXPECT_EQ(recv, KESTRUM_FAIL_TIMEOUT);
   EXPECT_GE(recvTook, 3 * kDeadline - milliseconds(100));
   EXPECT_LT(recvTook, 3 * kDeadline + milliseconds(800));
 
@@ -94,7 +95,7 @@ TEST_F(DeadlineTest, KeepAlivesForeverEndEveryCallAtItsDeadline) {
   ASSERT_TRUE(wire::md5File(file, &md5));
   auto [ready, readyTook] =
       timed([&](int32_t* h) { return SendUpdatePatch(file.c_str(), md5.c_str(), h); });
-  EXPECT_EQ(ready, -3);
+  EXPECT_EQ(ready, KESTRUM_FAIL_TIMEOUT);
   EXPECT_LT(readyTook, kDeadline + milliseconds(800));
 }
 
@@ -113,7 +114,7 @@ TEST_F(DeadlineTest, AFloodOfKeepAlivesEndsAtTheDeadlineToo) {
   int32_t v, p, b;
   auto [status, took] =
       timed([&](int32_t* h) { return LoginServer(hardware, &v, &p, &b, "admin", "", h); });
-  EXPECT_EQ(status, -3);
+  EXPECT_EQ(status, KESTRUM_FAIL_TIMEOUT);
   EXPECT_LT(took, kDeadline + milliseconds(800));
 }
 
@@ -142,7 +143,7 @@ TEST_F(DeadlineTest, OnlyRisingProgressRenewsTheUnpackWindow) {
     }));
     auto [status, took] =
         timed([&](int32_t* h) { return SendUpdatePatch(file.c_str(), md5.c_str(), h); });
-    EXPECT_EQ(status, -3);
+    EXPECT_EQ(status, KESTRUM_FAIL_TIMEOUT);
     EXPECT_LT(took, 2 * kDeadline + milliseconds(800));
   }
 }
@@ -156,7 +157,7 @@ TEST_F(DeadlineTest, KeepAliveWithPayloadIsMalformed) {
   int32_t v, p, b;
   auto [status, took] =
       timed([&](int32_t* h) { return LoginServer(hardware, &v, &p, &b, "admin", "", h); });
-  EXPECT_EQ(status, -7);
+  EXPECT_EQ(status, KESTRUM_FAIL_MALFORMED);
   EXPECT_LT(took, milliseconds(500));
 }
 

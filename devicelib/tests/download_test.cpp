@@ -270,8 +270,8 @@ TEST_F(DownloadTest, NewRequestAfterUnreadRepliesGetsItsOwnReply) {
   EXPECT_EQ(size, static_cast<int32_t>(fs::file_size(onDevice("DCIM/clip4.mp4"))));
   // The announced file was not read: its bytes cannot be skipped, so a new
   // request on this connection fails and the handle is spent.
-  EXPECT_EQ(SearchDir("", KESTRUM_REQ_LIST_ROOT, &id, &c.handle), -1);
-  EXPECT_EQ(SearchDir("", KESTRUM_REQ_LIST_ROOT, &id, &c.handle), -1);
+  EXPECT_EQ(SearchDir("", KESTRUM_REQ_LIST_ROOT, &id, &c.handle), KESTRUM_FAIL_CONNECTION);
+  EXPECT_EQ(SearchDir("", KESTRUM_REQ_LIST_ROOT, &id, &c.handle), KESTRUM_FAIL_CONNECTION);
 }
 
 }  // namespace

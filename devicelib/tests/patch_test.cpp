@@ -138,11 +138,12 @@ TEST_F(PatchTest, RefusalsAndFailures) {
 
   EXPECT_LT(send("127.0.0.2", patch, "NOT-HEX"), 0);
   // A missing file and a folder are both "no patch file here".
-  EXPECT_EQ(send("127.0.0.2", local("none.patch").string(), std::string(32, 'a')), -8);
-  EXPECT_EQ(send("127.0.0.2", local("").string(), std::string(32, 'a')), -8);
+  EXPECT_EQ(send("127.0.0.2", local("none.patch").string(), std::string(32, 'a')),
+            KESTRUM_FAIL_LOCAL_FILE);
+  EXPECT_EQ(send("127.0.0.2", local("").string(), std::string(32, 'a')), KESTRUM_FAIL_LOCAL_FILE);
   // A file that is not a patch, with its right MD5.
   writeFile(local("junk.patch"), patternBytes(4000, 3));
-  EXPECT_EQ(send("127.0.0.2", local("junk.patch").string()), -5);
+  EXPECT_EQ(send("127.0.0.2", local("junk.patch").string()), KESTRUM_FAIL_REFUSED);
   EXPECT_FALSE(lab_->device("CAM0001A")->status().updatePending);
 }
 

@@ -54,6 +54,8 @@ constexpr std::int32_t kStatusOk = 0;
 constexpr std::int32_t kStatusMalformed = -2;
 constexpr std::int32_t kStatusNotFound = -3;
 constexpr std::int32_t kStatusRefused = -5;
+constexpr std::int32_t kStatusOtherHardware = -4;  // PatchResult: a patch for other hardware
+constexpr std::int32_t kStatusBusy = -6;           // PatchReady: another upload runs
 
 struct FrameHeader {
   std::uint8_t type = 0;

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include "app/mainform.h"
 #include "common/notice_texts.h"
+#include "firmware/firmware_texts.h"
 #include "settings/message_lists.h"
 
 void postThreadNotice(TMainForm& form, const QString& text) {
@@ -21,7 +22,8 @@ void TMainForm::ThreadMessager_EditChange(QLineEdit* sender) {
     if (text == notice::kUpdateWillFinish) {
       RebootDevice();
     } else if (text == notice::kCheckForNextUpdate) {
-      dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, 12));
+      dialogs().showMessage(kMessageBoxTitle,
+                            msgText(MsgList::FWHints, fwmsg::kHintCheckForNextUpdate));
     }
   } else if (sender == DevSearchMessageEdit_Edit) {
     if (text == notice::kSearchFinished) FillDeviceList();

@@ -26,6 +26,7 @@
 #include "firmware/patch_choice.h"
 #include "firmware/reboot_check_worker.h"
 #include "session/discovery.h"
+#include "session/session_texts.h"
 #include "settings/box_texts.h"
 #include "signing/signing_window.h"
 
@@ -140,7 +141,7 @@ void TMainForm::Patch2Send_LVClick() {
   if (!updateRunActive()) FirmwareUpdate_Btn->setEnabled(true);
   // A patch made for other hardware is said at once, not only by the
   // device's refusal after the whole upload.
-  const QString hardware = Login_SBtn->text() == msgText(MsgList::LoginButton, 1)
+  const QString hardware = Login_SBtn->text() == msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice)
                                ? TargetHarward_Val->text()
                                : QString();
   if (!hardware.isEmpty() && patchIsForOtherHardware(path.toStdString(), hardware.toStdString()))

@@ -1,6 +1,7 @@
 // Message-list indices used by the firmware page (texts via msgText).
 #pragma once
 
+#include "kestrum.h"
 #include "settings/message_lists.h"
 
 namespace fwmsg {
@@ -31,7 +32,9 @@ inline constexpr int kHintFailedConnection = 1;      // FWHints
 inline constexpr int kHintAskBacktrack = 3;          // FWHints
 inline constexpr int kHintBacktrackAfterReboot = 4;  // FWHints
 inline constexpr int kHintAskReboot = 5;             // FWHints
+inline constexpr int kHintDeviceReboot = 6;          // FWHints
 inline constexpr int kHintAskUpdate = 11;            // FWHints
+inline constexpr int kHintCheckForNextUpdate = 12;   // FWHints
 inline constexpr int kGaugeUploading = 0;            // UpdateProgressGauge
 inline constexpr int kGaugeUnpacking = 1;            // UpdateProgressGauge
 inline constexpr int kGaugeFinished = 2;             // UpdateProgressGauge
@@ -41,13 +44,13 @@ inline constexpr int kGaugeSendFinished = 3;         // UpdateProgressGauge
 // the step's message: which FWTipLabel entry (kWhy...) names it.
 constexpr int reasonOf(int result) {
   switch (result) {
-    case -1:
+    case KESTRUM_FAIL_CONNECTION:
       return kWhyConnectionLost;
-    case -3:
+    case KESTRUM_FAIL_TIMEOUT:
       return kWhyNoAnswer;
-    case -5:  // the device's check of the patch (digest, header, entries)
+    case KESTRUM_FAIL_REFUSED:  // the device's check of the patch (digest, header, entries)
       return kWhyNotAPatch;
-    case -8:
+    case KESTRUM_FAIL_LOCAL_FILE:
       return kWhyUnreadableFile;
     default:
       return kWhyDeviceCode;

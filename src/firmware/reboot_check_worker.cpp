@@ -19,7 +19,7 @@ class TRebootCheckThread::Probe final : public DeviceReturnProbe {
     return t_.searchHeardDevice(deadlineMs);
   }
   std::int32_t logIn() override {
-    if (t_.Terminated()) return -9;
+    if (t_.Terminated()) return KESTRUM_FAIL_CANCELLED;
     t_.loginSinceSearch_ = true;
     survey = surveyDevice(t_.device_, FleetTarget{t_.request_.address, {}},
                           FleetAccount{t_.request_.user, t_.request_.password});

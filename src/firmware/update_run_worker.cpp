@@ -9,22 +9,14 @@
 #include "common/platform_locale.h"
 #include "common/ui_thread.h"
 #include "devicelink/device_link.h"
+#include "devicelink/device_results.h"
 #include "firmware/firmware_state.h"
 #include "firmware/firmware_texts.h"
 #include "session/device_session.h"
 #include "settings/message_lists.h"
 #include "signing/signed_file.h"
 #include "signing/trusted_keys.h"
-
-namespace {
-
-// The online update's work folder: the patch folder followed by "autotmp".
-std::string workFolderOf(const QString& patchFolder) {
-  constexpr char sep = std::filesystem::path::preferred_separator;
-  return patchFolder.toStdString() + sep + "autotmp" + sep;
-}
-
-}  // namespace
+#include "updateservice/update_check.h"
 
 void firmwareRunStarted(UpdateRunState& run) { ++run.holdingConnection; }
 
@@ -136,14 +128,15 @@ void TFWUpdateThread::showFailure(int tipIndex, const QString& reason) {
 }
 
 void TFWUpdateThread::actOnResult(int32_t result) {
-  if (result == KESTRUM_SEND_HARDWARE_MISMATCH) {
+  const SendOutcome outcome = decodeSendResult(result);
+  if (outcome == SendOutcome::HardwareMismatch) {
     showFailure(fwmsg::kTipPatchNotMatch);
-  } else if (result == KESTRUM_SEND_BUSY) {
+  } else if (outcome == SendOutcome::Busy) {
     showFailure(fwmsg::kTipDeviceBusy);
-  } else if (result < 0) {
+  } else if (outcome == SendOutcome::Failed) {
     showFailure(fwmsg::kTipUpdateFailed, fwmsg::reasonText(state_.messages, result));
-  } else if (result >= KESTRUM_SEND_DELIVERED) {
-    const bool installed = result > KESTRUM_SEND_DELIVERED;
+  } else if (outcome == SendOutcome::Delivered || outcome == SendOutcome::Installed) {
+    const bool installed = outcome == SendOutcome::Installed;
     onPage([this, result, installed](UpdatePage& p) {
       state_.session.UpdatePending = -1;
       p.setUpdateGaugeText(text(MsgList::UpdateProgressGauge,
@@ -154,7 +147,7 @@ void TFWUpdateThread::actOnResult(int32_t result) {
     // when the reboot's message has been closed.
     onPage([](UpdatePage& p) { p.postRunNotice(notice::kUpdateWillFinish); });
   }
-  // 0 to 6: no outcome the program knows; the gauge stays as it is.
+  // Unknown: the gauge stays as it is.
 }
 
 void TFWUpdateThread::endStep() {
@@ -163,9 +156,9 @@ void TFWUpdateThread::endStep() {
   onPage([this, &patchFolder](UpdatePage& p) { patchFolder = p.endUpdateRun(origin_); });
   if (origin_ == UpdateOrigin::Automatic) {
     // The packed patch lived in the work folder: both go. An empty patch
-    // folder would make the work folder a child of the file system root,
-    // which is nothing of ours to empty.
-    if (!patchFolder.isEmpty()) ClearDirectory(workFolderOf(patchFolder));
+    // folder has no work folder (it would hang off the file system root).
+    const std::string workFolder = updateWorkFolder(patchFolder.toStdString());
+    if (!workFolder.empty()) ClearDirectory(workFolder);
     onPage([](UpdatePage& p) { p.dropPackedPatch(); });
   }
   onPage([this](UpdatePage&) { state_.run.active = false; });

@@ -2,13 +2,14 @@
 
 #include "common/platform_locale.h"
 #include "devicelink/device_link.h"
+#include "devicelink/device_results.h"
 #include "session/device_login.h"
 
 std::string loginFailureText(int32_t result) {
   if (result == KESTRUM_LOGIN_NO_SUCH_USER) return "login refused: no such user";
   if (result == KESTRUM_LOGIN_WRONG_PASSWORD) return "login refused: wrong password";
-  if (result == -1) return "connection lost at the login";
-  if (result == -3) return "no answer to the login";
+  if (result == KESTRUM_FAIL_CONNECTION) return "connection lost at the login";
+  if (result == KESTRUM_FAIL_TIMEOUT) return "no answer to the login";
   return "login failed (code " + std::to_string(result) + ")";
 }
 
@@ -25,18 +26,17 @@ DeviceSurvey surveyDevice(IDeviceLink& link, const FleetTarget& target,
     survey.transient = true;
     return survey;
   }
-  char hardwareName[17] = {};
+  char hardwareName[KESTRUM_HARDWARE_NAME_SIZE] = {};
   int32_t defaultResult = 0;
   survey.loginResult = loginDefaultThenTyped(link, session, account.user, account.password,
                                              hardwareName, &survey.version, &defaultResult);
   link.ReleaseSocket(&session.CommandConnection);
   if (survey.loginResult != 0) {
-    const auto lost = [](int32_t r) { return r == -1 || r == -3; };
     // A default login that never got its answer tells nothing of the account:
     // the typed one's refusal then says nothing either, and it is this
     // connection that failed.
-    const int32_t shown = lost(defaultResult) ? defaultResult : survey.loginResult;
-    survey.transient = lost(shown);
+    const int32_t shown = isUnreachable(defaultResult) ? defaultResult : survey.loginResult;
+    survey.transient = isUnreachable(shown);
     survey.error = loginFailureText(shown);
     return survey;
   }

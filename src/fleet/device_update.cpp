@@ -1,15 +1,16 @@
 #include "fleet/device_update.h"
 
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <thread>
-#include <filesystem>
 #include <utility>
 
 #include "common/file_helpers.h"
 #include "common/platform_locale.h"
 #include "devicelink/device_link.h"
+#include "devicelink/device_results.h"
 #include "fleet/device_survey.h"
 #include "fleet/shared_search.h"
 #include "patchformat.h"
@@ -18,9 +19,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr int32_t kConnectionLost = -1;
-constexpr int32_t kNoAnswer = -3;
 
 // The camera that the calling thread is sending to, for the progress callback.
 struct SendingCamera {
@@ -48,27 +46,26 @@ struct SendTry {
 
   bool accepted() const { return lastValue >= 0; }
   // Only an upload the camera never accepted may be sent again.
-  bool transient() const {
-    return !accepted() && (!connected || result == kConnectionLost || result == kNoAnswer);
-  }
+  bool transient() const { return !accepted() && (!connected || isUnreachable(result)); }
 };
 
 std::string sendFailure(const SendTry& t) {
   const int32_t result = t.result;
   if (!t.connected)
     return "no connection to port " + std::to_string(kDevicePort) + " for the upload";
-  if (result == KESTRUM_SEND_HARDWARE_MISMATCH) return "camera refused the patch as not its own";
-  if (result == KESTRUM_SEND_BUSY) return "camera busy";
-  if (result == kConnectionLost || result == kNoAnswer) {
+  const SendOutcome outcome = decodeSendResult(result);
+  if (outcome == SendOutcome::HardwareMismatch) return "camera refused the patch as not its own";
+  if (outcome == SendOutcome::Busy) return "camera busy";
+  if (isUnreachable(result)) {
     const std::string what =
-        result == kConnectionLost ? "connection lost" : "camera stopped answering";
+        result == KESTRUM_FAIL_CONNECTION ? "connection lost" : "camera stopped answering";
     if (!t.accepted()) return what + " before the upload started";
     if (t.unpacking) return what + " while the camera unpacked the patch";
     // Channel 91 counts the upload from 0 to one below the unpack stage.
     const int percent = t.lastValue * 100 / (KESTRUM_SEND_UNPACK_STAGE - 1);
     return what + " during the upload at " + std::to_string(percent) + " %";
   }
-  if (result < 0) return "update failed (code " + std::to_string(result) + ")";
+  if (outcome == SendOutcome::Failed) return "update failed (code " + std::to_string(result) + ")";
   return "no outcome known from the camera (code " + std::to_string(result) + ")";
 }
 
@@ -76,13 +73,13 @@ std::string sendFailure(const SendTry& t) {
 struct RebootTry {
   bool connected = false;
   int32_t result = 0;
-  bool transient() const { return !connected || result == kConnectionLost || result == kNoAnswer; }
+  bool transient() const { return !connected || isUnreachable(result); }
 };
 
 std::string rebootFailure(const RebootTry& t) {
   if (!t.connected) return "no connection for the reboot request";
-  if (t.result == kConnectionLost) return "connection lost at the reboot request";
-  if (t.result == kNoAnswer) return "no answer to the reboot request";
+  if (t.result == KESTRUM_FAIL_CONNECTION) return "connection lost at the reboot request";
+  if (t.result == KESTRUM_FAIL_TIMEOUT) return "no answer to the reboot request";
   return "reboot request refused (code " + std::to_string(t.result) + ")";
 }
 
@@ -118,10 +115,10 @@ class DeviceRun {
       sent = send();
       return sent.transient() ? TryOutcome::Transient : TryOutcome::Done;
     });
-    const int32_t result = sent.result;
-    if (!sent.connected || result < KESTRUM_SEND_DELIVERED)
+    const SendOutcome outcome = decodeSendResult(sent.result);
+    if (!sent.connected || (outcome != SendOutcome::Delivered && outcome != SendOutcome::Installed))
       return fail(out, withTries(sendFailure(sent), sendTries));
-    if (result == KESTRUM_SEND_DELIVERED) {
+    if (outcome == SendOutcome::Delivered) {
       // The update completes at the reboot; only a search sent after it counts.
       stage(Stage::Rebooting);
       // The camera is found again by its identifier should it come back at

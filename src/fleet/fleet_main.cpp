@@ -3,152 +3,31 @@
 // one patch (or the update server's, per hardware) to many of them and
 // confirms each one's new version. Exit status 0 only when every camera was
 // confirmed, 1 when some failed, 2 for a command line that cannot be used.
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
-#include <map>
-#include <optional>
 
 #include "address_ranges.h"
 #include "common/platform_locale.h"
 #include "devicelink/kestrum_device_link.h"
+#include "fleet/command_support.h"
 #include "fleet/device_survey.h"
 #include "fleet/device_update.h"
-#include "fleet/escaped_text.h"
+#include "fleet/fleet_options.h"
 #include "fleet/fleet_report.h"
-#include "fleet/fleet_run.h"
 #include "fleet/identifier_clash.h"
 #include "fleet/interrupt_guard.h"
-#include "fleet/online_patches.h"
 #include "fleet/password_source.h"
-#include "fleet/progress_board.h"
 #include "fleet/prometheus_text.h"
-#include "fleet/report_path.h"
-#include "fleet/shared_search.h"
-#include "fleet/work_folder.h"
-#include "settings/atomic_file.h"
-#include "settings/message_lists.h"
-#include "settings/program_folders.h"
-#include "signing/trusted_keys.h"
-#include "updateservice/curl_http_client.h"
+#include "fleet/update_command.h"
 #include "updateservice/server_address.h"
 
 namespace {
 
-constexpr int kExitUsage = 2;
-
-struct Options {
-  double waitSeconds = 1;
-  std::string login;
-  std::string passwordFile;
-  FleetAccount account;  // from login and the password's source
-  std::string prometheusFile;
-  std::string patchFile;
-  bool online = false;
-  std::string updateServer = defaultUpdateServer();
-  std::string caFile;
-  bool all = false;
-  std::vector<std::string> ranges;  // searched by unicast besides the broadcast domain
-  std::vector<std::string> devices;
-  std::size_t parallel = 4;
-  std::size_t canary = 0;
-  std::string reportFile;  // --json: a file, or "-" for standard output
-  double rebootWaitSeconds = 180;
-  bool requireSigned = false;
-};
-
-// The keys the window trusts, from the folders it would use when run from
-// this program's folder.
-TrustedKeys fleetTrustedKeys() {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path exeDir = fs::read_symlink("/proc/self/exe", ec).parent_path();
-  const char* xdgConfig = std::getenv("XDG_CONFIG_HOME");
-  const char* xdgData = std::getenv("XDG_DATA_HOME");
-  const char* home = std::getenv("HOME");
-  const fs::path homeDir = home ? home : "/";
-  const UserFolders user{
-      (xdgConfig && *xdgConfig ? fs::path(xdgConfig) : homeDir / ".config") / "Tovarin",
-      (xdgData && *xdgData ? fs::path(xdgData) : homeDir / ".local/share") / "Tovarin"};
-  return loadTrustedKeys(
-      trustedKeyFolders(findProgramFolders(exeDir, installedDataFolder(exeDir), user)));
-}
-
-// Every text in the JSON went through escapedText; should one have been
-// missed, its bad bytes become U+FFFD rather than ending the program.
-std::string jsonText(const nlohmann::ordered_json& json) {
-  return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-}
-
-constexpr const char* kStandardOutput = "-";
-
-// A file written at the end of a run must be writable before it starts.
-bool refusedOutput(const std::string& path, const char* what) {
-  if (path.empty() || path == kStandardOutput) return false;
-  const std::string why = reportPathRefusal(path);
-  if (why.empty()) return false;
-  std::cerr << "tovarin-fleet: cannot write the " << what << " " << path << ": " << why
-            << "; no camera was touched\n";
-  return true;
-}
-
-// Whole or not at all, even when Ctrl+C comes meanwhile.
-bool writeOutput(const std::string& path, const std::string& text) {
-  if (path == kStandardOutput) {
-    std::cout << text << std::flush;
-    return true;
-  }
-  bool written = false;
-  runUninterrupted([&] { written = replaceFileContents(path, text); });
-  if (!written) std::cerr << "tovarin-fleet: cannot write " << path << "\n";
-  return written;
-}
-
-std::chrono::milliseconds millis(double seconds) {
-  return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-}
-
-// A live board needs a terminal with a row for each camera.
-bool liveTerminal(FILE* out, std::size_t lines) {
-  if (!::isatty(::fileno(out))) return false;
-  winsize size{};
-  if (::ioctl(::fileno(out), TIOCGWINSZ, &size) != 0) return false;
-  return lines + 2 <= size.ws_row;
-}
-
-// Runs job(i) for every index on at most parallel threads.
-void forEachAtOnce(std::size_t count, std::size_t parallel,
-                   const std::function<void(std::size_t)>& job) {
-  std::vector<FleetTarget> none(count);
-  runFleet(none, {parallel, 0}, [&](std::size_t i) {
-    job(i);
-    return DeviceOutcome{};
-  });
-}
-
-// The ranges every search of the run probes by unicast: those given with
-// --range and, so that a camera behind a router is heard again after its
-// reboot, each --device address.
-std::string searchRangesOf(const Options& o) {
-  std::string ranges;
-  auto add = [&](const std::string& entry) {
-    if (!addressrange::parseRange(entry)) return;
-    if (!ranges.empty()) ranges += ',';
-    ranges += entry;
-  };
-  for (const std::string& r : o.ranges) add(r);
-  for (const std::string& d : o.devices) add(d);
-  return ranges;
-}
-
 // False, with a message naming each, when a --range entry is refused.
-bool rangesAccepted(const Options& o) {
+bool rangesAccepted(const FleetOptions& o) {
   bool accepted = true;
   for (const std::string& r : o.ranges) {
     addressrange::Refusal reason;
@@ -167,9 +46,7 @@ bool rangesAccepted(const Options& o) {
   return accepted;
 }
 
-std::vector<FleetTarget> targetsOf(IDeviceLink& link, const Options& o);
-
-int runSearch(IDeviceLink& link, const Options& o) {
+int runSearch(IDeviceLink& link, const FleetOptions& o) {
   if (refusedOutput(o.reportFile, "list") || refusedOutput(o.prometheusFile, "metrics file"))
     return kExitUsage;
   const std::vector<FleetTarget> found = targetsOf(link, o);
@@ -193,150 +70,11 @@ int runSearch(IDeviceLink& link, const Options& o) {
     return 1;
   return 0;
 }
-
-std::vector<FleetTarget> targetsOf(IDeviceLink& link, const Options& o) {
-  if (o.all || o.devices.empty())
-    return SharedSearch(link, searchRangesOf(o)).searchFor(millis(o.waitSeconds));
-  std::vector<FleetTarget> targets;
-  for (const std::string& address : o.devices) {
-    const bool twice = std::any_of(targets.begin(), targets.end(),
-                                   [&](const FleetTarget& t) { return t.address == address; });
-    if (!twice) targets.push_back({address, ""});
-  }
-  return targets;
-}
-
-// The outcome of a camera the rollout did not send to, from what the
-// survey and the online check found.
-DeviceOutcome notSent(const DeviceSurvey& survey, DeviceResult result, const std::string& reason) {
-  DeviceOutcome out;
-  out.target = survey.target;
-  out.hardware = survey.hardware;
-  if (survey.loggedIn) out.versionBefore = survey.version;
-  if (result == DeviceResult::Confirmed) out.versionAfter = survey.version;
-  out.result = result;
-  out.reason = reason;
-  return out;
-}
-
-int runUpdate(IDeviceLink& link, const Options& o) {
-  const TrustedKeys trusted = fleetTrustedKeys();
-  if (!trusted.any()) {
-    if (o.requireSigned) {
-      std::cerr << "tovarin-fleet: --require-signed, but no trusted key is installed (put the "
-                   "publisher's .pub in a trusted-keys folder: tovarin --folders lists them); "
-                   "no camera was touched\n";
-      return kExitUsage;
-    }
-    std::cerr << "tovarin-fleet: no trusted key: updates are not verified\n";
-  }
-  // The report's place and the online update's scratch folder are made
-  // ready before any camera is touched: without them, stop here.
-  if (refusedOutput(o.reportFile, "report")) return kExitUsage;
-  // With the report on standard output, what people read goes to standard
-  // error, so that a script reads nothing but JSON.
-  FILE* human = o.reportFile == kStandardOutput ? stderr : stdout;
-  std::ostream& humanOut = o.reportFile == kStandardOutput ? std::cerr : std::cout;
-  std::optional<WorkFolder> work;
-  if (o.online) {
-    std::error_code noTemp;
-    const std::filesystem::path tempRoot = std::filesystem::temp_directory_path(noTemp);
-    if (!noTemp) work.emplace(tempRoot);
-    if (noTemp || !work->made()) {
-      std::cerr << "tovarin-fleet: no folder for temporary files ("
-                << (noTemp ? noTemp.message() : work->error()) << "); no camera was updated\n";
-      return 1;
-    }
-  }
-  // An interrupted run leaves no downloads behind.
-  const InterruptCleanup cleanup([&] {
-    if (work) work->remove();
-  });
-
-  const std::vector<FleetTarget> targets = targetsOf(link, o);
-  if (targets.empty()) {
-    std::cerr << "tovarin-fleet: no camera to update\n";
-    return 1;
-  }
-  DeviceUpdateOptions deviceOptions;
-  deviceOptions.account = o.account;
-  deviceOptions.rebootWait = millis(o.rebootWaitSeconds);
-  nlohmann::ordered_json report;
-
-  // Which patch each camera gets, or why it gets none.
-  std::vector<const PatchToSend*> patchOf(targets.size(), nullptr);
-  std::vector<DeviceSurvey> surveys(targets.size());
-  std::map<std::string, OnlinePatch> online;
-  PatchToSend given;
-  std::unique_ptr<PrivateCopy> checkedCopy;
-  MessageLists texts;  // the checks' texts, in English
-  texts.fill();
-  if (!o.online) {
-    std::string error;
-    if (!loadCheckedPatch(o.patchFile, trusted, texts, &given, &checkedCopy, &error)) {
-      std::cerr << "tovarin-fleet: " << o.patchFile << ": " << error << "\n";
-      return kExitUsage;
-    }
-    std::fill(patchOf.begin(), patchOf.end(), &given);
-    report["patch"] = {{"path", escapedText(o.patchFile)},
-                       {"hardware", escapedText(given.hardware)},
-                       {"version", given.version}};
-  } else {
-    forEachAtOnce(targets.size(), o.parallel, [&](std::size_t i) {
-      surveys[i] = surveyDevice(link, targets[i], deviceOptions.account);
-    });
-    CurlHttpClient http(HttpLimits{}, o.caFile);
-    online = prepareOnlinePatches(http, texts, o.updateServer, surveys, work->path().string(),
-                                  human, trusted.keys);
-    for (auto& [hardware, p] : online) {
-      auto& entry = report["online"][escapedText(hardware)];
-      entry = {{"message", escapedText(p.message)}};
-      if (p.kind == OnlinePatch::Ready) entry["version"] = p.patch.version;
-    }
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-      auto it = online.find(surveys[i].hardware);
-      if (surveys[i].loggedIn && it->second.kind == OnlinePatch::Ready)
-        patchOf[i] = &it->second.patch;
-    }
-  }
-
-  SharedSearch search(link, searchRangesOf(o));
-  ProgressBoard board(human, liveTerminal(human, targets.size()), targets);
-  const std::vector<DeviceOutcome> outcomes =
-      runFleet(targets, {o.parallel, o.canary}, [&](std::size_t i) {
-        if (patchOf[i])
-          return updateOneDevice(link, search, *patchOf[i], targets[i], deviceOptions, board, i);
-        // Online only: a camera without a patch of its own.
-        const DeviceSurvey& s = surveys[i];
-        DeviceOutcome out =
-            !s.loggedIn ? notSent(s, DeviceResult::Failed, s.error)
-            : online.at(s.hardware).kind == OnlinePatch::NoUpdate
-                ? notSent(s, DeviceResult::Confirmed, "no newer firmware on the update server")
-                : notSent(s, DeviceResult::Failed,
-                          "update server: " + online.at(s.hardware).message);
-        board.finished(i, out);
-        return out;
-      });
-  board.flush();
-  if (work) runUninterrupted([&] { work->remove(); });
-
-  const std::vector<IdentifierClash> clashes = identifierClashes(targets);
-  humanOut << "\n" << outcomesTable(outcomes) << clashLines(clashes) << std::flush;
-  report["devices"] = outcomesJson(outcomes);
-  markClashes(report["devices"], clashes);
-  report["summary"] = outcomesSummary(outcomes);
-  if (!o.reportFile.empty() && !writeOutput(o.reportFile, jsonText(report))) return 1;
-  const bool allConfirmed =
-      std::all_of(outcomes.begin(), outcomes.end(),
-                  [](const DeviceOutcome& d) { return d.result == DeviceResult::Confirmed; });
-  return allConfirmed ? 0 : 1;
-}
-
 const std::string kPasswordHelp =
     "; the password from $TOVARIN_PASSWORD, --password-file or a prompt on the terminal "
     "(USER:PASSWORD works but shows it to every user of the machine)";
 
-void addPasswordFileOption(CLI::App* command, Options& o) {
+void addPasswordFileOption(CLI::App* command, FleetOptions& o) {
   command->add_option("--password-file", o.passwordFile,
                       "the --login password, the file's first line; the file must be readable "
                       "by its owner only");
@@ -344,7 +82,7 @@ void addPasswordFileOption(CLI::App* command, Options& o) {
 
 // The same on every command: JSON to FILE (replaced as a whole), or to
 // standard output with "-" or no FILE.
-void addJsonOption(CLI::App* command, Options& o, const std::string& what) {
+void addJsonOption(CLI::App* command, FleetOptions& o, const std::string& what) {
   command
       ->add_option("--json", o.reportFile,
                    "write " + what + " as JSON to FILE, or to standard output with - or no FILE")
@@ -355,7 +93,7 @@ void addJsonOption(CLI::App* command, Options& o, const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options o;
+  FleetOptions o;
   CLI::App app{"tovarin-fleet: find and update many cameras at once, each update confirmed"};
   app.require_subcommand(1);
 

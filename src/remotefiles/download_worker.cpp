@@ -17,8 +17,6 @@ using namespace remotefiles;
 namespace fs = std::filesystem;
 
 namespace {
-constexpr int32_t kStatusGoOn = 2;
-constexpr int32_t kStatusSizeKnown = 3;
 constexpr std::size_t kMaxDigestLength = 41;
 
 // Side names of checked downloads: unique within the process.
@@ -106,26 +104,27 @@ MissionResult TGetFileThread::download(const std::string& remote) {
     }
   }
   if (connection_ < 1) return failed(result, FailReason::ConnectFailed);
-  const std::string receivePath =
-      requestCode == kGetFileMd5 ? uncheckedPathFor(targetPath_, ++g_uncheckedSerial) : targetPath_;
+  const std::string receivePath = requestCode == KESTRUM_REQ_GET_FILE_MD5
+                                      ? uncheckedPathFor(targetPath_, ++g_uncheckedSerial)
+                                      : targetPath_;
   {
     std::lock_guard lock(progressMutex_);
     receivePath_ = receivePath;
   }
   if (device_.SearchDir(remote.c_str(), requestCode, &transferId_, &connection_) != 0)
     return failed(result, FailReason::NotSent);
-  int32_t status = kStatusGoOn, counter = 0, size = 0;
-  while (status == kStatusGoOn && !Terminated()) {
+  int32_t status = KESTRUM_RECV_GO_ON, counter = 0, size = 0;
+  while (status == KESTRUM_RECV_GO_ON && !Terminated()) {
     status = device_.RecvData(replyBuffer_, &counter, &size, transferId_, &connection_);
-    if (status == kStatusGoOn) ++counter;
-    if (status == kStatusSizeKnown) {
+    if (status == KESTRUM_RECV_GO_ON) ++counter;
+    if (status == KESTRUM_RECV_SIZE_KNOWN) {
       fileSize_ = size;
       total_ = size;
       size = 0;
       status = device_.RecvFile(receivePath.c_str(), fileSize_, transferId_, &connection_);
       if (status < 0) return failed(result, reasonForStatus(status));
       fileIn_ = true;
-      if (requestCode == kGetFileMd5) {
+      if (requestCode == KESTRUM_REQ_GET_FILE_MD5) {
         checkAndKeep(result);
       } else {
         result.end = MissionEnd::Downloaded;
@@ -134,7 +133,7 @@ MissionResult TGetFileThread::download(const std::string& remote) {
     }
     if (status < 0) return failed(result, reasonForStatus(status));
   }
-  if (status == kStatusGoOn) {  // told to stop between rounds
+  if (status == KESTRUM_RECV_GO_ON) {  // told to stop between rounds
     result.end = MissionEnd::Stopped;
     return result;
   }

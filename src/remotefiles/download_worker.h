@@ -35,7 +35,7 @@ class TGetFileThread final : public TThread {
 
   // The file relative to "/sdcard/"; all zeros at first.
   char remotePath[remotefiles::kPathFieldSize] = {};
-  int32_t requestCode = remotefiles::kGetFile;
+  int32_t requestCode = KESTRUM_REQ_GET_FILE;
 
   // How far the download is; call on the window's thread only.
   MissionProgress progress() const;
@@ -69,7 +69,7 @@ class TGetFileThread final : public TThread {
   IDeviceLink& device_;
   int32_t connection_ = 0;
   std::string targetPath_;
-  char replyBuffer_[44] = {};
+  char replyBuffer_[KESTRUM_FILE_BUFFER_SIZE] = {};
   int32_t fileSize_ = 0;
   uint16_t transferId_ = 1;
   std::atomic<bool> ended_{false};

@@ -11,7 +11,6 @@
 using namespace remotefiles;
 
 namespace {
-constexpr int32_t kStatusEntries = 1;
 constexpr int kPauseBetweenRepliesMs = 50;
 }  // namespace
 
@@ -51,16 +50,16 @@ void TSearchThread::ShowFailure(const std::string&) {
 }
 
 void TSearchThread::list(const std::string& relativePath) {
-  int32_t status = kStatusEntries, count = 0, size = 0;
+  int32_t status = KESTRUM_RECV_LIST, count = 0, size = 0;
   uint16_t transferId = 1;
   const int32_t code = listingRequestCode(relativePath, requestCode);
   if (device_.SearchDir(relativePath.c_str(), code, &transferId, &connection_) != 0) {
     runOnUiThread([this] { page_->showListingSendError(); });
     return;
   }
-  while (status == kStatusEntries && !Terminated()) {
+  while (status == KESTRUM_RECV_LIST && !Terminated()) {
     status = device_.RecvData(replyBuffer_, &count, &size, transferId, &connection_);
-    if (status == kStatusEntries) {
+    if (status == KESTRUM_RECV_LIST) {
       if (count == 0) return;
       // The library's count is trusted only as far as the buffer reaches.
       const int entries = boundedEntryCount(count);

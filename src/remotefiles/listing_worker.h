@@ -22,7 +22,7 @@ class TSearchThread final : public TThread {
 
   // The directory relative to "/sdcard/"; all zeros (the root) at first.
   char path[remotefiles::kPathFieldSize] = {};
-  int32_t requestCode = remotefiles::kListDir;
+  int32_t requestCode = KESTRUM_REQ_LIST_DIR;
 
  protected:
   void Execute() override;

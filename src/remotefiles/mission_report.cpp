@@ -2,19 +2,13 @@
 
 #include <QStringList>
 
+#include "kestrum.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
 
 namespace remotefiles {
 
 namespace {
-
-constexpr int32_t kFailConnection = -1;
-constexpr int32_t kFailTimeout = -3;
-constexpr int32_t kFailMalformed = -7;
-constexpr int32_t kFailLocalFile = -8;
-constexpr int32_t kFailCancelled = -9;
-constexpr int32_t kFailTooLarge = -10;
 
 QString local(const std::string& text) {
   return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
@@ -26,15 +20,15 @@ bool sameKind(const MissionResult& a, const MissionResult& b) { return a.end == 
 
 FailReason reasonForStatus(int32_t status) {
   switch (status) {
-    case kFailConnection:
-    case kFailMalformed:
-    case kFailCancelled:
+    case KESTRUM_FAIL_CONNECTION:
+    case KESTRUM_FAIL_MALFORMED:
+    case KESTRUM_FAIL_CANCELLED:
       return FailReason::ConnectionLost;
-    case kFailTimeout:
+    case KESTRUM_FAIL_TIMEOUT:
       return FailReason::DeviceSilent;
-    case kFailLocalFile:
+    case KESTRUM_FAIL_LOCAL_FILE:
       return FailReason::LocalWriteFailed;
-    case kFailTooLarge:
+    case KESTRUM_FAIL_TOO_LARGE:
       return FailReason::TooLarge;
     default:
       return FailReason::DeviceRefused;

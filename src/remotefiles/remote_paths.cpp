@@ -77,7 +77,7 @@ bool isSideFileOf(const std::string& entry, const std::string& receiveName) {
 }
 
 int32_t listingRequestCode(const std::string& path, int32_t code) {
-  return path.empty() ? kListRoot : code;
+  return path.empty() ? KESTRUM_REQ_LIST_ROOT : code;
 }
 
 bool fitsPathField(const std::string& relativePath) {
@@ -88,7 +88,7 @@ int32_t downloadRequestCode(const std::string& caption, bool md5Ticked) {
   const auto ext = extensionOf(caption);
   const bool picture =
       ext && (*ext == ".jpg" || *ext == ".bmp" || *ext == ".png" || *ext == ".jpeg");
-  return !picture && md5Ticked ? kGetFileMd5 : kGetFile;
+  return !picture && md5Ticked ? KESTRUM_REQ_GET_FILE_MD5 : KESTRUM_REQ_GET_FILE;
 }
 
 std::optional<std::string> downloadFileName(const std::string& remotePath) {

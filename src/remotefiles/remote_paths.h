@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "kestrum.h"
+
 namespace remotefiles {
 
 inline const std::string kStorageRoot = "/sdcard";
@@ -17,21 +19,15 @@ constexpr std::size_t kStoragePrefixLength = 8;  // "/sdcard/"
 constexpr std::size_t kPathFieldSize = 260;
 constexpr std::size_t kMaxRemotePathLength = 257;
 
-// One listing reply: entries of 48 bytes in a 516-byte buffer (ten fit).
-constexpr std::size_t kEntrySize = 48;
-constexpr std::size_t kReplyBufferSize = 516;
-constexpr int kMaxReplyEntries = static_cast<int>(kReplyBufferSize / kEntrySize);
+// One listing reply as the device library writes it.
+constexpr std::size_t kEntrySize = KESTRUM_LIST_ENTRY_SIZE;
+constexpr std::size_t kReplyBufferSize = KESTRUM_LIST_BUFFER_SIZE;
+constexpr int kMaxReplyEntries = KESTRUM_LIST_MAX_ENTRIES;
 
 // Pictures of TovarinImages_ImageList.
 constexpr int kFolderImage = 0;
 constexpr int kVideoImage = 1;
 constexpr int kDocumentImage = 2;
-
-// Request codes of SearchDir.
-constexpr int32_t kListRoot = 1;
-constexpr int32_t kListDir = 2;
-constexpr int32_t kGetFile = 4;
-constexpr int32_t kGetFileMd5 = 5;
 
 struct RemoteDirEntry {
   char kind = 0;  // '1' directory, '2' file, anything else shown as a directory
@@ -44,7 +40,7 @@ int boundedEntryCount(int32_t count);
 
 // The entry at `index` of a reply buffer; nothing when it is to be skipped
 // (kind 0x00 or an empty name). The name ends at the first 0x00 byte or after
-// 47 bytes.
+// kEntrySize - 1 bytes.
 std::optional<RemoteDirEntry> entryAt(const char* buffer, int index);
 
 // The extension: the text from the last dot to the end, provided neither a

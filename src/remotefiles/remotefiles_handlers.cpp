@@ -175,7 +175,7 @@ void askForData(TMainForm& f) {
   stopListing(f);
   f.Path_SEdit->setText(shown(fullPath));
   f.FileList_LV->clear();
-  startListing(f, f.state().files.currentRelPath, kListDir);
+  startListing(f, f.state().files.currentRelPath, KESTRUM_REQ_LIST_DIR);
 }
 
 }  // namespace
@@ -197,7 +197,7 @@ void TMainForm::FileListAddItemByName(const std::string& name, const std::string
 
 void TMainForm::StartRootListing() {
   stopListing(*this);
-  startListing(*this, std::string(), kListRoot);
+  startListing(*this, std::string(), KESTRUM_REQ_LIST_ROOT);
 }
 
 void TMainForm::FileList_LVDblClick() { askForData(*this); }
@@ -211,7 +211,7 @@ void TMainForm::Backdir_BtnClick() {
   state().files.currentRelPath = parentDirOf(state().files.shownDirPath);
   Path_SEdit->setText(shown(addressBoxText(state().files.currentRelPath)));
   FileList_LV->clear();
-  startListing(*this, state().files.currentRelPath, kListDir);
+  startListing(*this, state().files.currentRelPath, KESTRUM_REQ_LIST_DIR);
 }
 
 void TMainForm::DownloadProgress_TimerTimer() {

@@ -4,13 +4,7 @@
 
 #include "devicelink/device_link.h"
 
-namespace {
-
-constexpr int32_t kLoginNoAnswer = -3;  // the call's deadline passed
-
-}  // namespace
-
-std::string hardwareNameText(const char (&buffer)[17]) {
+std::string hardwareNameText(const char (&buffer)[KESTRUM_HARDWARE_NAME_SIZE]) {
   const void* zero = std::memchr(buffer, 0, sizeof buffer);
   const std::size_t length = zero ? static_cast<const char*>(zero) - buffer : sizeof buffer;
   return std::string(buffer, length);
@@ -18,7 +12,8 @@ std::string hardwareNameText(const char (&buffer)[17]) {
 
 int32_t loginDefaultThenTyped(IDeviceLink& link, DeviceSessionRecord& session,
                               const std::string& typedUser, const std::string& typedPassword,
-                              char (&hardwareName)[17], int32_t* version, int32_t* defaultResult) {
+                              char (&hardwareName)[KESTRUM_HARDWARE_NAME_SIZE], int32_t* version,
+                              int32_t* defaultResult) {
   setCredentialField(session.UserName, "admin");
   setCredentialField(session.Password, "");
   int32_t result =
@@ -27,7 +22,7 @@ int32_t loginDefaultThenTyped(IDeviceLink& link, DeviceSessionRecord& session,
   if (defaultResult) *defaultResult = result;
   // A device that let the first attempt run out of time would only do the
   // same to the second: the caller hears of it after one deadline, not two.
-  if (result == 0 || result == kLoginNoAnswer) return result;
+  if (result == 0 || result == KESTRUM_FAIL_TIMEOUT) return result;
   // A device may close the connection after a refused login: start afresh.
   link.ReleaseSocket(&session.CommandConnection);
   session.CommandConnection = link.ConnectServer(session.DeviceAddress.c_str(), kDevicePort);

@@ -11,16 +11,16 @@
 class IDeviceLink;
 
 // The hardware-name buffer as text: up to its first zero, at most 17 bytes.
-std::string hardwareNameText(const char (&buffer)[17]);
+std::string hardwareNameText(const char (&buffer)[KESTRUM_HARDWARE_NAME_SIZE]);
 
 // Logs in on session.CommandConnection (already connected to
 // session.DeviceAddress) with "admin" and an empty password. When the device
-// refuses (any result but a timeout, -3), reconnects (whatever ConnectServer returns) and tries
-// typedUser and typedPassword. Writes the credentials tried into the session, the device's flags
-// into UpdatePending and BacktrackAvailable, and the hardware name and version into the outs.
-// Returns LoginServer's last result (0 logged in, 8 no such user, 9 wrong password, other failure);
-// defaultResult, when given, receives the default account's result.
+// refuses (any result but a timeout, KESTRUM_FAIL_TIMEOUT), reconnects (whatever ConnectServer
+// returns) and tries typedUser and typedPassword. Writes the credentials tried into the session,
+// the device's flags into UpdatePending and BacktrackAvailable, and the hardware name and version
+// into the outs. Returns LoginServer's last result (0 logged in, 8 no such user, 9 wrong password,
+// other failure); defaultResult, when given, receives the default account's result.
 int32_t loginDefaultThenTyped(IDeviceLink& link, DeviceSessionRecord& session,
                               const std::string& typedUser, const std::string& typedPassword,
-                              char (&hardwareName)[17], int32_t* version,
+                              char (&hardwareName)[KESTRUM_HARDWARE_NAME_SIZE], int32_t* version,
                               int32_t* defaultResult = nullptr);

@@ -1,5 +1,7 @@
 #include "session/device_return.h"
 
+#include "devicelink/device_results.h"
+
 DeviceReturnResult awaitDeviceReturn(DeviceReturnProbe& probe, std::int64_t sinceMs,
                                      std::int64_t deadlineMs) {
   for (;;) {
@@ -7,8 +9,8 @@ DeviceReturnResult awaitDeviceReturn(DeviceReturnProbe& probe, std::int64_t sinc
     const std::int32_t result = probe.logIn();
     if (result == 0) return {DeviceReturn::LoggedIn, 0};
     // Only a camera that is not (yet) reachable is worth asking again.
-    const bool unreachable = result == -1 || result == -3;
-    if (!unreachable || probe.nowMs() >= deadlineMs) return {DeviceReturn::LoginFailed, result};
+    if (!isUnreachable(result) || probe.nowMs() >= deadlineMs)
+      return {DeviceReturn::LoginFailed, result};
     sinceMs = probe.nowMs();
   }
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-void setCredentialField(char (&field)[65], const std::string& text) {
+void setCredentialField(char (&field)[KESTRUM_CREDENTIAL_SIZE], const std::string& text) {
   std::memset(field, 0, sizeof field);
   std::size_t length = std::min<std::size_t>(text.size(), sizeof field - 1);
   // Cut before a character that does not fit whole: never send half of one.

@@ -6,16 +6,18 @@
 #include <cstdint>
 #include <string>
 
+#include "kestrum.h"
+
 struct DeviceSessionRecord {
   std::string DeviceAddress;
-  char UserName[65] = {};
-  char Password[65] = {};
+  char UserName[KESTRUM_CREDENTIAL_SIZE] = {};
+  char Password[KESTRUM_CREDENTIAL_SIZE] = {};
   int32_t CommandConnection = -1;  // -1: none
   int32_t UpdatePending = 0;
   int32_t BacktrackAvailable = 0;
   int32_t ConnectFailures = 0;
 };
 
-// Copies UTF-8 text into a 65-byte credential field: the whole characters that
-// fit in 64 bytes, the rest zero-filled.
-void setCredentialField(char (&field)[65], const std::string& text);
+// Copies UTF-8 text into a credential field: the whole characters that fit
+// before its closing zero, the rest zero-filled.
+void setCredentialField(char (&field)[KESTRUM_CREDENTIAL_SIZE], const std::string& text);

@@ -19,6 +19,7 @@
 #include "common/notice_texts.h"
 #include "devicelink/device_command.h"
 #include "devicelink/device_link.h"
+#include "devicelink/device_results.h"
 #include "firmware/firmware_texts.h"
 #include "firmware/firmware_window.h"
 #include "session/device_list.h"
@@ -27,6 +28,7 @@
 #include "session/discovery.h"
 #include "session/search_ranges.h"
 #include "session/search_worker.h"
+#include "session/session_texts.h"
 #include "session/session_window.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
@@ -37,7 +39,7 @@ namespace {
 // A login that failed without the device refusing the account: the step
 // and what happened.
 QString loginFailureMessage(TMainForm& form, int32_t result) {
-  const QString why = result == -1 || result == -3
+  const QString why = isUnreachable(result)
                           ? fwmsg::reasonText(form.state().messages, result)
                           : form.msgText(MsgList::FWTipLabel, fwmsg::kWhyDeviceCode).arg(result);
   return fwmsg::withReason(form.msgText(MsgList::FWTipLabel, fwmsg::kMsgLoginFailed), why);
@@ -93,7 +95,7 @@ bool connectToTypedAddress(TMainForm& f) {
 
 struct LoginReply {
   int32_t result = 0;
-  char hardwareName[17] = {};
+  char hardwareName[KESTRUM_HARDWARE_NAME_SIZE] = {};
   int32_t version = 0;
 };
 
@@ -137,7 +139,7 @@ void showLoggedInDevice(TMainForm& f, const LoginReply& reply) {
   else
     f.FirmwareBacktrack_Btn->hide();
   f.state().rebootCheck = {reply.version, false};
-  f.Login_SBtn->setText(f.msgText(MsgList::LoginButton, 1));
+  f.Login_SBtn->setText(f.msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice));
   // Nothing the previous device's page said carries over.
   showTipForLoggedInDevice(f);
   showUnverifiedTipOnce(f);
@@ -165,7 +167,7 @@ void TMainForm::Login_SBtnClick() {
   }
   // The check after a reboot waits for the device being left.
   stopRebootCheck(*this);
-  if (Login_SBtn->text() == msgText(MsgList::LoginButton, 1)) leaveCurrentDevice(*this);
+  if (Login_SBtn->text() == msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice)) leaveCurrentDevice(*this);
   if (connectToTypedAddress(*this)) {
     const LoginReply reply = logInToDevice(*this);
     if (reply.result != 0)
@@ -180,10 +182,11 @@ void TMainForm::RebootDevice() {
   const std::string& address =
       updateRunActive() ? updateRunAddress() : state().session.DeviceAddress;
   if (!sendDeviceCommand(device(), address, KESTRUM_REQ_REBOOT)) {
-    dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, 1));
+    dialogs().showMessage(kMessageBoxTitle,
+                          msgText(MsgList::FWHints, fwmsg::kHintFailedConnection));
     return;
   }
-  dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, 6));
+  dialogs().showMessage(kMessageBoxTitle, msgText(MsgList::FWHints, fwmsg::kHintDeviceReboot));
   // The panel ends open, with its fold button usable, whether or not the
   // operator opened it meanwhile: the device list and Login stay in reach.
   if (!loginPanelOpen()) PanelSpreader_BtnClick();
@@ -204,7 +207,7 @@ class WindowSearchPage final : public SearchPage, WindowPage {
     TMainForm* f = window();
     if (!f) return;
     f->DevSearch_Btn->setEnabled(false);
-    f->DevSearch_Btn->setText(f->msgText(MsgList::DevSearch, 1));
+    f->DevSearch_Btn->setText(f->msgText(MsgList::DevSearch, sessionmsg::kSearchButtonSearching));
     // The list stays as it is until the search ends: a node must not move or
     // vanish under a pointer about to double-click it.
   }
@@ -376,7 +379,7 @@ void TMainForm::FillDeviceList() {
   state().searchRanges.searched = true;
   showDeviceListMarks(*this);
   DevSearch_Btn->setEnabled(true);
-  DevSearch_Btn->setText(msgText(MsgList::DevSearch, 0));
+  DevSearch_Btn->setText(msgText(MsgList::DevSearch, sessionmsg::kSearchButtonIdle));
 }
 
 void TMainForm::DevList_TreeViewDblClick() {

@@ -15,7 +15,9 @@
 #include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
+#include "firmware/firmware_texts.h"
 #include "firmware/firmware_window.h"
+#include "session/session_texts.h"
 #include "session/session_window.h"
 #include "settings/box_texts.h"
 #include "settings/help_text.h"
@@ -151,10 +153,11 @@ void TMainForm::ApplyLanguagePack() {
 
   StringListHooks hooks;
   hooks.afterLoginButton = [this] {
-    Login_SBtn->setText(fromLocal(state().messages.textOf(MsgList::LoginButton, 0)));
+    Login_SBtn->setText(
+        fromLocal(state().messages.textOf(MsgList::LoginButton, sessionmsg::kLoginButtonLogin)));
   };
   hooks.afterFWTipLabel = [this] {
-    showFirmwareTip(*this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, 0)));
+    showFirmwareTip(*this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, fwmsg::kTipChoosePatch)));
   };
   // The caption names no device yet: it follows the language.
   const QString noConnectBefore = msgText(MsgList::Boxes, boxmsg::kNoConnectCaption);

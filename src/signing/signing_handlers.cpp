@@ -3,6 +3,7 @@
 #include <QListWidget>
 
 #include "app/mainform.h"
+#include "firmware/firmware_texts.h"
 #include "firmware/firmware_window.h"
 #include "settings/program_folders.h"
 #include "signing/signed_file.h"
@@ -25,7 +26,7 @@ void showUnverifiedTipOnce(TMainForm& f) {
   trusted.unverifiedTipShown = true;
   // A login that has something to say of its device (an update pending)
   // keeps its tip.
-  if (f.FirmwareWpdateTip_Label->text() != f.msgText(MsgList::FWTipLabel, 0)) return;
+  if (f.FirmwareWpdateTip_Label->text() != f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch)) return;
   showFirmwareTipAs(f, f.msgText(MsgList::Signing, signmsg::kNotVerified), true);
 }
 

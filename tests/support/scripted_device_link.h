@@ -149,7 +149,7 @@ class ScriptedDeviceLink final : public IDeviceLink {
     }
     if (onRecvData) return onRecvData(buffer, count, size, id, handle);
     *count = 0;
-    return -1;
+    return KESTRUM_FAIL_CONNECTION;
   }
   int32_t RecvFile(const char* path, int32_t size, uint16_t id, int32_t* handle) override {
     {
@@ -157,7 +157,7 @@ class ScriptedDeviceLink final : public IDeviceLink {
       calls.push_back("RecvFile");
       recvFilePaths.push_back(path);
     }
-    return onRecvFile ? onRecvFile(path, size, id, handle) : -1;
+    return onRecvFile ? onRecvFile(path, size, id, handle) : KESTRUM_FAIL_CONNECTION;
   }
   void StopRecvFile(uint16_t id) override {
     std::lock_guard lock(mutex_);

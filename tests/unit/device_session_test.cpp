@@ -5,7 +5,7 @@
 #include <cstring>
 
 TEST(DeviceSessionTest, CredentialFieldCutsOnlyAtAWholeCharacter) {
-  char field[65];
+  char field[KESTRUM_CREDENTIAL_SIZE];
   std::string name;
   for (int i = 0; i < 22; ++i) name += "\xe7\x94\xa8";  // 22 three-byte characters, 66 bytes
   setCredentialField(field, name);

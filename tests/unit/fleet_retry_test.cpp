@@ -103,10 +103,10 @@ TEST_F(RetriedSequence, RefusedAccountIsNotAskedAgain) {
 TEST_F(RetriedSequence, UploadIsSentAgainOnlyUntilTheCameraAcceptedIt) {
   int sends = 0;
   link.onSend = [&](const char*, const char*, int32_t*) {
-    if (++sends == 1) return -1;  // reset before the camera took the patch
+    if (++sends == 1) return KESTRUM_FAIL_CONNECTION;  // reset before the camera took the patch
     link.curProgress(0, KESTRUM_CHANNEL_SEND_PATCH);
     link.curProgress(24, KESTRUM_CHANNEL_SEND_PATCH);
-    return -1;  // lost during the upload: the camera holds part of it
+    return KESTRUM_FAIL_CONNECTION;  // lost during the upload: the camera holds part of it
   };
   const DeviceOutcome o = run();
   EXPECT_EQ(DeviceResult::Failed, o.result);
@@ -119,7 +119,7 @@ TEST_F(RetriedSequence, LostWhileUnpackingIsNotSentAgain) {
   link.onSend = [&](const char*, const char*, int32_t*) {
     link.curProgress(0, KESTRUM_CHANNEL_SEND_PATCH);
     link.curProgress(KESTRUM_SEND_UNPACK_STAGE, KESTRUM_CHANNEL_SEND_PATCH);
-    return -3;
+    return KESTRUM_FAIL_TIMEOUT;
   };
   EXPECT_EQ("camera stopped answering while the camera unpacked the patch", run().reason);
   EXPECT_EQ(1u, link.sends.size());
@@ -136,7 +136,8 @@ TEST_F(RetriedSequence, RebootRequestIsAskedAgainAndItsVersionDecides) {
 // Never answered, and the camera is still on its old version: it never
 // rebooted, and the reason says why.
 TEST_F(RetriedSequence, UnansweredRebootOfACameraStillOnItsVersionFails) {
-  link.searchDirResults = {-1, -1, -1};
+  link.searchDirResults = {KESTRUM_FAIL_CONNECTION, KESTRUM_FAIL_CONNECTION,
+                           KESTRUM_FAIL_CONNECTION};
   link.loginAnswers = {on(2010), on(2010)};
   const DeviceOutcome lost = run();
   EXPECT_EQ(DeviceResult::Failed, lost.result);

@@ -2,6 +2,7 @@
 // reason lines, and the speed of a running download.
 #include <gtest/gtest.h>
 
+#include "kestrum.h"
 #include "remotefiles/mission_report.h"
 #include "remotefiles/transfer_rate.h"
 #include "settings/message_lists.h"
@@ -72,11 +73,11 @@ TEST_F(MissionNoticesTest, ReasonLinesNameTheFileAndTheFolder) {
 }
 
 TEST(MissionStatus, LibraryStatusesMapToReasons) {
-  EXPECT_EQ(reasonForStatus(-1), FailReason::ConnectionLost);
-  EXPECT_EQ(reasonForStatus(-3), FailReason::DeviceSilent);
-  EXPECT_EQ(reasonForStatus(-8), FailReason::LocalWriteFailed);
-  EXPECT_EQ(reasonForStatus(-10), FailReason::TooLarge);
-  EXPECT_EQ(reasonForStatus(-5), FailReason::DeviceRefused);
+  EXPECT_EQ(reasonForStatus(KESTRUM_FAIL_CONNECTION), FailReason::ConnectionLost);
+  EXPECT_EQ(reasonForStatus(KESTRUM_FAIL_TIMEOUT), FailReason::DeviceSilent);
+  EXPECT_EQ(reasonForStatus(KESTRUM_FAIL_LOCAL_FILE), FailReason::LocalWriteFailed);
+  EXPECT_EQ(reasonForStatus(KESTRUM_FAIL_TOO_LARGE), FailReason::TooLarge);
+  EXPECT_EQ(reasonForStatus(KESTRUM_FAIL_REFUSED), FailReason::DeviceRefused);
 }
 
 TEST(TransferRateTest, SpeedOverTheLastSeconds) {

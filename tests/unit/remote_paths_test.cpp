@@ -74,8 +74,8 @@ TEST(DevicePaths, FullRelativeAndShown) {
   EXPECT_EQ(relativePathOf("/sdcard"), "");
   EXPECT_EQ(addressBoxText(""), "/sdcard");
   EXPECT_EQ(addressBoxText("DCIM"), "/sdcard/DCIM");
-  EXPECT_EQ(listingRequestCode("", kListDir), kListRoot);
-  EXPECT_EQ(listingRequestCode("DCIM", kListDir), kListDir);
+  EXPECT_EQ(listingRequestCode("", KESTRUM_REQ_LIST_DIR), KESTRUM_REQ_LIST_ROOT);
+  EXPECT_EQ(listingRequestCode("DCIM", KESTRUM_REQ_LIST_DIR), KESTRUM_REQ_LIST_DIR);
 }
 
 TEST(ListingReply, AFullFieldNameEndsWhereTheNextEntryBegins) {
@@ -118,14 +118,14 @@ TEST(PathField, LongerPathsDoNotFit) {
 }
 
 TEST(DownloadCode, PicturesNeverChecked) {
-  EXPECT_EQ(downloadRequestCode("a.jpg", true), kGetFile);
-  EXPECT_EQ(downloadRequestCode("a.jpeg", true), kGetFile);
-  EXPECT_EQ(downloadRequestCode("a.png", true), kGetFile);
-  EXPECT_EQ(downloadRequestCode("a.bmp", true), kGetFile);
-  EXPECT_EQ(downloadRequestCode("a.JPG", true), kGetFileMd5);  // case-sensitive
-  EXPECT_EQ(downloadRequestCode("clip.mp4", true), kGetFileMd5);
-  EXPECT_EQ(downloadRequestCode("clip.mp4", false), kGetFile);
-  EXPECT_EQ(downloadRequestCode("README", true), kGetFileMd5);
+  EXPECT_EQ(downloadRequestCode("a.jpg", true), KESTRUM_REQ_GET_FILE);
+  EXPECT_EQ(downloadRequestCode("a.jpeg", true), KESTRUM_REQ_GET_FILE);
+  EXPECT_EQ(downloadRequestCode("a.png", true), KESTRUM_REQ_GET_FILE);
+  EXPECT_EQ(downloadRequestCode("a.bmp", true), KESTRUM_REQ_GET_FILE);
+  EXPECT_EQ(downloadRequestCode("a.JPG", true), KESTRUM_REQ_GET_FILE_MD5);  // case-sensitive
+  EXPECT_EQ(downloadRequestCode("clip.mp4", true), KESTRUM_REQ_GET_FILE_MD5);
+  EXPECT_EQ(downloadRequestCode("clip.mp4", false), KESTRUM_REQ_GET_FILE);
+  EXPECT_EQ(downloadRequestCode("README", true), KESTRUM_REQ_GET_FILE_MD5);
 }
 
 TEST(DownloadTarget, OnlyAPlainLastComponentBecomesALocalName) {

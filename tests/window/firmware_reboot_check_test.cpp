@@ -79,7 +79,8 @@ class FirmwareRebootCheckTest : public QObject {
     TMainForm& f = *fx.f;
     // Still down for the reboot's own search; then it answers a search but
     // not yet a login, and then both.
-    fx.device.loginAnswers = {answer(-1), answer(-1), answer(0, 2011)};
+    fx.device.loginAnswers = {answer(KESTRUM_FAIL_CONNECTION), answer(KESTRUM_FAIL_CONNECTION),
+                              answer(0, 2011)};
     sendAndReboot(fx);
     QVERIFY(waitUntil([&] { return !deviceSearchRunning(); }));
     const int searches = fx.device.searches;

@@ -42,22 +42,25 @@ class FirmwareRunTest : public QObject {
     QTest::addColumn<QString>("version");
     QTest::addColumn<bool>("delivered");
     const QString unchanged = "valuestring";
-    QTest::newRow("-4 not matching") << -4 << "Patch not Match, Please Check!"
-                                     << "" << unchanged << false;
-    QTest::newRow("-6 busy") << -6 << "Device Busy, Please wait then Retry!"
+    QTest::newRow("-4 not matching")
+        << KESTRUM_SEND_HARDWARE_MISMATCH << "Patch not Match, Please Check!"
+        << "" << unchanged << false;
+    QTest::newRow("-6 busy") << KESTRUM_SEND_BUSY << "Device Busy, Please wait then Retry!"
                              << "" << unchanged << false;
     // A failed update says why after the common text.
     QTest::newRow("-5 not a patch")
-        << -5 << "Update Failed, Please Check and Retry! (not an update patch)"
+        << KESTRUM_FAIL_REFUSED << "Update Failed, Please Check and Retry! (not an update patch)"
         << "" << unchanged << false;
     QTest::newRow("-1 connection lost")
-        << -1 << "Update Failed, Please Check and Retry! (connection lost)"
+        << KESTRUM_FAIL_CONNECTION << "Update Failed, Please Check and Retry! (connection lost)"
         << "" << unchanged << false;
     QTest::newRow("-3 no answer")
-        << -3 << "Update Failed, Please Check and Retry! (device stopped answering)"
+        << KESTRUM_FAIL_TIMEOUT
+        << "Update Failed, Please Check and Retry! (device stopped answering)"
         << "" << unchanged << false;
     QTest::newRow("-8 unreadable")
-        << -8 << "Update Failed, Please Check and Retry! (patch file cannot be read)"
+        << KESTRUM_FAIL_LOCAL_FILE
+        << "Update Failed, Please Check and Retry! (patch file cannot be read)"
         << "" << unchanged << false;
     QTest::newRow("-11 other") << -11
                                << "Update Failed, Please Check and Retry! (device error, code -11)"
@@ -108,7 +111,7 @@ class FirmwareRunTest : public QObject {
 
   void sendGetsThePatchItsMd5AndTheRunsConnection() {
     FirmwareFixture fx;
-    fx.device.onSend = [](const char*, const char*, int32_t*) { return -5; };
+    fx.device.onSend = [](const char*, const char*, int32_t*) { return KESTRUM_FAIL_REFUSED; };
     fx.startOperatorRun();
     QVERIFY(fx.waitRunEnded());
     const QString path = listitem::subItem(fx.f->Patch2Send_LV->item(0));
@@ -178,7 +181,7 @@ class FirmwareRunTest : public QObject {
     QTest::addColumn<bool>("backtrackEnabled");
     QTest::newRow("sent, can go back") << 7 << 1 << false << true;
     QTest::newRow("sent, nothing to go back to") << 7 << 0 << false << false;
-    QTest::newRow("failed, can go back") << -5 << 1 << true << false;
+    QTest::newRow("failed, can go back") << KESTRUM_FAIL_REFUSED << 1 << true << false;
   }
   void endStepButtonsFollowTheSessionFlags() {
     QFETCH(int, result);
@@ -278,9 +281,9 @@ class FirmwareRunTest : public QObject {
   void automaticRunEmptiesTheWorkFolder_data() {
     QTest::addColumn<int>("connectResult");  // 0: connects
     QTest::addColumn<int>("sendResult");
-    QTest::newRow("delivered") << 0 << 7;
-    QTest::newRow("not matching") << 0 << -4;
-    QTest::newRow("no connection") << -1 << 7;
+    QTest::newRow("delivered") << 0 << KESTRUM_SEND_DELIVERED;
+    QTest::newRow("not matching") << 0 << KESTRUM_SEND_HARDWARE_MISMATCH;
+    QTest::newRow("no connection") << KESTRUM_FAIL_CONNECTION << KESTRUM_SEND_DELIVERED;
   }
   void automaticRunEmptiesTheWorkFolder() {
     QFETCH(int, connectResult);
@@ -333,7 +336,7 @@ class FirmwareRunTest : public QObject {
     SendGate gate;
     fx.device.onSend = [&](const char*, const char*, int32_t*) {
       gate.pass();
-      return -5;
+      return KESTRUM_FAIL_REFUSED;
     };
     fx.startOperatorRun();
     QVERIFY(waitUntil([&] { return gate.entered(); }));
@@ -353,7 +356,7 @@ class FirmwareRunTest : public QObject {
     SendGate gate;
     fx.device.onSend = [&](const char*, const char*, int32_t*) {
       gate.pass();
-      return -5;
+      return KESTRUM_FAIL_REFUSED;
     };
     fx.startOperatorRun();
     QVERIFY(waitUntil([&] { return gate.entered(); }));
@@ -432,7 +435,7 @@ class FirmwareRunTest : public QObject {
     SendGate gate;
     fx.device.onSend = [&](const char*, const char*, int32_t*) {
       gate.pass();
-      return -5;
+      return KESTRUM_FAIL_REFUSED;
     };
     fx.startOperatorRun();
     QVERIFY(waitUntil([&] { return gate.entered(); }));
@@ -452,7 +455,7 @@ class FirmwareRunTest : public QObject {
     SendGate gate;
     fx.device.onSend = [&](const char*, const char*, int32_t*) {
       gate.pass();
-      return -5;
+      return KESTRUM_FAIL_REFUSED;
     };
     fx.startOperatorRun();
     QVERIFY(waitUntil([&] { return gate.entered(); }));

@@ -37,7 +37,7 @@ void scriptListing(FormFixture& fx, std::vector<Reply> replies) {
   fx.device.onRecvData = [queue, mutex](void* buffer, int32_t* count, int32_t*, uint16_t,
                                         int32_t*) {
     std::lock_guard lock(*mutex);
-    if (queue->empty()) return -1;
+    if (queue->empty()) return KESTRUM_FAIL_CONNECTION;
     Reply r = queue->front();
     queue->pop_front();
     std::memset(buffer, 0, remotefiles::kReplyBufferSize);
@@ -245,7 +245,7 @@ class RemoteFilesTest : public QObject {
       const int32_t h = *handle;
       while (h == 1 && fx.device.openHandles().count(h)) pause(2);
       *count = 0;
-      return -1;
+      return KESTRUM_FAIL_CONNECTION;
     };
     unlockAndLogIn(f);
     QVERIFY(waitUntil([&] { return fx.device.searchDirCalls().size() == 1; }));
@@ -441,7 +441,7 @@ class RemoteFilesTest : public QObject {
       return 3;
     };
     fx.device.onRecvFile = [](const char* path, int32_t, uint16_t, int32_t*) {
-      if (QString(path).contains("drop")) return -1;
+      if (QString(path).contains("drop")) return KESTRUM_FAIL_CONNECTION;
       if (QString(path).contains("throw")) throw std::runtime_error("disk gone");
       std::ofstream(path, std::ios::binary) << "data";
       return 0;

@@ -233,7 +233,7 @@ class SessionTest : public QObject {
     f.Login_SBtnClick();
     fx.device.loginAnswers = {refused(9), refused(9)};
     f.Login_SBtnClick();
-    fx.device.loginAnswers = {refused(-5), refused(-5)};
+    fx.device.loginAnswers = {refused(KESTRUM_FAIL_REFUSED), refused(KESTRUM_FAIL_REFUSED)};
     f.Login_SBtnClick();
     QCOMPARE(fx.dialogs.texts(), (QStringList{"User not exists!", "Password error",
                                               "Login failed (device error, code -5)"}));
@@ -252,7 +252,7 @@ class SessionTest : public QObject {
     fx.dialogs.clear();
     fx.device.logins.clear();
     // Connected, then no answer within the login's deadline: not asked twice.
-    fx.device.loginAnswers = {refused(-3)};
+    fx.device.loginAnswers = {refused(KESTRUM_FAIL_TIMEOUT)};
     f.Login_SBtnClick();
     QCOMPARE(fx.device.logins.size(), std::size_t(1));
     QCOMPARE(fx.dialogs.texts(), QStringList{"Login failed (device stopped answering)"});
@@ -264,7 +264,7 @@ class SessionTest : public QObject {
     QVERIFY(f.LoginHint_Label->isHidden());
     // A connection closed under both attempts is said as such.
     fx.dialogs.clear();
-    fx.device.loginAnswers = {refused(-1), refused(-1)};
+    fx.device.loginAnswers = {refused(KESTRUM_FAIL_CONNECTION), refused(KESTRUM_FAIL_CONNECTION)};
     f.Login_SBtnClick();
     QCOMPARE(fx.dialogs.texts(), QStringList{"Login failed (connection lost)"});
   }
