@@ -6,7 +6,7 @@
 #include "common/services.h"
 #include "common/ui_thread.h"
 #include "firmware/firmware_texts.h"
-#include "fleet/device_survey.h"
+#include "session/device_survey.h"
 #include "session/device_return.h"
 #include "session/discovery.h"
 

@@ -11,7 +11,7 @@
 #include "common/platform_locale.h"
 #include "devicelink/device_link.h"
 #include "devicelink/device_results.h"
-#include "fleet/device_survey.h"
+#include "session/device_survey.h"
 #include "fleet/shared_search.h"
 #include "patchformat.h"
 #include "session/device_return.h"

@@ -13,7 +13,7 @@
 #include "common/platform_locale.h"
 #include "devicelink/kestrum_device_link.h"
 #include "fleet/command_support.h"
-#include "fleet/device_survey.h"
+#include "session/device_survey.h"
 #include "fleet/device_update.h"
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_report.h"

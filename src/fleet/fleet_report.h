@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fleet/device_survey.h"
+#include "session/device_survey.h"
 #include "fleet/fleet_types.h"
 
 // One object per camera: identifier, address, hardware, version_before,

@@ -6,17 +6,7 @@
 #include <cstdint>
 #include <string>
 
-struct FleetTarget {
-  std::string address;
-  std::string identifier;  // empty when the camera was named by address
-};
-
-// The account the operator gave with --login; without one the window's
-// defaults ("admin", empty password) are tried twice, as the window does.
-struct FleetAccount {
-  std::string user = "admin";
-  std::string password;
-};
+#include "session/device_survey.h"  // FleetTarget, FleetAccount
 
 enum class DeviceResult {
   Confirmed,   // the camera reports the patch's version

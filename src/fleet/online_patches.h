@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fleet/device_survey.h"
+#include "session/device_survey.h"
 #include "fleet/device_update.h"
 #include "signing/minisign_format.h"
 

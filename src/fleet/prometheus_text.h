@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fleet/device_survey.h"
+#include "session/device_survey.h"
 
 // A label value as the format wants it: backslash, double quote and line
 // feed escaped. Bytes from the network go through escapedText first, so

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "fleet/command_support.h"
-#include "fleet/device_survey.h"
+#include "session/device_survey.h"
 #include "fleet/device_update.h"
 #include "fleet/escaped_text.h"
 #include "fleet/fleet_report.h"

@@ -1,4 +1,4 @@
-#include "fleet/device_survey.h"
+#include "session/device_survey.h"
 
 #include "common/platform_locale.h"
 #include "devicelink/device_link.h"

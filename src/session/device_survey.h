@@ -1,13 +1,25 @@
-// What a camera tells at login, for `search --login` and for grouping the
-// cameras of an online update by hardware.
+// What a camera tells at login: for the fleet's `search --login`, for
+// grouping the cameras of an online update by hardware, and for the
+// window's check that a rebooted camera is back.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "fleet/fleet_types.h"
-
 class IDeviceLink;
+
+// A camera as the operator named it.
+struct FleetTarget {
+  std::string address;
+  std::string identifier;  // empty when the camera was named by address
+};
+
+// The account the operator gave with --login; without one the window's
+// defaults ("admin", empty password) are tried twice, as the window does.
+struct FleetAccount {
+  std::string user = "admin";
+  std::string password;
+};
 
 struct DeviceSurvey {
   FleetTarget target;
