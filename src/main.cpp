@@ -7,10 +7,10 @@
 #include <cstdio>
 
 #include "app/mainform.h"
-#include "common/platform_locale.h"
 #include "app/program_services.h"
 #include "app/shutdown.h"
 #include "app/skin.h"
+#include "common/platform_locale.h"
 #include "common/ui_thread.h"
 #include "settings/folders_report.h"
 #include "signing/signing_window.h"

@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "app/mainform.h"
-#include "common/platform_locale.h"
 #include "app/program_services.h"
 #include "app/skin.h"
+#include "common/platform_locale.h"
 #include "common/ui_thread.h"
 #include "quit_on_paint.h"
 #include "widget_census.h"

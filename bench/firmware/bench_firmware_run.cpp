@@ -17,10 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "widgets/skinned_controls.h"
-#include "common/file_helpers.h"
 #include "app/mainform.h"
 #include "app/shutdown.h"
+#include "common/file_helpers.h"
 #include "common/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
 #include "devicelink/progress_callbacks.h"
@@ -31,6 +30,7 @@
 #include "quiet_services.h"
 #include "session/device_session.h"
 #include "timing.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <QTreeWidget>
 #include <vector>
 
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "app/tab_order.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 

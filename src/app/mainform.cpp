@@ -13,7 +13,6 @@
 #include <QTimer>
 
 #include "app/app_state.h"
-#include "widgets/skinned_controls.h"
 #include "app/keyboard.h"
 #include "common/worker_thread.h"
 #include "devicelink/device_link.h"
@@ -25,6 +24,7 @@
 #include "signing/signing_window.h"
 #include "updateservice/http_client.h"
 #include "updateservice/updateservice_window.h"
+#include "widgets/skinned_controls.h"
 
 TMainForm::TMainForm(const AppServices& services, QWidget* parent)
     : QWidget(parent), services_(services) {

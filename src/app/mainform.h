@@ -15,11 +15,11 @@
 
 #include "app/app_state.h"
 #include "app/layout.h"
-#include "widgets/control_registry.h"
 #include "common/services.h"
 #include "devicelink/progress_callbacks.h"
 #include "remotefiles/download_board.h"
 #include "settings/qt_translations.h"
+#include "widgets/control_registry.h"
 
 // The controls are held by pointer only: each file includes the headers of
 // the controls it uses (app/controls.h for the T* ones).

@@ -3,10 +3,10 @@
 #include <QLineEdit>
 #include <QTabBar>
 
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "remotefiles/download_board.h"
 #include "settings/accessible_names.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 

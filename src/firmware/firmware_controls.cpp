@@ -6,9 +6,9 @@
 #include <QScrollBar>
 
 #include "app/mainform.h"
+#include "firmware/firmware_window.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
-#include "firmware/firmware_window.h"
 
 void buildFirmwarePageControls(TMainForm& f) {
   QWidget* page = f.FirmwareUpdate_Page;

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <memory>
 
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "common/notice_texts.h"
 #include "common/ui_thread.h"
@@ -22,13 +21,14 @@
 #include "devicelink/device_link.h"
 #include "firmware/firmware_texts.h"
 #include "firmware/firmware_window.h"
-#include "firmware/update_run_worker.h"
 #include "firmware/patch_choice.h"
 #include "firmware/reboot_check_worker.h"
+#include "firmware/update_run_worker.h"
 #include "session/discovery.h"
 #include "session/session_texts.h"
 #include "settings/box_texts.h"
 #include "signing/signing_window.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 
@@ -141,9 +141,10 @@ void TMainForm::Patch2Send_LVClick() {
   if (!updateRunActive()) FirmwareUpdate_Btn->setEnabled(true);
   // A patch made for other hardware is said at once, not only by the
   // device's refusal after the whole upload.
-  const QString hardware = Login_SBtn->text() == msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice)
-                               ? TargetHarward_Val->text()
-                               : QString();
+  const QString hardware =
+      Login_SBtn->text() == msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice)
+          ? TargetHarward_Val->text()
+          : QString();
   if (!hardware.isEmpty() && patchIsForOtherHardware(path.toStdString(), hardware.toStdString()))
     showFirmwareTipAs(*this, msgText(MsgList::FWTipLabel, fwmsg::kTipPatchNotMatch), true);
   else if (signer->isEmpty())

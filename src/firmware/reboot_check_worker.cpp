@@ -6,8 +6,8 @@
 #include "common/services.h"
 #include "common/ui_thread.h"
 #include "firmware/firmware_texts.h"
-#include "session/device_survey.h"
 #include "session/device_return.h"
+#include "session/device_survey.h"
 #include "session/discovery.h"
 
 // The window's searches and the shared login, on the services' clock.

@@ -11,10 +11,10 @@
 #include "common/platform_locale.h"
 #include "devicelink/device_link.h"
 #include "devicelink/device_results.h"
-#include "session/device_survey.h"
 #include "fleet/shared_search.h"
 #include "patchformat.h"
 #include "session/device_return.h"
+#include "session/device_survey.h"
 
 namespace {
 

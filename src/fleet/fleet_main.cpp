@@ -13,7 +13,6 @@
 #include "common/platform_locale.h"
 #include "devicelink/kestrum_device_link.h"
 #include "fleet/command_support.h"
-#include "session/device_survey.h"
 #include "fleet/device_update.h"
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_report.h"
@@ -22,6 +21,7 @@
 #include "fleet/password_source.h"
 #include "fleet/prometheus_text.h"
 #include "fleet/update_command.h"
+#include "session/device_survey.h"
 #include "updateservice/server_address.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "session/device_survey.h"
 #include "fleet/fleet_types.h"
+#include "session/device_survey.h"
 
 // One object per camera: identifier, address, hardware, version_before,
 // version_after (null when never read), result, reason, seconds.

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "session/device_survey.h"
 #include "fleet/device_update.h"
+#include "session/device_survey.h"
 #include "signing/minisign_format.h"
 
 class IHttpClient;

@@ -9,7 +9,6 @@
 #include <optional>
 
 #include "fleet/command_support.h"
-#include "session/device_survey.h"
 #include "fleet/device_update.h"
 #include "fleet/escaped_text.h"
 #include "fleet/fleet_report.h"
@@ -20,6 +19,7 @@
 #include "fleet/progress_board.h"
 #include "fleet/shared_search.h"
 #include "fleet/work_folder.h"
+#include "session/device_survey.h"
 #include "settings/message_lists.h"
 #include "signing/trusted_keys.h"
 #include "updateservice/curl_http_client.h"

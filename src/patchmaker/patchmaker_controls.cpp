@@ -6,9 +6,9 @@
 #include <QStyleOptionFrame>
 
 #include "app/mainform.h"
+#include "patchmaker/patchmaker_window.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
-#include "patchmaker/patchmaker_window.h"
 
 namespace {
 

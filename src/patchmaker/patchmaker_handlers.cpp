@@ -16,9 +16,8 @@
 #include <exception>
 #include <vector>
 
-#include "widgets/skinned_controls.h"
-#include "common/file_helpers.h"
 #include "app/mainform.h"
+#include "common/file_helpers.h"
 #include "devicelink/device_link.h"
 #include "patchmaker/file_to_patch.h"
 #include "patchmaker/patchmaker_texts.h"
@@ -26,6 +25,7 @@
 #include "patchmaker/version_fields.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <QTimer>
 
 #include "app/mainform.h"
+#include "remotefiles/remotefiles_window.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
-#include "remotefiles/remotefiles_window.h"
 
 namespace {
 

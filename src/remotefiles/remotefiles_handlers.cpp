@@ -12,15 +12,15 @@
 #include <memory>
 #include <utility>
 
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "remotefiles/download_worker.h"
+#include "remotefiles/listing_worker.h"
 #include "remotefiles/remote_paths.h"
 #include "remotefiles/remotefiles_window.h"
-#include "remotefiles/listing_worker.h"
 #include "remotefiles/transfer_rate.h"
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
+#include "widgets/skinned_controls.h"
 
 using namespace remotefiles;
 

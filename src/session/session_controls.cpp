@@ -5,9 +5,9 @@
 #include <QTreeWidget>
 
 #include "app/mainform.h"
+#include "session/session_window.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
-#include "session/session_window.h"
 
 void buildLoginPanelControls(TMainForm& f) {
   auto* panel =

@@ -14,7 +14,6 @@
 #include <cstring>
 #include <memory>
 
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "common/notice_texts.h"
 #include "devicelink/device_command.h"
@@ -33,6 +32,7 @@
 #include "settings/box_texts.h"
 #include "settings/message_lists.h"
 #include "signing/signing_window.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 
@@ -167,7 +167,8 @@ void TMainForm::Login_SBtnClick() {
   }
   // The check after a reboot waits for the device being left.
   stopRebootCheck(*this);
-  if (Login_SBtn->text() == msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice)) leaveCurrentDevice(*this);
+  if (Login_SBtn->text() == msgText(MsgList::LoginButton, sessionmsg::kLoginButtonChangeDevice))
+    leaveCurrentDevice(*this);
   if (connectToTypedAddress(*this)) {
     const LoginReply reply = logInToDevice(*this);
     if (reply.result != 0)

@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include "app/mainform.h"
+#include "settings/settings_window.h"
 #include "widgets/place_control.h"
 #include "widgets/skinned_controls.h"
-#include "settings/settings_window.h"
 
 void buildOptionsPageControls(TMainForm& f) {
   auto* scroll = build::panel(f, f.Options_Page, "OptionScrollPanel_Panel", -1, -1, 642, 458);

@@ -12,7 +12,6 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "devicelink/device_link.h"
 #include "firmware/firmware_texts.h"
@@ -20,6 +19,7 @@
 #include "session/session_texts.h"
 #include "session/session_window.h"
 #include "settings/box_texts.h"
+#include "settings/folders_report.h"
 #include "settings/help_text.h"
 #include "settings/language_index.h"
 #include "settings/language_pack.h"
@@ -27,8 +27,8 @@
 #include "settings/platform_files.h"
 #include "settings/program_folders.h"
 #include "settings/settings_file.h"
-#include "settings/folders_report.h"
 #include "tutorial/tutor_form.h"
+#include "widgets/skinned_controls.h"
 
 namespace fs = std::filesystem;
 
@@ -157,7 +157,8 @@ void TMainForm::ApplyLanguagePack() {
         fromLocal(state().messages.textOf(MsgList::LoginButton, sessionmsg::kLoginButtonLogin)));
   };
   hooks.afterFWTipLabel = [this] {
-    showFirmwareTip(*this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, fwmsg::kTipChoosePatch)));
+    showFirmwareTip(
+        *this, fromLocal(state().messages.textOf(MsgList::FWTipLabel, fwmsg::kTipChoosePatch)));
   };
   // The caption names no device yet: it follows the language.
   const QString noConnectBefore = msgText(MsgList::Boxes, boxmsg::kNoConnectCaption);

@@ -26,7 +26,8 @@ void showUnverifiedTipOnce(TMainForm& f) {
   trusted.unverifiedTipShown = true;
   // A login that has something to say of its device (an update pending)
   // keeps its tip.
-  if (f.FirmwareWpdateTip_Label->text() != f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch)) return;
+  if (f.FirmwareWpdateTip_Label->text() != f.msgText(MsgList::FWTipLabel, fwmsg::kTipChoosePatch))
+    return;
   showFirmwareTipAs(f, f.msgText(MsgList::Signing, signmsg::kNotVerified), true);
 }
 

@@ -17,9 +17,8 @@
 #include <memory>
 #include <vector>
 
-#include "widgets/skinned_controls.h"
-#include "common/file_helpers.h"
 #include "app/mainform.h"
+#include "common/file_helpers.h"
 #include "common/ui_thread.h"
 #include "common/worker_thread.h"
 #include "firmware/firmware_texts.h"
@@ -33,6 +32,7 @@
 #include "updateservice/update_server_texts.h"
 #include "updateservice/updateservice_window.h"
 #include "updateservice/web_fetch.h"
+#include "widgets/skinned_controls.h"
 
 namespace {
 

@@ -24,7 +24,6 @@
 #include <memory>
 
 #include "app/app_state.h"
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "common/ui_thread.h"
 #include "devicelink/kestrum_device_link.h"
@@ -34,6 +33,7 @@
 #include "update_server.h"
 #include "updateservice/curl_http_client.h"
 #include "updateservice/web_fetch.h"
+#include "widgets/skinned_controls.h"
 
 struct E2eWindow {
   ScriptedDialogs dialogs;
@@ -94,7 +94,9 @@ struct E2eWindow {
   // The update run has ended and let the device's connection go.
   [[nodiscard]] bool runEnded() {
     return QTest::qWaitFor(
-        [&] { return !form->updateRunActive() && firmwareRunsHoldingConnection(state.updateRun) == 0; },
+        [&] {
+          return !form->updateRunActive() && firmwareRunsHoldingConnection(state.updateRun) == 0;
+        },
         30000);
   }
   // Presses CheckForUpdate once the login's own web fetches have ended, so

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "app/mainform.h"
-#include "common/ui_thread.h"
 #include "camera_fleet.h"
+#include "common/ui_thread.h"
 #include "device_lab.h"
 #include "e2e_window.h"
 #include "lab_camera.h"

@@ -24,7 +24,6 @@
 #include <memory>
 
 #include "app/app_state.h"
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "common/ui_thread.h"
 #include "scripted_device_link.h"
@@ -32,6 +31,7 @@
 #include "scripted_services.h"
 #include "session/discovery.h"
 #include "updateservice/web_fetch.h"
+#include "widgets/skinned_controls.h"
 
 struct FormFixture {
   ScriptedDialogs dialogs;

@@ -7,9 +7,9 @@
 #include <QTreeWidget>
 #include <cstdio>
 
-#include "widgets/skinned_controls.h"
 #include "app/mainform.h"
 #include "app/shutdown.h"
+#include "widgets/skinned_controls.h"
 
 void LoggingDialogs::showMessage(const QString& title, const QString& text) {
   std::fprintf(stderr, "[box] %s: %s\n", qPrintable(title), qPrintable(text));

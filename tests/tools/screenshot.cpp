@@ -25,8 +25,8 @@
 #include <string>
 
 #include "app/mainform.h"
-#include "common/platform_locale.h"
 #include "app/skin.h"
+#include "common/platform_locale.h"
 #include "common/ui_thread.h"
 #include "operator_session.h"
 #include "updateservice/server_address.h"

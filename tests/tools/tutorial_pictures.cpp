@@ -26,8 +26,8 @@
 #include <string>
 
 #include "app/mainform.h"
-#include "common/platform_locale.h"
 #include "app/skin.h"
+#include "common/platform_locale.h"
 #include "common/ui_thread.h"
 #include "operator_session.h"
 #include "session/discovery.h"

@@ -75,7 +75,10 @@ struct FirmwareFixture : FormFixture {
   }
   bool waitRunEnded() {
     return waitUntil(
-        [&] { return !f->updateRunActive() && firmwareRunsHoldingConnection(state.updateRun) == 0; }, 15000);
+        [&] {
+          return !f->updateRunActive() && firmwareRunsHoldingConnection(state.updateRun) == 0;
+        },
+        15000);
   }
   // Each accepted reboot starts a device search; waits until all have ended.
   bool waitSearchesEnded() {
