@@ -72,7 +72,7 @@ shot() {  # shot STEP [WINDOW]
 click() { xdotool mousemove --window "$win" "$1" "$2" click "${3:-1}"; sleep "${4:-0.6}"; }
 dblclick() { xdotool mousemove --window "$win" "$1" "$2" click --repeat 2 --delay 80 1; sleep 0.8; }
 # The program's boxes and dialogs, by their titles (Qt's in either language).
-dialogs='^(Tovarin|Asking|Warning|Error|Open|打开|请选择目录)$'
+dialogs='^(Tovarin|Asking|Warning|Error|Open|打开|请选择目录|询问|警告)$'
 # Waits up to $1 seconds for one of them to come up; prints its id.
 wait_dialog() {
   local a
