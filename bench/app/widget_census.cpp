@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -98,6 +99,9 @@ QStringList itemsOf(const QWidget* w) {
     for (int i = 0; i < t->count(); ++i) items << t->tabText(i);
   if (auto t = qobject_cast<const QTreeWidget*>(w))
     for (int i = 0; i < t->topLevelItemCount(); ++i) items << t->topLevelItem(i)->text(0);
+  // A field's own buttons (the password's eye) are actions Qt shows inside it.
+  if (auto e = qobject_cast<const QLineEdit*>(w))
+    for (const QAction* a : e->actions()) items << a->text();
   return items;
 }
 
@@ -117,6 +121,8 @@ void setItems(QWidget* w, const QStringList& items) {
     for (const QString& s : items) t->addTab(s);
   if (auto t = qobject_cast<QTreeWidget*>(w))
     for (const QString& s : items) t->addTopLevelItem(new QTreeWidgetItem(QStringList{s}));
+  if (auto e = qobject_cast<QLineEdit*>(w))
+    for (const QString& s : items) e->addAction(new QAction(s, e), QLineEdit::TrailingPosition);
 }
 
 void visit(QWidget* w, int parent, const QFont& appFont, std::vector<CensusEntry>* out) {
